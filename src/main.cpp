@@ -1,0 +1,2 @@
+// quorin: the desktop program.
+int main() { return 0; }

@@ -1,0 +1,58 @@
+// The damper processor: the action dispatcher behind the main window's controls and the
+// context its actions work in.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+#include "processor/globals.h"
+#include "services/dialogs.h"
+#include "services/gfx/model.h"
+
+namespace quorin {
+
+// What an action works with. Windows are built by the layer above, so the overlay warning
+// window is opened through `warningct`.
+struct Processor {
+  Globals& g;
+  gfx::Model& gfx;
+  Dialogs& dialogs;
+  std::ostream& console;
+  std::filesystem::path current_folder;
+  std::function<void()> warningct;
+};
+
+// Runs the prologue (path, directory, the four limits, the unit flags) and then the one
+// action named; a name that matches none does only the prologue.
+void quorin_processor_ct(Processor& p, std::string_view action);
+
+// The control with this Tag in the current window; throws RuntimeError naming the Tag.
+gfx::Control& control_by_tag(gfx::Model& m, std::string_view tag);
+// The text of a popup's selected row; throws RuntimeError when the row does not exist.
+const std::string& selected_row_text(const gfx::Control& popup);
+
+// The actions, one source each (processor/<action>.cpp).
+namespace actions {
+void view(Processor& p);
+void clear(Processor& p);
+void exit(Processor& p);
+void print(Processor& p);
+void import(Processor& p);
+void export_curve(Processor& p);
+void save(Processor& p);
+void load(Processor& p);
+void roehrig(Processor& p);
+void add3rd(Processor& p);
+void overwrite(Processor& p);
+void rescale(Processor& p);
+void si(Processor& p);
+void us(Processor& p);
+void balance(Processor& p);
+void valveseatcompression(Processor& p);
+void valveseatrebound(Processor& p);
+}  // namespace actions
+
+}  // namespace quorin

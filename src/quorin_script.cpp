@@ -1,0 +1,2 @@
+// quorin-script: the headless, line-oriented driver.
+int main() { return 0; }

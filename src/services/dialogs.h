@@ -1,0 +1,41 @@
+// File dialogs and printing as interfaces, so actions run the same on screen and headless.
+#pragma once
+
+#include <deque>
+#include <string>
+
+namespace quorin {
+
+// The answer of a file dialog: a file name and its folder (ending in the separator), or
+// cancelled (the program's 0 and 0).
+struct DialogResult {
+  bool cancelled = true;
+  std::string file;
+  std::string folder;
+};
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // `filter` is a folder followed by a pattern ("/home/me/data/*.pvp"); `title` the caption.
+  virtual DialogResult open_file(const std::string& filter, const std::string& title) = 0;
+  virtual DialogResult save_file(const std::string& filter, const std::string& title) = 0;
+};
+
+// Headless dialogs answered from a queue (the script driver and tests). With nothing queued
+// a dialog is cancelled.
+class ScriptedDialogs : public Dialogs {
+ public:
+  void push(DialogResult r) { queue_.push_back(std::move(r)); }
+  DialogResult open_file(const std::string& filter, const std::string& title) override;
+  DialogResult save_file(const std::string& filter, const std::string& title) override;
+  const std::string& last_filter() const { return last_filter_; }
+  const std::string& last_title() const { return last_title_; }
+
+ private:
+  DialogResult next(const std::string& filter, const std::string& title);
+  std::deque<DialogResult> queue_;
+  std::string last_filter_, last_title_;
+};
+
+}  // namespace quorin

@@ -1,0 +1,50 @@
+// Binary and text files as the program reads and writes them: open, read values of a
+// precision, seek, formatted and literal writes, close. Closed on every path (RAII).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorin {
+
+enum class Precision { Int8, Int16, Int32, UInt32, UInt64, Float32, Float64 };
+std::size_t byte_size(Precision p);
+
+class File {
+ public:
+  // mode "r", "r+" or "w" (binary). Throws RuntimeError naming the file when it cannot be opened.
+  File(const std::filesystem::path& path, std::string_view mode);
+  ~File();
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+
+  // Reads up to n little-endian values of precision p; at the end of the file returns what
+  // was there (possibly fewer, possibly none).
+  std::vector<double> read(std::size_t n, Precision p);
+  std::vector<std::uint8_t> read_bytes(std::size_t n);
+  std::vector<std::uint8_t> read_all();
+  enum class Origin { Begin, Current, End };
+  void seek(std::int64_t offset, Origin origin);
+  std::int64_t tell() const;
+  std::int64_t size() const;
+  void write(std::string_view text);  // literal bytes
+  // printf-style formatted write for the numeric formats the program uses ("%0.3f" ...).
+  void printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void close();
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::FILE* f_ = nullptr;
+  std::filesystem::path path_;
+};
+
+// Whole-file helpers.
+std::vector<std::uint8_t> read_file_bytes(const std::filesystem::path& path);  // throws RuntimeError
+
+}  // namespace quorin

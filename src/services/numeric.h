@@ -1,0 +1,67 @@
+// Numerics the curves are built with: the not-a-knot cubic spline, minimum with position,
+// ranges a:d:b, and number/text conversion.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorin {
+
+// Cubic spline through (x, y) with not-a-knot end conditions; two points give the straight
+// line, three the parabola. Points are taken in ascending order of x together with their y.
+// Throws RuntimeError when x and y differ in length, when fewer than two points are given or
+// when an abscissa repeats.
+//   on [x_i, x_{i+1}]: s(t) = a_i + b_i (t - x_i) + c_i (t - x_i)^2 + d_i (t - x_i)^3
+class Spline {
+ public:
+  Spline(std::span<const double> x, std::span<const double> y);
+  // Value at t; beyond the end points the end pieces are extended.
+  double operator()(double t) const;
+  // Values at many abscissae; sorted input is evaluated in one sweep.
+  std::vector<double> operator()(std::span<const double> t) const;
+
+ private:
+  std::size_t piece(double t) const;
+  std::vector<double> x_, a_, b_, c_, d_;
+};
+
+// spline(x, y, t): the spline through (x, y) evaluated at t.
+std::vector<double> spline(std::span<const double> x, std::span<const double> y,
+                           std::span<const double> t);
+
+// Smallest element and its 1-based position (the first when several are equal).
+// Throws RuntimeError on an empty row.
+struct MinResult {
+  double value;
+  std::size_t position;
+};
+MinResult min_with_position(std::span<const double> v);
+
+// The range a:d:b, built by index (a + k*d) with the exact number of points
+// floor((b - a) / d + tolerance) + 1; empty when the range holds no point.
+std::vector<double> range(double a, double d, double b);
+
+// Shortest text that reads back to the same double; whole numbers without a decimal point,
+// "NaN", "Inf", "-Inf".
+std::string num2str(double v);
+
+// A text as one number; nullopt when it is not exactly one number. Accepts leading and
+// trailing blanks, decimal and exponent forms, Inf and NaN; never evaluates expressions.
+std::optional<double> str2double(std::string_view s);
+
+// A text as a numeric matrix: numbers separated by blanks, tabs or commas, rows by line
+// breaks or semicolons. Returns false (and leaves `rows`/`cols` 0) when the text is not a
+// matrix (a word, rows of unequal length). `data` is filled in row order.
+struct Matrix {
+  std::size_t rows = 0;
+  std::size_t cols = 0;
+  std::vector<double> data;  // row order
+  double at(std::size_t r, std::size_t c) const { return data[r * cols + c]; }  // 0-based
+};
+std::optional<Matrix> str2matrix(std::string_view s);
+
+}  // namespace quorin

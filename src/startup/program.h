@@ -1,0 +1,69 @@
+// The running program: its globals, its windows, its dialogs, the module lifecycle and the
+// command boundary where run-time errors are reported.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "processor/globals.h"
+#include "processor/processor.h"
+#include "services/dialogs.h"
+#include "services/gfx/model.h"
+#include "startup/function_table.h"
+
+namespace quorin {
+
+// The 22 (initialize, terminate) pairs: the two service libraries, then one per program
+// function in table order. Module constants are compile-time constants, so each pair only
+// marks its module ready or released; the order is what the program relies on.
+struct InitTermPair {
+  std::string_view module;
+  void (*initialize)();
+  void (*terminate)();
+};
+const std::array<InitTermPair, 22>& init_term_table();
+
+class Program {
+ public:
+  // `start_folder` is the current folder the program reads its supplied files from.
+  Program(std::filesystem::path start_folder, Dialogs& dialogs, std::ostream& console);
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  Globals globals;
+  gfx::Model gfx;
+  Dialogs& dialogs;
+  std::ostream& console;  // the program's console output (the dyno reader's one line)
+  std::filesystem::path current_folder;
+
+  // Runs a program function through its generic entry. Throws RuntimeError.
+  std::vector<Value> call(std::string_view name, int nargout, std::vector<Value> inputs);
+
+  // The command boundary: runs a control command text (or "close"), reports a run-time error
+  // through `report_error`, puts busy pointers back to "arrow" and returns false on failure.
+  bool run_command(std::string_view text);
+  // The same boundary around any piece of work.
+  bool guarded(const std::function<void()>& work);
+
+  // How errors are shown; by default written to standard error. The last one is kept.
+  std::function<void(const std::string&)> report_error;
+  std::optional<std::string> last_error;
+
+  // The context the damper processor's actions run in.
+  Processor processor();
+
+  // The start-up sequence: runs the entry function with one output asked.
+  void start();
+};
+
+// The module names of the 22 lifecycle pairs, in the order their initialize routines ran
+// since the process began, and in the order terminate routines ran (for tests).
+const std::vector<std::string>& lifecycle_log();
+
+}  // namespace quorin

@@ -1,0 +1,62 @@
+// The headless, line-oriented script driver over the program: call program functions, answer
+// file dialogs, drive controls as a user would, read globals and render windows.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "services/dialogs.h"
+#include "services/gfx/model.h"
+#include "startup/program.h"
+
+namespace quorin {
+
+// A script line that is not a command of the driver (unknown verb, malformed JSON).
+class ScriptSyntaxError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct ScriptHooks {
+  // Renders window `number` to a PNG file; false when it could not.
+  std::function<bool(gfx::Model&, int number, const std::filesystem::path& png)> snapshot;
+};
+
+class ScriptDriver {
+ public:
+  // `start_folder` is where `start` without a folder starts; `console` receives the program's
+  // own console output (kept apart from the JSON lines).
+  ScriptDriver(std::filesystem::path start_folder, std::ostream& console, ScriptHooks hooks = {});
+  ~ScriptDriver();
+
+  // Runs one line. Returns the JSON line to print, or nothing for a blank or comment line.
+  // Throws ScriptSyntaxError for a line that is not a driver command.
+  std::optional<std::string> run_line(std::string_view line);
+
+  Program& program() { return *program_; }
+  ScriptedDialogs& dialogs() { return dialogs_; }
+
+ private:
+  std::string run_verb(std::string_view verb, std::string_view rest);
+  void restart(const std::filesystem::path& folder);
+  std::filesystem::path start_folder_;
+  std::ostream& console_;
+  ScriptHooks hooks_;
+  ScriptedDialogs dialogs_;
+  std::unique_ptr<Program> program_;
+};
+
+// Runs a whole script; returns the process exit status (non-zero for a malformed line, whose
+// number is named on standard error).
+int run_script(std::istream& in, std::ostream& out, std::ostream& err, ScriptDriver& driver);
+
+// The text of `quorin-script --help`.
+std::string_view script_help();
+
+}  // namespace quorin

@@ -3,6 +3,7 @@
 
 #include <deque>
 #include <string>
+#include <vector>
 
 namespace quorin {
 
@@ -36,6 +37,29 @@ class ScriptedDialogs : public Dialogs {
   DialogResult next(const std::string& filter, const std::string& title);
   std::deque<DialogResult> queue_;
   std::string last_filter_, last_title_;
+};
+
+// Printing a window through the system's print dialog.
+class Printer {
+ public:
+  virtual ~Printer() = default;
+  // Prints window `number` as its paper settings say; with `show_dialog` the print dialog
+  // comes first. Returns false when the user cancelled.
+  virtual bool print_window(int number, bool show_dialog) = 0;
+};
+
+// Headless printing: records each request and prints nothing.
+class ScriptedPrinter : public Printer {
+ public:
+  struct Request {
+    int number;
+    bool show_dialog;
+  };
+  bool print_window(int number, bool show_dialog) override {
+    requests.push_back({number, show_dialog});
+    return true;
+  }
+  std::vector<Request> requests;
 };
 
 }  // namespace quorin

@@ -16,7 +16,7 @@ std::size_t byte_size(Precision p);
 
 class File {
  public:
-  // mode "r", "r+" or "w" (binary). Throws RuntimeError naming the file when it cannot be opened.
+  // mode "r", "r+" or "w", also spelled "rb", "r+b", "wb"; always binary. Throws RuntimeError naming the file when it cannot be opened.
   File(const std::filesystem::path& path, std::string_view mode);
   ~File();
   File(const File&) = delete;
@@ -40,8 +40,13 @@ class File {
   const std::filesystem::path& path() const { return path_; }
 
  private:
+  enum class LastOp { None, Read, Write };
+  // The open stream for the next operation; throws when closed.
+  std::FILE* stream(LastOp op);
+
   std::FILE* f_ = nullptr;
   std::filesystem::path path_;
+  LastOp last_ = LastOp::None;
 };
 
 // Whole-file helpers.

@@ -1,0 +1,194 @@
+#include "services/file_io.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "services/runtime_error.h"
+
+namespace quorin {
+namespace {
+
+std::string quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
+
+// The fopen mode for one of the program's modes; the file is always binary.
+const char* fopen_mode(std::string_view mode) {
+  if (mode == "r" || mode == "rb") return "rb";
+  if (mode == "r+" || mode == "r+b" || mode == "rb+") return "r+b";
+  if (mode == "w" || mode == "wb") return "wb";
+  return nullptr;
+}
+
+// Little-endian decoding of one value, independent of the machine's byte order.
+std::uint64_t little_endian(const std::uint8_t* p, std::size_t n) {
+  std::uint64_t u = 0;
+  for (std::size_t i = n; i-- > 0;) u = (u << 8) | p[i];
+  return u;
+}
+
+double decode(const std::uint8_t* p, Precision prec) {
+  switch (prec) {
+    case Precision::Int8: return static_cast<std::int8_t>(p[0]);
+    case Precision::Int16: return static_cast<std::int16_t>(static_cast<std::uint16_t>(little_endian(p, 2)));
+    case Precision::Int32: return static_cast<std::int32_t>(static_cast<std::uint32_t>(little_endian(p, 4)));
+    case Precision::UInt32: return static_cast<double>(little_endian(p, 4));
+    case Precision::UInt64: return static_cast<double>(little_endian(p, 8));
+    case Precision::Float32: {
+      const auto bits = static_cast<std::uint32_t>(little_endian(p, 4));
+      float f;
+      std::memcpy(&f, &bits, sizeof f);
+      return f;
+    }
+    case Precision::Float64: {
+      const std::uint64_t bits = little_endian(p, 8);
+      double d;
+      std::memcpy(&d, &bits, sizeof d);
+      return d;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::size_t byte_size(Precision p) {
+  switch (p) {
+    case Precision::Int8: return 1;
+    case Precision::Int16: return 2;
+    case Precision::Int32:
+    case Precision::UInt32:
+    case Precision::Float32: return 4;
+    case Precision::UInt64:
+    case Precision::Float64: return 8;
+  }
+  return 1;
+}
+
+File::File(const std::filesystem::path& path, std::string_view mode) : path_(path) {
+  const char* m = fopen_mode(mode);
+  if (!m) throw RuntimeError("Invalid mode '" + std::string(mode) + "' for file " + quoted(path) + ".");
+  f_ = std::fopen(path.c_str(), m);
+  if (!f_)
+    throw RuntimeError("Unable to open file " + quoted(path) + ": " + std::strerror(errno) + ".");
+}
+
+File::~File() {
+  if (f_) std::fclose(f_);
+}
+
+File::File(File&& other) noexcept
+    : f_(std::exchange(other.f_, nullptr)), path_(std::move(other.path_)), last_(other.last_) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (f_) std::fclose(f_);
+    f_ = std::exchange(other.f_, nullptr);
+    path_ = std::move(other.path_);
+    last_ = other.last_;
+  }
+  return *this;
+}
+
+std::FILE* File::stream(LastOp op) {
+  if (!f_) throw RuntimeError("The file " + quoted(path_) + " is closed.");
+  // A stream open for update needs a positioning call between a read and a write.
+  if (last_ != LastOp::None && last_ != op) std::fseek(f_, 0, SEEK_CUR);
+  last_ = op;
+  return f_;
+}
+
+std::vector<std::uint8_t> File::read_bytes(std::size_t n) {
+  std::FILE* f = stream(LastOp::Read);
+  std::vector<std::uint8_t> out;
+  // Read in chunks so a huge count on a short file allocates only what is there.
+  constexpr std::size_t chunk = 1 << 16;
+  while (out.size() < n) {
+    const std::size_t want = std::min(chunk, n - out.size());
+    const std::size_t have = out.size();
+    out.resize(have + want);
+    const std::size_t got = std::fread(out.data() + have, 1, want, f);
+    out.resize(have + got);
+    if (got < want) {
+      if (std::ferror(f)) {
+        std::clearerr(f);
+        throw RuntimeError("Error reading file " + quoted(path_) + ".");
+      }
+      break;
+    }
+  }
+  return out;
+}
+
+std::vector<double> File::read(std::size_t n, Precision p) {
+  const std::size_t size = byte_size(p);
+  const std::size_t bytes = n > std::numeric_limits<std::size_t>::max() / size
+                                ? std::numeric_limits<std::size_t>::max()
+                                : n * size;
+  const auto raw = read_bytes(bytes);
+  // A value cut off by the end of the file is dropped.
+  std::vector<double> out(raw.size() / size);
+  for (std::size_t i = 0; i < out.size(); ++i) out[i] = decode(raw.data() + i * size, p);
+  return out;
+}
+
+std::vector<std::uint8_t> File::read_all() {
+  return read_bytes(std::numeric_limits<std::size_t>::max());
+}
+
+void File::seek(std::int64_t offset, Origin origin) {
+  std::FILE* f = stream(LastOp::None);
+  const int whence = origin == Origin::Begin ? SEEK_SET : origin == Origin::Current ? SEEK_CUR : SEEK_END;
+  if (fseeko(f, static_cast<off_t>(offset), whence) != 0)
+    throw RuntimeError("Unable to seek to " + std::to_string(offset) + " in file " + quoted(path_) +
+                       ": " + std::strerror(errno) + ".");
+  last_ = LastOp::None;
+}
+
+std::int64_t File::tell() const {
+  if (!f_) throw RuntimeError("The file " + quoted(path_) + " is closed.");
+  const off_t pos = ftello(f_);
+  if (pos < 0) throw RuntimeError("Unable to tell the position in file " + quoted(path_) + ".");
+  return pos;
+}
+
+std::int64_t File::size() const {
+  if (!f_) throw RuntimeError("The file " + quoted(path_) + " is closed.");
+  std::fflush(f_);
+  struct stat st {};
+  if (fstat(fileno(f_), &st) != 0)
+    throw RuntimeError("Unable to find the size of file " + quoted(path_) + ".");
+  return st.st_size;
+}
+
+void File::write(std::string_view text) {
+  std::FILE* f = stream(LastOp::Write);
+  if (!text.empty() && std::fwrite(text.data(), 1, text.size(), f) != text.size())
+    throw RuntimeError("Error writing file " + quoted(path_) + ": " + std::strerror(errno) + ".");
+}
+
+void File::printf(const char* format, ...) {
+  std::FILE* f = stream(LastOp::Write);
+  va_list args;
+  va_start(args, format);
+  const int r = std::vfprintf(f, format, args);
+  va_end(args);
+  if (r < 0) throw RuntimeError("Error writing file " + quoted(path_) + ": " + std::strerror(errno) + ".");
+}
+
+void File::close() {
+  if (!f_) return;
+  std::FILE* f = std::exchange(f_, nullptr);
+  if (std::fclose(f) != 0)
+    throw RuntimeError("Error closing file " + quoted(path_) + ": " + std::strerror(errno) + ".");
+}
+
+std::vector<std::uint8_t> read_file_bytes(const std::filesystem::path& path) {
+  File f(path, "r");
+  return f.read_all();
+}
+
+}  // namespace quorin

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "services/value.h"
+
 namespace quorin::gfx {
 
 // A handle. Windows are addressed by their number (1, 2, ...); every other object by an id
@@ -36,6 +38,8 @@ struct Color {
 using Colormap = std::vector<Color>;
 
 enum class Kind { Window, Axes, Line, Text, Image, Control, Menu, ContextMenu };
+// The kind's name as the Type property shows it ("figure", "axes", "uicontrol", ...).
+std::string_view type_name(Kind k);
 
 class Object {
  public:
@@ -48,6 +52,9 @@ class Object {
   std::string tag;
   bool handle_visible = true;  // false: not found by Tag, not cleared by cla
   bool visible = true;
+  // Properties that are accepted and kept but change nothing the model draws (plot-editor
+  // commands, renderer hints, user data), by their lower-case name.
+  std::map<std::string, Value, std::less<>> extra;
 
  protected:
   explicit Object(Kind k) : kind_(k) {}
@@ -236,6 +243,14 @@ class Model {
   Object* find_by_tag(std::string_view tag);
   std::vector<Object*> find_all_by_tag(Window& w, std::string_view tag);
 
+  // The children of an object that are of type T, in creation order.
+  template <class T>
+  std::vector<T*> children_of(const Object& o);
+
+  // The extent of the axes' lines and images as {xmin, xmax, ymin, ymax} (an image spans
+  // half a cell beyond its first and last pixel centres); nullopt when there is no data.
+  std::optional<std::array<double, 4>> data_limits(const Axes& axes) const;
+
   // Hooks for the toolkit: `drawnow` flushes pending drawing, `pause` waits and serves events.
   std::function<void()> on_drawnow;
   std::function<void(double)> on_pause;
@@ -262,6 +277,14 @@ T& Model::get(Handle h) {
   auto* t = dynamic_cast<T*>(&o);
   if (!t) throw_wrong_kind(o);
   return *t;
+}
+
+template <class T>
+std::vector<T*> Model::children_of(const Object& o) {
+  std::vector<T*> out;
+  for (Handle h : o.children())
+    if (auto* t = dynamic_cast<T*>(find(h))) out.push_back(t);
+  return out;
 }
 
 }  // namespace quorin::gfx

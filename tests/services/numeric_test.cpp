@@ -1,0 +1,171 @@
+// Ranges, minimum with position, and number/text conversion.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "services/numeric.h"
+#include "services/runtime_error.h"
+
+namespace quorin {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+TEST(Range, CountsAndValues) {
+  struct Case {
+    double a, d, b;
+    std::size_t count;
+  };
+  const double vmax = 2.54, n = 2000;
+  const std::vector<Case> cases = {
+      {0, 0.1, 1, 11},          {0, 1, 99, 100},    {0.1, 0.1, 0.3, 3},  {0, 0.01, 1, 101},
+      {1, 1, 1, 1},             {1, 1, 0, 0},       {0, -1, -5, 6},      {5, -1, 1, 5},
+      {0, 0, 1, 0},             {0, 1, 0.5, 1},     {0, vmax / n, vmax, 2001},
+      {0, 3.3 / 1399, 3.3, 1400}, {1000, 0.1, 1001, 11}, {0, 1, kNaN, 0},
+      {-1, 0.25, 1, 9},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.a) + ":" + std::to_string(c.d) + ":" + std::to_string(c.b));
+    const auto r = range(c.a, c.d, c.b);
+    ASSERT_EQ(r.size(), c.count);
+    for (std::size_t k = 0; k < r.size(); ++k) EXPECT_EQ(r[k], c.a + static_cast<double>(k) * c.d);
+  }
+  EXPECT_THROW(range(0, 1e-300, 1), RuntimeError);
+  EXPECT_THROW(range(0, 1, kInf), RuntimeError);
+}
+
+TEST(MinWithPosition, FirstSmallestAndNaN) {
+  struct Case {
+    std::vector<double> v;
+    double value;
+    std::size_t position;
+  };
+  const std::vector<Case> cases = {
+      {{3}, 3, 1},
+      {{4, 2, 9, 2, 5}, 2, 2},
+      {{kNaN, 7, 1, kNaN}, 1, 3},
+      {{5, -kInf, 0}, -kInf, 2},
+  };
+  for (const auto& c : cases) {
+    const auto r = min_with_position(c.v);
+    EXPECT_EQ(r.value, c.value);
+    EXPECT_EQ(r.position, c.position);
+  }
+  const auto all_nan = min_with_position(std::vector<double>{kNaN, kNaN});
+  EXPECT_TRUE(std::isnan(all_nan.value));
+  EXPECT_EQ(all_nan.position, 1u);
+  EXPECT_THROW(min_with_position(std::vector<double>{}), RuntimeError);
+}
+
+TEST(Num2str, ShortestText) {
+  struct Case {
+    double v;
+    const char* text;
+  };
+  const std::vector<Case> cases = {
+      {10, "10"},
+      {-500, "-500"},
+      {0.254, "0.254"},
+      {1000 / 25.4 * 0.25, "9.84251968503937"},
+      {0.1 + 0.2, "0.30000000000000004"},
+      {1e-300, "1e-300"},
+      {39.37007874015748, "39.37007874015748"},
+      {4.45374, "4.45374"},
+      {kNaN, "NaN"},
+      {kInf, "Inf"},
+      {-kInf, "-Inf"},
+      {-0.0, "0"},
+      {0, "0"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(num2str(c.v), c.text);
+}
+
+TEST(Num2str, RoundTripsThroughStr2double) {
+  const std::vector<double> values = {0.1 + 0.2, 1e-300, 5e-324, 1.7976931348623157e308, 39.37007874015748,
+                                      -123456.789, 1.0 / 3, 2.0 / 3 * 1e22, 123456789012345680.0};
+  for (double v : values) {
+    const auto back = str2double(num2str(v));
+    ASSERT_TRUE(back.has_value()) << num2str(v);
+    EXPECT_TRUE(same_bits(*back, v)) << num2str(v);
+  }
+}
+
+TEST(Str2double, AcceptsOneNumberOnly) {
+  struct Case {
+    const char* text;
+    std::optional<double> value;
+  };
+  const std::vector<Case> cases = {
+      {" 12 ", 12},       {"\t-3.5\n", -3.5}, {"1e3", 1000},    {"+5", 5},         {"-.5", -0.5},
+      {".5", 0.5},        {"5.", 5},          {"2.5E-2", 0.025}, {"1e+2", 100},    {"007", 7},
+      {"inf", kInf},      {"-INF", -kInf},    {"Inf", kInf},    {"1e999", kInf},   {"-1e999", -kInf},
+      {"1e-999", 0},      {"0e999", 0},       {"abc", {}},      {"", {}},          {"   ", {}},
+      {"1+1", {}},        {"1 2", {}},        {"0x10", {}},     {"e5", {}},        {"1e", {}},
+      {"1e+", {}},        {"--1", {}},        {".", {}},        {"+", {}},         {"pi", {}},
+      {"12abc", {}},      {"1,5", {}},        {"[1]", {}},      {"nan(1)", {}},    {"1..2", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("'") + c.text + "'");
+    const auto v = str2double(c.text);
+    ASSERT_EQ(v.has_value(), c.value.has_value());
+    if (v) {
+      EXPECT_EQ(*v, *c.value);
+    }
+  }
+  for (const char* s : {"NaN", "nan", " -NaN "}) {
+    const auto v = str2double(s);
+    ASSERT_TRUE(v.has_value()) << s;
+    EXPECT_TRUE(std::isnan(*v));
+  }
+}
+
+TEST(Str2matrix, RowsAndSeparators) {
+  struct Case {
+    const char* name;
+    const char* text;
+    std::size_t rows, cols;
+    std::vector<double> data;
+  };
+  const std::vector<Case> cases = {
+      {"blanks", "1 2 3", 1, 3, {1, 2, 3}},
+      {"commas", "1,2,3", 1, 3, {1, 2, 3}},
+      {"comma and blank", "1, 2 ,3", 1, 3, {1, 2, 3}},
+      {"tabs", "1\t2\t3", 1, 3, {1, 2, 3}},
+      {"semicolons", "1 2;3 4", 2, 2, {1, 2, 3, 4}},
+      {"line breaks", "1 2\n3 4\n", 2, 2, {1, 2, 3, 4}},
+      {"CRLF", "1 2\r\n3 4\r\n", 2, 2, {1, 2, 3, 4}},
+      {"blank lines skipped", "\n1 2\n\n  \n3 4\n\n", 2, 2, {1, 2, 3, 4}},
+      {"column", "1\n2\n3", 3, 1, {1, 2, 3}},
+      {"scalar", " 42 ", 1, 1, {42}},
+      {"empty", "", 0, 0, {}},
+      {"only blanks", "  \n\t\r\n ", 0, 0, {}},
+      {"exponents and signs", "-1e3 +.5\n2.5E-1 Inf", 2, 2, {-1000, 0.5, 0.25, kInf}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto m = str2matrix(c.text);
+    ASSERT_TRUE(m.has_value());
+    EXPECT_EQ(m->rows, c.rows);
+    EXPECT_EQ(m->cols, c.cols);
+    EXPECT_EQ(m->data, c.data);
+  }
+  const auto m = str2matrix("1 2 3\n4 5 6");
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->at(1, 0), 4);
+  EXPECT_EQ(m->at(0, 2), 3);
+}
+
+TEST(Str2matrix, RefusesWhatIsNoMatrix) {
+  for (const char* text : {"1 2\n3", "1 2;3 4 5", "1 two", "abc", "1,,2", ",1", "1,", "1 2 + 3", "[1 2]"})
+    EXPECT_FALSE(str2matrix(text).has_value()) << text;
+}
+
+}  // namespace
+}  // namespace quorin

@@ -1,0 +1,241 @@
+#include "plotting/plotfunction.h"
+
+#include <cmath>
+#include <string>
+
+#include "plotting/axes_frame.h"
+#include "services/runtime_error.h"
+
+namespace quorin {
+namespace {
+
+// Legend layout in the legend axes: one block of four lines per curve, 0.12 high.
+constexpr double kLegendMarkerX = 0.05;
+constexpr double kLegendTextX = 0.1;
+constexpr double kLegendBlock = 0.12;
+// Heights of the marker and first line, and of the four lines, for a block at offset 0.
+constexpr std::array<double, 4> kLegendLineTops = {1.1, 1.08, 1.06, 1.04};
+constexpr double kLegendFontSize = 7;
+constexpr std::string_view kLegendFontName = "times";
+
+// Marks the model changed however the redraw ends, so the view follows what was drawn.
+struct TouchOnExit {
+  gfx::Model& m;
+  ~TouchOnExit() { m.touch(); }
+};
+
+gfx::Control& main_control(gfx::Model& m, std::string_view tag) {
+  auto* c = dynamic_cast<gfx::Control*>(m.find_by_tag(tag));
+  if (!c)
+    throw RuntimeError("The control \"" + std::string(tag) + "\" is not in the main window.");
+  return *c;
+}
+
+// What the redraw reads from the main window's controls.
+struct MainWindowSettings {
+  UnitFactors units;
+  bool si = true;
+  bool holdimport = false;
+  bool holdroehrig = false;
+  AxisLimits limits;
+};
+
+MainWindowSettings read_main_window(gfx::Model& m) {
+  m.figure(1);
+  MainWindowSettings s;
+  s.si = main_control(m, "SIUnits").value == 1;
+  s.units = s.si ? kSIFactors : kUSFactors;
+  s.holdimport = main_control(m, "holdimport").value == 1;
+  s.holdroehrig = main_control(m, "holdroehrig").value == 1;
+  s.limits.xmin = str2double(main_control(m, "xmin").string);
+  s.limits.xmax = str2double(main_control(m, "xmax").string);
+  s.limits.ymin = str2double(main_control(m, "ymin").string);
+  s.limits.ymax = str2double(main_control(m, "ymax").string);
+  return s;
+}
+
+gfx::Color colour_of_record(std::size_t i) {
+  if (i < 1 || i > kLinestyle.size())
+    throw RuntimeError("Curve " + std::to_string(i) + " has no colour; at most " +
+                       std::to_string(kLinestyle.size()) + " curves can be drawn.");
+  return *gfx::parse_line_spec(kLinestyle[i - 1]).color;
+}
+
+const DamperCurve& record(const std::vector<DamperCurve>& plotdata, std::size_t i) {
+  if (i > plotdata.size())
+    throw RuntimeError("plotdata has no curve " + std::to_string(i) + ".");
+  return plotdata[i - 1];
+}
+
+std::size_t records_to_draw(double counter) {
+  if (!(counter >= 1) || counter != std::floor(counter))
+    throw RuntimeError("The curve counter " + num2str(counter) + " is not a whole number from 1 up.");
+  return static_cast<std::size_t>(counter) - 1;
+}
+
+void draw_curves(gfx::Model& m, gfx::Axes& axes, const std::vector<DamperCurve>& plotdata,
+                 std::size_t n, UnitFactors units, gfx::Window& plot_window) {
+  for (std::size_t i = 1; i <= n; ++i) {
+    const DamperCurve& p = record(plotdata, i);
+    colour_of_record(i);
+    const std::string_view colour = kLinestyle[i - 1];
+    const WheelCurves w = wheel_curves(p, units);
+    m.plot(axes, w.compression_velocity, w.compression_force, colour);
+    axes.hold = true;
+    plot_window.zoom = true;
+    m.plot(axes, w.rebound_velocity, w.rebound_force, colour);
+  }
+}
+
+void draw_legend(gfx::Model& m, gfx::Axes& legend, const std::vector<DamperCurve>& plotdata,
+                 std::size_t n, gfx::Window& plot_window) {
+  for (std::size_t i = 1; i <= n; ++i) {
+    const DamperCurve& p = record(plotdata, i);
+    const gfx::Color colour = colour_of_record(i);
+    const double offset = kLegendBlock * static_cast<double>(i);
+    const std::array<double, 1> mx{kLegendMarkerX}, my{kLegendLineTops[0] - offset};
+    gfx::Line& marker = m.plot(legend, mx, my, "s");
+    marker.color = colour;
+    marker.marker_face = colour;
+    marker.marker_edge = colour;
+    const std::array<const std::string*, 4> lines = {&p.curveIDcompression1, &p.curveIDcompression2,
+                                                     &p.curveIDrebound1, &p.curveIDrebound2};
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+      gfx::Text& t = m.new_text(legend, kLegendTextX, kLegendLineTops[k] - offset, *lines[k]);
+      t.font_size = kLegendFontSize;
+      t.font_name = std::string(kLegendFontName);
+    }
+    legend.xlim = {0, 1};
+    legend.ylim = {0, 1};
+    legend.xlim_manual = true;
+    legend.ylim_manual = true;
+    legend.visible = false;
+    legend.hold = true;
+    plot_window.zoom = true;
+  }
+}
+
+void finish_overlay(gfx::Axes& axes, const AxisLimits& limits, gfx::Window& plot_window) {
+  axes.hold = true;
+  plot_window.zoom = true;
+  grid_on(axes);
+  set_axis_limits(axes, limits);
+}
+
+void draw_import(gfx::Model& m, gfx::Axes& axes, const Matrix& import) {
+  if (import.cols < 3)
+    throw RuntimeError("The import curve has " + std::to_string(import.cols) +
+                       " columns; it needs a velocity column and two force columns.");
+  std::vector<double> v(import.rows), f1(import.rows), f2(import.rows);
+  for (std::size_t r = 0; r < import.rows; ++r) {
+    v[r] = import.at(r, 0);
+    f1[r] = import.at(r, 1);
+    f2[r] = import.at(r, 2);
+  }
+  m.plot(axes, v, f1, "b--");
+  axes.hold = true;
+  m.plot(axes, v, f2, "b--");
+  axes.hold = true;
+}
+
+}  // namespace
+
+WheelCurves wheel_curves(const DamperCurve& p, UnitFactors units) {
+  WheelCurves w;
+  auto velocity = [&](const std::vector<double>& base, double scale) {
+    std::vector<double> out(base.size());
+    for (std::size_t k = 0; k < base.size(); ++k)
+      out[k] = base[k] * units.velocity / scale * p.motionratio;
+    return out;
+  };
+  auto force = [&](const std::vector<double>& base, double scale) {
+    std::vector<double> out(base.size());
+    for (std::size_t k = 0; k < base.size(); ++k)
+      out[k] = (base[k] * scale / units.force + p.gasforce / units.force) / p.motionratio;
+    return out;
+  };
+  w.compression_velocity = velocity(p.cmpvelocity, p.compscale);
+  w.compression_force = force(p.cmpforce, p.compscale);
+  w.rebound_velocity = velocity(p.rebvelocity, p.rebscale);
+  w.rebound_force = force(p.rebforce, p.rebscale);
+  return w;
+}
+
+OverlayCurve dyno_overlay_curve(const Value& ShockData) {
+  auto channel = [&](std::string_view name) -> const std::vector<double>& {
+    if (!ShockData.is_record() || !ShockData.has_field("Speed_1"))
+      throw RuntimeError("The dyno data hold no page Speed_1; read a dyno file first.");
+    const Value& page = ShockData.field("Speed_1");
+    if (!page.is_record() || !page.has_field(name) || !page.field(name).is_record() ||
+        !page.field(name).has_field("Data") || !page.field(name).field("Data").is_numeric())
+      throw RuntimeError("The dyno data hold no Speed_1." + std::string(name) + ".Data row.");
+    return page.field(name).field("Data").numbers();
+  };
+  const std::vector<double>& v = channel("Velocity");
+  const std::vector<double>& f = channel("Force");
+  if (v.size() != f.size())
+    throw RuntimeError("The dyno data's Speed_1 velocity and force rows differ in length.");
+  // The force at the last sample, in file order, whose velocity is zero or negative; data
+  // that never reach zero velocity are drawn without an offset.
+  double zero_offset = 0;
+  for (std::size_t k = v.size(); k-- > 0;) {
+    if (v[k] <= 0) {
+      zero_offset = f[k];
+      break;
+    }
+  }
+  OverlayCurve c;
+  c.x.resize(v.size());
+  c.y.resize(v.size());
+  for (std::size_t k = 0; k < v.size(); ++k) {
+    c.x[k] = std::abs(v[k]);
+    c.y[k] = f[k] - zero_offset;
+  }
+  return c;
+}
+
+void plotfunction(gfx::Model& m, const std::vector<DamperCurve>& plotdata, gfx::Handle plothandle,
+                  gfx::Handle IDhandle, double counter, const Matrix& import,
+                  const Value& ShockData) {
+  TouchOnExit touch{m};
+  const std::size_t n = records_to_draw(counter);
+  const MainWindowSettings s = read_main_window(m);
+
+  gfx::Window& plot_window = m.figure(2);
+  m.set_current_axes(plothandle);
+  gfx::Axes& axes = m.get<gfx::Axes>(plothandle);
+  plot_reset_line(m, axes);
+  plot_window.zoom = true;
+  draw_curves(m, axes, plotdata, n, s.units, plot_window);
+
+  label_comparison_axes(m, s.si);
+
+  m.set_current_axes(plothandle);
+  set_axis_limits(axes, s.limits);
+  grid_on(axes);
+
+  m.set_current_axes(IDhandle);
+  gfx::Axes& legend = m.get<gfx::Axes>(IDhandle);
+  legend.visible = false;
+  m.cla(legend);
+  draw_legend(m, legend, plotdata, n, plot_window);
+
+  if (s.holdimport) {
+    m.figure(2);
+    m.set_current_axes(plothandle);
+    draw_import(m, axes, import);
+    finish_overlay(axes, s.limits, plot_window);
+  }
+  if (s.holdroehrig) {
+    m.figure(2);
+    m.set_current_axes(plothandle);
+    const OverlayCurve c = dyno_overlay_curve(ShockData);
+    m.plot(axes, c.x, c.y, "k--");
+    finish_overlay(axes, s.limits, plot_window);
+  }
+
+  m.figure(2).zoom = true;
+  m.figure(1);
+}
+
+}  // namespace quorin

@@ -1,0 +1,56 @@
+// Drawing the stored damper curves with their legend into the comparison window (window 2),
+// with the held import and dyno overlays.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "plotting/damper_curve.h"
+#include "services/gfx/model.h"
+#include "services/numeric.h"
+#include "services/value.h"
+
+namespace quorin {
+
+// Redraws window 2 from the records 1 to counter - 1 of `plotdata`: every curve converted
+// from its base rows to the units selected in the main window (window 1) at drawing time,
+// the legend in the axes `IDhandle`, and, when the main window's hold boxes are ticked, the
+// import curve (columns 2 and 3 of `import` against column 1) and the dyno curve of
+// `ShockData`. Leaves window 1 current. Throws RuntimeError when a limit box of the main
+// window holds no number (after the curves are drawn), when a record is missing, or when an
+// overlay's data are unusable.
+void plotfunction(gfx::Model& m, const std::vector<DamperCurve>& plotdata, gfx::Handle plothandle,
+                  gfx::Handle IDhandle, double counter, const Matrix& import,
+                  const Value& ShockData);
+
+// The dyno overlay of a dyno record: |velocity| against force minus the force at the last
+// sample whose velocity is at or below zero (0 when there is none). Values in the dyno
+// file's own units. Throws RuntimeError when `ShockData` has no Speed_1 velocity and force
+// rows of equal length.
+struct OverlayCurve {
+  std::vector<double> x, y;
+};
+OverlayCurve dyno_overlay_curve(const Value& ShockData);
+
+// Display factors: velocities are multiplied by `velocity`, forces divided by `force`.
+struct UnitFactors {
+  double velocity = 1;
+  double force = 1;
+};
+inline constexpr UnitFactors kSIFactors{1, 1};
+inline constexpr UnitFactors kUSFactors{39.37007874015748, 4.45374};
+
+// A record's curves at the wheel in the given display units, computed from its base rows.
+struct WheelCurves {
+  std::vector<double> compression_velocity, compression_force;
+  std::vector<double> rebound_velocity, rebound_force;
+};
+WheelCurves wheel_curves(const DamperCurve& p, UnitFactors units);
+
+// The colour letters of records 1, 2, ... (eleven entries).
+inline constexpr std::array<std::string_view, 11> kLinestyle = {"b", "r", "g", "k", "y", "m",
+                                                                "c", "b", "r", "g", "k"};
+
+}  // namespace quorin

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "annotation/title.h"
 #include "services/runtime_error.h"
 
 namespace quorin {
@@ -29,23 +30,12 @@ void plot_reset_line(gfx::Model& m, gfx::Axes& axes) {
 }
 
 void label_comparison_axes(gfx::Model& m, bool si) {
-  gfx::Axes& axes = m.current_axes();
-  auto label = [&](gfx::Handle h, std::string_view text, bool title) {
-    gfx::Text& t = m.get<gfx::Text>(h);
-    t.font_angle = axes.font_angle;
-    t.font_name = axes.font_name;
-    t.font_size = axes.font_size;
-    t.font_weight = axes.font_weight;
-    if (title) t.rotation = 0;
-    t.string = std::string(text);
-    t.font_name = "times";
-    t.font_size = 10;
-    t.font_angle = "italic";
-  };
-  label(axes.title, kPlotTitle, true);
-  label(axes.xlabel, si ? kVelocityLabelSI : kVelocityLabelUS, false);
-  label(axes.ylabel, si ? kForceLabelSI : kForceLabelUS, false);
-  m.touch();
+  const annotation::PropertyPairs font = {{"FontName", Value::text("times")},
+                                          {"FontSize", Value::number(10)},
+                                          {"FontAngle", Value::text("italic")}};
+  annotation::title(m, std::string(kPlotTitle), font);
+  annotation::xlabel(m, std::string(si ? kVelocityLabelSI : kVelocityLabelUS), font);
+  annotation::ylabel(m, std::string(si ? kForceLabelSI : kForceLabelUS), font);
 }
 
 void set_axis_limits(gfx::Axes& axes, const AxisLimits& limits) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "annotation/cla.h"
 #include "plotting/axes_frame.h"
 #include "services/runtime_error.h"
 
@@ -217,7 +218,7 @@ void plotfunction(gfx::Model& m, const std::vector<DamperCurve>& plotdata, gfx::
   m.set_current_axes(IDhandle);
   gfx::Axes& legend = m.get<gfx::Axes>(IDhandle);
   legend.visible = false;
-  m.cla(legend);
+  annotation::cla(m);
   draw_legend(m, legend, plotdata, n, plot_window);
 
   if (s.holdimport) {

@@ -1,0 +1,139 @@
+// Binary and text file access: little-endian precisions, short reads, positioning, update mode.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "services/file_io.h"
+#include "services/runtime_error.h"
+#include "services/temp_dir.h"
+
+namespace quorin {
+namespace {
+
+std::string bytes(std::initializer_list<unsigned> b) {
+  std::string s;
+  for (unsigned v : b) s.push_back(static_cast<char>(v));
+  return s;
+}
+
+TEST(File, ReadsEachPrecisionLittleEndian) {
+  struct Case {
+    const char* name;
+    Precision p;
+    std::string data;
+    std::vector<double> values;
+  };
+  const std::vector<Case> cases = {
+      {"int8", Precision::Int8, bytes({0x7F, 0x80, 0xFF, 0x00}), {127, -128, -1, 0}},
+      {"int16", Precision::Int16, bytes({0x34, 0x12, 0xFE, 0xFF, 0x00, 0x80}), {0x1234, -2, -32768}},
+      {"int32", Precision::Int32, bytes({0x78, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0xFF}), {0x12345678, -1}},
+      {"uint32", Precision::UInt32, bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0, 0, 0}), {4294967295.0, 1}},
+      {"uint64", Precision::UInt64, bytes({0x01, 0, 0, 0, 0, 0, 0, 0x01}), {72057594037927937.0}},
+      {"float", Precision::Float32, bytes({0, 0, 0xC0, 0x3F, 0, 0, 0x20, 0xC1}), {1.5, -10}},
+      {"double", Precision::Float64, bytes({0, 0, 0, 0, 0, 0, 0x02, 0xC0, 0x9A, 0x99, 0x99, 0x99, 0x99, 0x99, 0xB9, 0x3F}),
+       {-2.25, 0.1}},
+  };
+  test::TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    File f(dir.write("values.bin", c.data), "r");
+    EXPECT_EQ(f.read(100, c.p), c.values);
+    EXPECT_EQ(byte_size(c.p) * c.values.size(), c.data.size());
+  }
+}
+
+TEST(File, ShortReadAtTheEndReturnsWhatIsThere) {
+  test::TempDir dir;
+  File f(dir.write("ten.bin", bytes({1, 0, 0, 0, 2, 0, 0, 0, 3, 0})), "rb");
+  EXPECT_EQ(f.read(1, Precision::Int32), std::vector<double>{1});
+  EXPECT_EQ(f.read(4, Precision::Int32), std::vector<double>{2});  // the last two bytes are no whole value
+  EXPECT_TRUE(f.read(4, Precision::Int32).empty());
+  EXPECT_TRUE(f.read_bytes(3).empty());
+  EXPECT_EQ(f.tell(), 10);
+  f.seek(-2, File::Origin::End);
+  EXPECT_EQ(f.read_bytes(100), (std::vector<std::uint8_t>{3, 0}));
+  EXPECT_EQ(f.read(static_cast<std::size_t>(-1), Precision::Float64).size(), 0u);  // a huge count is safe
+}
+
+TEST(File, SeekAndTell) {
+  test::TempDir dir;
+  File f(dir.write("abc.txt", "abcdefghij"), "r");
+  EXPECT_EQ(f.size(), 10);
+  f.seek(3, File::Origin::Begin);
+  EXPECT_EQ(f.tell(), 3);
+  EXPECT_EQ(f.read_bytes(2), (std::vector<std::uint8_t>{'d', 'e'}));
+  f.seek(-1, File::Origin::Current);
+  EXPECT_EQ(f.read(1, Precision::Int8), std::vector<double>{'e'});
+  f.seek(-3, File::Origin::End);
+  EXPECT_EQ(f.tell(), 7);
+  EXPECT_EQ(f.read_all(), (std::vector<std::uint8_t>{'h', 'i', 'j'}));
+  EXPECT_THROW(f.seek(-1, File::Origin::Begin), RuntimeError);
+}
+
+TEST(File, WritesTextAndFormattedNumbers) {
+  test::TempDir dir;
+  {
+    File f(dir / "out.txt", "w");
+    f.write("velocity\tforce\n");
+    f.printf("%0.3f\t%0.1f\n", 0.0254, 1234.56);
+    f.printf("%d%%\n", 5);
+  }  // closed on leaving the scope
+  EXPECT_EQ(test::TempDir::read(dir / "out.txt"), "velocity\tforce\n0.025\t1234.6\n5%\n");
+  EXPECT_EQ(read_file_bytes(dir / "out.txt").size(), 31u);
+}
+
+TEST(File, UpdateModeAppendsAndSwitchesBetweenReadAndWrite) {
+  test::TempDir dir;
+  const auto path = dir.write("export.txt", "first\n");
+  {
+    File f(path, "r+");
+    f.seek(0, File::Origin::End);
+    f.printf("%s\n", "second");
+    f.close();
+  }
+  EXPECT_EQ(test::TempDir::read(path), "first\nsecond\n");
+  {
+    File f(path, "r+");
+    EXPECT_EQ(f.read_bytes(5).size(), 5u);  // "first"
+    f.write("!");                            // replaces the line break, no seek in between
+    EXPECT_EQ(f.read_bytes(6), (std::vector<std::uint8_t>{'s', 'e', 'c', 'o', 'n', 'd'}));
+  }
+  EXPECT_EQ(test::TempDir::read(path), "first!second\n");
+}
+
+TEST(File, ErrorsNameTheFile) {
+  test::TempDir dir;
+  auto message = [](auto&& f) -> std::string {
+    try {
+      f();
+    } catch (const RuntimeError& e) {
+      return e.what();
+    }
+    return "no error";
+  };
+  EXPECT_NE(message([&] { File f(dir / "absent.pvp", "r"); }).find("absent.pvp"), std::string::npos);
+  EXPECT_NE(message([&] { File f(dir / "absent.pvp", "r+"); }).find("absent.pvp"), std::string::npos);
+  EXPECT_NE(message([&] { File f(dir / "x.txt", "a"); }).find("x.txt"), std::string::npos);
+  EXPECT_NE(message([&] { read_file_bytes(dir / "gone.bmp"); }).find("gone.bmp"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir / "x.txt"));
+
+  File f(dir.write("y.txt", "y"), "r");
+  f.close();
+  f.close();  // closing twice is harmless
+  EXPECT_NE(message([&] { f.read_bytes(1); }).find("y.txt"), std::string::npos);
+}
+
+TEST(File, MovesOwnership) {
+  test::TempDir dir;
+  File a(dir.write("m.bin", bytes({7, 8})), "r");
+  File b(std::move(a));
+  EXPECT_EQ(b.read_bytes(1), std::vector<std::uint8_t>{7});
+  File c(dir.write("n.bin", bytes({9})), "r");
+  c = std::move(b);
+  EXPECT_EQ(c.read_bytes(1), std::vector<std::uint8_t>{8});
+  EXPECT_EQ(c.path().filename(), "m.bin");
+}
+
+}  // namespace
+}  // namespace quorin

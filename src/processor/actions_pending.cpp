@@ -9,7 +9,6 @@ namespace {
 }
 }  // namespace
 
-void view(Processor&) { pending("view"); }
 void clear(Processor&) { pending("clear"); }
 void exit(Processor&) { pending("exit"); }
 void print(Processor&) { pending("print"); }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "processor/bleed_data.h"
 #include "processor/globals.h"
 #include "services/dialogs.h"
 #include "services/gfx/model.h"
@@ -23,6 +24,8 @@ struct Processor {
   std::ostream& console;
   std::filesystem::path current_folder;
   std::function<void()> warningct;
+  // Keeps the bleed data between "view" runs while the file is unchanged; null: read afresh.
+  BleedCache* bleed_cache = nullptr;
 };
 
 // Runs the prologue (path, directory, the four limits, the unit flags) and then the one

@@ -87,8 +87,10 @@ bool Program::run_command(std::string_view text) {
 }
 
 Processor Program::processor() {
-  return Processor{globals, gfx, dialogs, console, current_folder,
-                   [this] { call("warningct", 0, {}); }};
+  return Processor{globals,        gfx,
+                   dialogs,        console,
+                   current_folder, [this] { call("warningct", 0, {}); },
+                   &bleed_cache};
 }
 
 void Program::start() { call("quorin_interface_v41", 1, {}); }

@@ -41,6 +41,8 @@ class Program {
   Dialogs& dialogs;
   std::ostream& console;  // the program's console output (the dyno reader's one line)
   std::filesystem::path current_folder;
+  // The bleed data of the current folder, kept between PLOTs while the file is unchanged.
+  BleedCache bleed_cache;
 
   // Runs a program function through its generic entry. Throws RuntimeError.
   std::vector<Value> call(std::string_view name, int nargout, std::vector<Value> inputs);

@@ -96,9 +96,12 @@ std::vector<Value> call_generic(Program& program, const FunctionRow& row, int na
       for (auto& v : inputs) in.emplace_back(std::move(v));
       in.resize(static_cast<std::size_t>(row.inputs.count));  // missing inputs stay absent
       break;
-    case Arity::Any:
-      in.emplace_back(Value::cell({inputs.empty() ? 0u : 1u, inputs.size()}, std::move(inputs)));
+    case Arity::Any: {
+      // The size is taken before the list is moved: argument order is unspecified.
+      const std::size_t n = inputs.size();
+      in.emplace_back(Value::cell({n ? 1u : 0u, n}, std::move(inputs)));
       break;
+    }
     case Arity::OneThenAny: {
       std::optional<Value> first;
       std::vector<Value> rest;
@@ -109,7 +112,8 @@ std::vector<Value> call_generic(Program& program, const FunctionRow& row, int na
           rest.push_back(std::move(inputs[i]));
       }
       in.push_back(std::move(first));
-      in.emplace_back(Value::cell({rest.empty() ? 0u : 1u, rest.size()}, std::move(rest)));
+      const std::size_t n = rest.size();
+      in.emplace_back(Value::cell({n ? 1u : 0u, n}, std::move(rest)));
       break;
     }
   }

@@ -23,7 +23,5 @@ void rescale(Processor&) { pending("rescale"); }
 void si(Processor&) { pending("si"); }
 void us(Processor&) { pending("us"); }
 void balance(Processor&) { pending("balance"); }
-void valveseatcompression(Processor&) { pending("valveseatcompression"); }
-void valveseatrebound(Processor&) { pending("valveseatrebound"); }
 
 }  // namespace quorin::actions

@@ -1,0 +1,164 @@
+#include "windows/plotfigure.h"
+
+#include <array>
+
+#include "windows/window_data.h"
+
+namespace quorin {
+namespace {
+
+using namespace windows;
+
+constexpr std::string_view kDataFile = "plotfigure";
+constexpr std::string_view kLogoFile = "logo_plot.bmp";
+constexpr std::string_view kName = "Damper Curve Comparison";
+constexpr std::string_view kTitle = "Damper Curve Comparison";
+constexpr std::string_view kXLabel = "Velocity (inches/s)";
+constexpr std::string_view kYLabel = "Force (lbs)";
+
+constexpr gfx::Rect kWindowPosition{150, 75, 600, 450};  // points
+constexpr gfx::Rect kPaperPosition{58.5, 99, 723.75, 396.75};
+constexpr gfx::Rect kPlotAxes{0.06770833333333333, 0.1048218029350105, 0.6497395833333333,
+                              0.8301886792452831};
+constexpr gfx::Rect kCompressionCaption{0.07552083333333333, 0.8867924528301887, 0.08203125,
+                                        0.03144654088050315};
+constexpr gfx::Rect kReboundCaption{0.07682291666666666, 0.1257861635220126,
+                                    0.06119791666666666, 0.02515723270440252};
+constexpr gfx::Rect kLogoAxes{0.78, 0.105, 0.1525, 0.095};
+
+// The six texts far outside the starting force range: they show only when the force axis
+// reaches 4500 N or -9500 N.
+struct FarText {
+  std::string_view tag, string;
+  double force;
+};
+constexpr std::array<FarText, 6> kFarTexts = {{
+    {"plotwindowText2", "Rebound", -9500},
+    {"plotwindowText1", "Compression", 4500},
+    {"plotwindowText4", "Rebound", -9500},
+    {"plotwindowText3", "Compression", 4500},
+    {"plotwindowText6", "Rebound", -9500},
+    {"plotwindowText5", "Compression", 4500},
+}};
+
+void axis_label(gfx::Text& t, std::string_view tag, std::string_view s,
+                std::array<double, 3> at, std::string_view valign) {
+  t.tag = tag;
+  t.string = s;
+  t.font_name = "times";
+  t.font_angle = "italic";
+  t.color = colour::black;
+  t.horizontal_alignment = "center";
+  t.vertical_alignment = valign;
+  t.position = at;
+  t.handle_visible = false;
+}
+
+void caption(gfx::Model& m, gfx::Window& w, std::string_view s, const gfx::Rect& pos,
+             double font_size) {
+  gfx::Control& c = m.new_control(w, gfx::Control::Style::Text);
+  c.tag = "StaticText1";
+  c.string = s;
+  c.units = gfx::Units::Normalized;
+  c.position = pos;
+  c.background = colour::white;
+  c.font_name = "times";
+  c.font_angle = "italic";
+  if (font_size > 0) c.font_size = font_size;
+  c.horizontal_alignment = "left";
+  c.list_top = 0;
+}
+
+}  // namespace
+
+gfx::Handle plotfigure(WindowContext& ctx) {
+  gfx::Model& m = ctx.gfx;
+  const WindowData data(ctx.folder, kDataFile, 7);
+
+  gfx::Window& w = m.new_window();
+  w.name = kName;
+  w.number_title = false;
+  w.tag = "Fig1";
+  w.units = gfx::Units::Points;
+  w.position = kWindowPosition;
+  w.color = colour::khaki;
+  w.colormap = data.colours(0);
+  w.menubar = "none";
+  w.toolbar = "none";
+  w.paper_units = "points";
+  w.paper_type = "A4";
+  w.paper_orientation = "landscape";
+  w.paper_position = kPaperPosition;
+  const gfx::Handle window = w.handle();
+
+  gfx::Axes& plot = m.new_axes(w);
+  plot.tag = "plotwindow";
+  plot.position = kPlotAxes;
+  plot.box = true;
+  plot.color = colour::white;
+  plot.xgrid = plot.ygrid = plot.zgrid = true;
+  plot.xlim = {0, 10};
+  plot.ylim = {-500, 500};
+  plot.xlim_manual = plot.ylim_manual = true;
+  plot.color_order = data.colours(1);
+  AxisTexts labels = axis_texts(m, plot);
+  axis_label(labels.xlabel, "Axes1Text4", kXLabel, {4.990366088631984, -548.2897384305834, 0}, "cap");
+  axis_label(labels.ylabel, "Axes1Text3", kYLabel, {-0.6936416184971099, -3.018108651911462, 0},
+             "baseline");
+  labels.ylabel.rotation = 90;
+  axis_label(labels.zlabel, "Axes1Text2", "", {0, 0, 0}, "middle");
+  labels.zlabel.visible = false;
+  labels.zlabel.horizontal_alignment = "right";
+  axis_label(labels.title, "Axes1Text1", kTitle, {4.990366088631984, 514.0845070422534, 0}, "bottom");
+
+  for (const FarText& f : kFarTexts) {
+    gfx::Text& t = m.new_text(plot, 0.005, f.force, std::string(f.string));
+    t.tag = f.tag;
+    t.font_name = "times";
+    t.font_angle = "italic";
+    t.font_size = 8;
+    t.color = colour::black;
+  }
+
+  gfx::Axes& id = m.new_axes(w);
+  id.tag = "ID";
+  id.position = data.rect(3);
+  id.color = colour::white;
+  id.color_order = data.colours(2);
+  id.visible = false;
+  AxisTexts id_texts = hidden_axis_texts(m, id, {"Axes2Text4", "Axes2Text3", "Axes2Text2", "Axes2Text1"});
+  id_texts.zlabel.position = data.point(4);
+
+  caption(m, w, "Compression", kCompressionCaption, 0);
+  caption(m, w, "Rebound", kReboundCaption, 8);
+
+  gfx::Axes& logo = m.new_axes(w);
+  logo.tag = "Axes1";
+  logo.position = kLogoAxes;
+  logo.box = true;
+  logo.color = colour::white;
+  logo.layer_top = true;
+  logo.xlim = {0.5, 167.5};
+  logo.ylim = {0.5, 78.5};
+  logo.xlim_manual = logo.ylim_manual = true;
+  logo.ydir_reverse = true;
+  logo.color_order = data.colours(5);
+  logo.visible = false;
+  gfx::Image& image = m.new_image(logo);
+  image.tag = "Axes1Image1";
+  data.picture(6, image);
+  image.cdata_scaled = true;
+  image.xdata = {1, 167};
+  image.ydata = {1, 78};
+  AxisTexts logo_texts = hidden_axis_texts(m, logo, {"Axes1Text8", "Axes1Text7", "Axes1Text6", "Axes1Text5"});
+  logo_texts.ylabel.rotation = 90;
+
+  // Shown at its final size, then the logo bitmap replaces the stored picture.
+  w.position = kWindowPosition;
+  m.drawnow();
+  gfx::Window& own = m.figure(m.get<gfx::Window>(window).number);
+  show_logo(ctx, own, kLogoFile);
+  return window;
+}
+
+}  // namespace quorin

@@ -1,0 +1,24 @@
+// quorin_interface_v41: the main window "Valdane Racing" with every control of the user
+// interface, and the start-up sequence that prepares the comparison and turn windows and puts
+// the globals into their starting state.
+#pragma once
+
+#include "services/gfx/model.h"
+#include "windows/window_context.h"
+
+namespace quorin {
+
+// The whole start-up sequence: counters, valving tables, window 1 and its controls, the
+// comparison window (2) and the turn windows (3, 4, closed again at the end) with their axes
+// handles in the globals, the logo, the data folder `pn`, window 1 in front, and `ShockData`
+// and `import` reset. Returns window 1's handle. Throws RuntimeError naming the file and the
+// folder when a data file or logo cannot be read, or naming a variable the window data lacks;
+// the later steps then do not run.
+gfx::Handle quorin_interface_v41(WindowContext& ctx);
+
+// The file names the start folder must hold.
+inline constexpr std::string_view kValvingFile = "quorin_matrix_2007_v1";
+inline constexpr std::string_view kMainWindowFile = "quorin_interface_v41";
+inline constexpr std::string_view kMainLogoFile = "logo_small.bmp";
+
+}  // namespace quorin

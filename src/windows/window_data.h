@@ -1,0 +1,81 @@
+// The supplied files a window builder reads (its variable file of stored property values and
+// the logo bitmaps), the conversions of those values into typed properties, and the pieces
+// every builder shares: colours, axis label texts and the logo.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "services/gfx/model.h"
+#include "services/value.h"
+#include "windows/window_context.h"
+
+namespace quorin::windows {
+
+// The program's named colours (8-bit components over 255).
+namespace colour {
+inline constexpr gfx::Color khaki{166 / 255.0, 162 / 255.0, 140 / 255.0};
+inline constexpr gfx::Color blue{0 / 255.0, 90 / 255.0, 171 / 255.0};
+inline constexpr gfx::Color yellow{248 / 255.0, 190 / 255.0, 44 / 255.0};
+inline constexpr gfx::Color white{1, 1, 1};
+inline constexpr gfx::Color black{0, 0, 0};
+inline constexpr gfx::Color light_grey{240 / 255.0, 240 / 255.0, 240 / 255.0};
+inline constexpr gfx::Color grey{192 / 255.0, 192 / 255.0, 192 / 255.0};
+inline constexpr gfx::Color dark_red{128 / 255.0, 0, 0};
+}  // namespace colour
+
+// Throws RuntimeError naming the file and the folder when `name` is not a readable file in
+// `folder`; returns its full path.
+std::filesystem::path require_file(const std::filesystem::path& folder, std::string_view name);
+
+// The variables mat0 .. mat<count - 1> of a window's variable file in the start folder (a bare
+// name gains ".mat"). Only those names are read; a missing one is an error when it is used.
+class WindowData {
+ public:
+  WindowData(const std::filesystem::path& folder, std::string_view file, int count);
+  // Throws RuntimeError naming the variable and the file when the file did not supply it.
+  const Value& mat(int n) const;
+  const std::string& file_name() const { return file_name_; }
+
+  gfx::Colormap colours(int n) const;          // n by 3 rows of red, green, blue in 0..1
+  std::vector<std::string> texts(int n) const;  // popup rows: a cell list of texts
+  std::string text(int n) const;
+  double number(int n) const;
+  gfx::Rect rect(int n) const;                  // [left bottom width height]
+  std::array<double, 3> point(int n) const;     // 2 or 3 coordinates
+  void picture(int n, gfx::Image& image) const;  // height by width (by 3) colour data
+
+ private:
+  std::string file_name_;
+  std::map<int, Value> vars_;
+};
+
+// Sets the title, x label, y label and z label texts of an axes (created with it): Tag and
+// String; further properties are set by the caller on the returned texts.
+struct AxisTexts {
+  gfx::Text& xlabel;
+  gfx::Text& ylabel;
+  gfx::Text& zlabel;
+  gfx::Text& title;
+};
+AxisTexts axis_texts(gfx::Model& m, gfx::Axes& axes);
+// Empty, black, invisible texts with the given Tags (x label, y label, z label, title).
+AxisTexts hidden_axis_texts(gfx::Model& m, gfx::Axes& axes, const std::array<std::string_view, 4>& tags);
+
+// Reads a logo bitmap from the start folder and shows it, colour-scaled, in the window's logo
+// axes (Tag "Axes1"), which is then hidden so only the picture remains. Throws RuntimeError
+// naming the file and the folder when the bitmap cannot be read.
+void show_logo(WindowContext& ctx, gfx::Window& window, std::string_view file);
+
+// Title, x label and y label in "times" 10 italic on an axes, made current first.
+void annotate_axes(WindowContext& ctx, gfx::Handle axes, std::string_view title,
+                   std::string_view xlabel, std::string_view ylabel);
+
+// The axes with this Tag in the current window; throws RuntimeError naming the Tag.
+gfx::Axes& axes_by_tag(gfx::Model& m, std::string_view tag);
+
+}  // namespace quorin::windows

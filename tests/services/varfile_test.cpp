@@ -230,7 +230,7 @@ TEST(Varfile, MalformedFilesNameTheFileAndTheFault) {
       {"newer version", R"({"format":"quorin-variables","version":2,"variables":{}})", "version 2"},
       {"no variables", R"({"format":"quorin-variables","version":1})", "variables"},
       {"bad value", R"({"format":"quorin-variables","version":1,"variables":{"compvel":{"$cell":[[{"data":[1,"x"]}]]}}})",
-       "compvel"},
+       "compvel(1)(1).data(2)"},
       {"repeated variable", R"({"format":"quorin-variables","version":1,"variables":{"a":1,"a":2}})", "twice"},
   };
   for (const auto& c : cases) {

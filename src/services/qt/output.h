@@ -1,0 +1,26 @@
+// Windows on paper and in picture files, drawn by the same widgets and painter as on screen.
+#pragma once
+
+#include <filesystem>
+
+#include "services/gfx/model.h"
+
+class QPrinter;
+
+namespace quorin::qtk {
+
+// Prints window `window` as its paper settings say (PaperType, PaperOrientation, PaperUnits,
+// PaperPosition from the lower-left corner of the sheet). With `show_dialog` the system print
+// dialog comes first; false when the user cancels it. Throws RuntimeError when the window is
+// not open or no printer can be used.
+bool print_window(gfx::Model& m, int window, bool show_dialog);
+
+// Draws window `window` on the printer's page as its paper settings say; the printer's paper
+// size and orientation are set from the window first.
+void print_window_to(gfx::Model& m, int window, QPrinter& printer);
+
+// Renders window `window` at its size to a PNG file. False when the window is not open or
+// the file cannot be written. Works headless (ensure_application runs it offscreen).
+bool render_window_png(gfx::Model& m, int window, const std::filesystem::path& png);
+
+}  // namespace quorin::qtk

@@ -1,0 +1,30 @@
+// The system's file dialogs behind the program's dialog interface, and the run-time error
+// message box.
+#pragma once
+
+#include <string>
+
+#include "services/dialogs.h"
+
+namespace quorin::qtk {
+
+// File dialogs starting in the filter's folder and showing its pattern
+// ("/home/me/data/*.pvp": folder "/home/me/data/", pattern "*.pvp"), with the title as
+// caption. Without a display (offscreen) no one can answer, so the dialog is cancelled.
+class QtDialogs : public Dialogs {
+ public:
+  DialogResult open_file(const std::string& filter, const std::string& title) override;
+  DialogResult save_file(const std::string& filter, const std::string& title) override;
+};
+
+// Splits a dialog filter into its folder (ending in a separator, empty when none) and its
+// pattern.
+struct FilterParts {
+  std::string folder, pattern;
+};
+FilterParts split_filter(const std::string& filter);
+
+// Shows a run-time error: a message box (when there is a screen) and standard error.
+void show_error(const std::string& message);
+
+}  // namespace quorin::qtk

@@ -1,0 +1,190 @@
+#include "services/qt/toolkit.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QStyleFactory>
+#include <QTimer>
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+
+#include "services/qt/window_view.h"
+#include "services/runtime_error.h"
+
+namespace quorin::qtk {
+
+namespace {
+
+bool env_set(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v;
+}
+
+bool blank(const std::string& s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return c == ' ' || c == '\t' || c == '\n'; });
+}
+
+}  // namespace
+
+bool display_available() {
+  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return true;
+  return env_set("QT_QPA_PLATFORM") || env_set("DISPLAY") || env_set("WAYLAND_DISPLAY");
+}
+
+void ensure_application() {
+  static std::unique_ptr<QApplication> app;
+  if (QCoreApplication* existing = QCoreApplication::instance()) {
+    if (!qobject_cast<QApplication*>(existing))
+      throw RuntimeError("Windows need a widget application, but another kind is running.");
+    return;
+  }
+  if (!display_available()) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "quorin";
+  static char* argv[] = {name, nullptr};
+  app = std::make_unique<QApplication>(argc, argv);
+  // One look on every machine, so windows and snapshots match.
+  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+}
+
+Toolkit::Toolkit(gfx::Model& model, Runner run) : model_(model), run_(std::move(run)) {
+  ensure_application();
+  model_.on_drawnow = [this] { drawnow(); };
+  model_.on_pause = [this](double s) { pause(s); };
+}
+
+Toolkit::~Toolkit() {
+  model_.on_drawnow = nullptr;
+  model_.on_pause = nullptr;
+  for (auto& [n, v] : views_) {
+    if (!v) continue;
+    v->detach();
+    delete v.data();
+  }
+}
+
+QWidget* Toolkit::widget(gfx::Handle h) {
+  gfx::Object* o = model_.find(h);
+  if (!o) return nullptr;
+  if (auto* w = dynamic_cast<gfx::Window*>(o)) {
+    auto i = views_.find(w->number);
+    return i == views_.end() ? nullptr : i->second.data();
+  }
+  const int number = model_.window_of(h).number;
+  auto i = views_.find(number);
+  if (i == views_.end() || !i->second) return nullptr;
+  return i->second->widget_of(h);
+}
+
+void Toolkit::sync() {
+  if (syncing_) return;
+  syncing_ = true;
+  const std::vector<int> numbers = model_.window_numbers();
+
+  for (auto i = views_.begin(); i != views_.end();) {
+    if (!i->second || !model_.window(i->first)) {
+      if (WindowView* v = i->second) {
+        v->detach();
+        v->hide();
+        v->deleteLater();  // it may be the sender of the signal being served
+      }
+      i = views_.erase(i);
+    } else {
+      ++i;
+    }
+  }
+
+  for (int n : numbers) {
+    QPointer<WindowView>& v = views_[n];
+    if (!v) {
+      WindowView::Hooks hooks;
+      hooks.control_used = [this](gfx::Handle h) { control_used(h); };
+      hooks.close_requested = [this](int number) { close_requested(number); };
+      v = new WindowView(model_, n, std::move(hooks), true);
+    }
+    v->reconcile();
+    const gfx::Window* w = model_.window(n);
+    if (w && v->isHidden() == w->visible) v->setVisible(w->visible);
+  }
+
+  const std::vector<int>& order = model_.stacking();
+  // The offscreen platform has no stacking to change.
+  if (order != stacked_ && QGuiApplication::platformName() != QStringLiteral("offscreen")) {
+    for (int n : order) {
+      auto i = views_.find(n);
+      if (i != views_.end() && i->second) i->second->raise();
+    }
+    if (!order.empty()) {
+      auto i = views_.find(order.back());
+      if (i != views_.end() && i->second && i->second->isVisible()) i->second->activateWindow();
+    }
+    stacked_ = order;
+  }
+  syncing_ = false;
+
+  if (in_exec_ && numbers.empty()) QCoreApplication::quit();
+}
+
+void Toolkit::control_used(gfx::Handle h) {
+  // The user's edit is already in the model. While a command runs (or the windows are
+  // being brought in step) no second command starts.
+  if (running_command_ || syncing_) return;
+  auto* c = dynamic_cast<gfx::Control*>(model_.find(h));
+  if (!c) return;
+  const int number = model_.window_of(h).number;
+  model_.figure(number);  // the control's window becomes the current window
+  const std::string command = c->callback;
+  if (!blank(command) && run_) {
+    running_command_ = true;
+    struct Reset {
+      bool& flag;
+      ~Reset() { flag = false; }
+    } reset{running_command_};
+    run_(command);
+  }
+  std::vector<int> closes;
+  closes.swap(pending_closes_);
+  for (int n : closes)
+    if (model_.window(n)) model_.close(n);
+  sync();
+}
+
+void Toolkit::close_requested(int number) {
+  if (running_command_) {
+    pending_closes_.push_back(number);
+    return;
+  }
+  if (model_.window(number)) model_.close(number);
+  sync();
+}
+
+void Toolkit::drawnow() {
+  sync();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void Toolkit::pause(double seconds) {
+  sync();
+  if (!(seconds > 0)) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return;
+  }
+  const double ms = std::min(seconds * 1000.0, static_cast<double>(INT_MAX));
+  QEventLoop loop;
+  QTimer::singleShot(static_cast<int>(std::lround(ms)), &loop, &QEventLoop::quit);
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+int Toolkit::exec() {
+  sync();
+  if (model_.window_numbers().empty()) return 0;
+  QApplication::setQuitOnLastWindowClosed(true);
+  in_exec_ = true;
+  const int rc = QApplication::exec();
+  in_exec_ = false;
+  return rc;
+}
+
+}  // namespace quorin::qtk

@@ -1,0 +1,67 @@
+// The Qt toolkit behind the graphics model: real windows that follow the model after every
+// command and at drawnow, user edits written back into the model before a control's command
+// runs, and the event loop that serves the windows until the last one is closed.
+#pragma once
+
+#include <QPointer>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "services/gfx/model.h"
+
+class QWidget;
+
+namespace quorin::qtk {
+
+class WindowView;
+
+// Creates the widget application when there is none; without DISPLAY or WAYLAND_DISPLAY (and
+// no platform chosen) it runs offscreen, so headless runs can still render windows.
+void ensure_application();
+
+// Whether a display can be opened: a platform is chosen or DISPLAY/WAYLAND_DISPLAY is set.
+bool display_available();
+
+class Toolkit {
+ public:
+  // `run` is the program's command boundary: it runs a control's command text and reports
+  // its errors itself (it must not throw).
+  using Runner = std::function<void(const std::string& command_text)>;
+
+  // Creates the application if needed and takes over the model's drawnow and pause hooks.
+  Toolkit(gfx::Model& model, Runner run);
+  ~Toolkit();
+  Toolkit(const Toolkit&) = delete;
+  Toolkit& operator=(const Toolkit&) = delete;
+
+  // Brings the windows in step with the model: creates missing windows and their axes and
+  // controls, updates properties, removes what the model deleted, stacks the windows in the
+  // model's order.
+  void sync();
+
+  // Serves window events until the last window is closed; returns the loop's exit code.
+  int exec();
+
+  // The widget showing an object (a window's client area for a window handle); nullptr
+  // when none is shown.
+  QWidget* widget(gfx::Handle h);
+
+ private:
+  void control_used(gfx::Handle control);
+  void close_requested(int number);
+  void pause(double seconds);
+  void drawnow();
+
+  gfx::Model& model_;
+  Runner run_;
+  std::map<int, QPointer<WindowView>> views_;
+  std::vector<int> stacked_;
+  std::vector<int> pending_closes_;
+  bool running_command_ = false;
+  bool syncing_ = false;
+  bool in_exec_ = false;
+};
+
+}  // namespace quorin::qtk

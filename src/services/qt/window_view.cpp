@@ -1,0 +1,535 @@
+#include "services/qt/window_view.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QWheelEvent>
+#include <cmath>
+#include <set>
+#include <sstream>
+
+#include "services/qt/axes_painter.h"
+#include "services/qt/look.h"
+
+namespace quorin::qtk {
+
+namespace {
+
+using Style = gfx::Control::Style;
+
+Qt::Alignment horizontal(const std::string& a) {
+  if (a == "left") return Qt::AlignLeft;
+  if (a == "right") return Qt::AlignRight;
+  return Qt::AlignHCenter;
+}
+
+// A push button whose label may sit at the left or right instead of the centre.
+class AlignedButton : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+  Qt::Alignment align = Qt::AlignHCenter;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override {
+    if (align == Qt::AlignHCenter) {
+      QPushButton::paintEvent(e);
+      return;
+    }
+    QStylePainter p(this);
+    QStyleOptionButton opt;
+    initStyleOption(&opt);
+    const QString label = opt.text;
+    opt.text.clear();
+    p.drawControl(QStyle::CE_PushButton, opt);
+    const QRect r = rect().adjusted(4, 0, -4, 0);
+    p.drawItemText(r, static_cast<int>(align | Qt::AlignVCenter), palette(), isEnabled(), label,
+                   QPalette::ButtonText);
+  }
+};
+
+// A frame: a plain rectangle in the background colour with a one-pixel border in the
+// foreground colour.
+class FrameWidget : public QWidget {
+ public:
+  using QWidget::QWidget;
+  QColor fill, border;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), fill);
+    p.setPen(border);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+};
+
+QColor blend(const QColor& a, const QColor& b) {
+  return QColor((a.red() + b.red()) / 2, (a.green() + b.green()) / 2, (a.blue() + b.blue()) / 2);
+}
+
+void set_role(QPalette& pal, QPalette::ColorRole role, const QColor& c) {
+  pal.setColor(QPalette::Active, role, c);
+  pal.setColor(QPalette::Inactive, role, c);
+}
+
+QSize screen_area(QPoint* origin) {
+  const QString platform = QGuiApplication::platformName();
+  QScreen* s = QGuiApplication::primaryScreen();
+  if (platform == "offscreen" || platform == "minimal" || !s) {
+    if (origin) *origin = QPoint(0, 0);
+    return QSize(1920, 1080);
+  }
+  const QRect avail = s->availableGeometry();
+  if (origin) *origin = avail.topLeft();
+  return avail.size();
+}
+
+}  // namespace
+
+WindowView::WindowView(gfx::Model& m, int number, Hooks hooks, bool top_level)
+    : QWidget(nullptr), model_(m), number_(number), hooks_(std::move(hooks)),
+      top_level_(top_level) {
+  setAutoFillBackground(true);
+  setMouseTracking(false);
+}
+
+WindowView::~WindowView() { detached_ = true; }
+
+gfx::Window* WindowView::model_window() const { return model_.window(number_); }
+
+QRect WindowView::screen_rect() const {
+  gfx::Window* w = model_window();
+  if (!w) return geometry();
+  QPoint origin;
+  const QSize area = screen_area(&origin);
+  return to_qrect(w->units, w->position, area).translated(origin);
+}
+
+QSize WindowView::model_client_size() const {
+  const QSize s = screen_rect().size();
+  return QSize(std::max(1, s.width()), std::max(1, s.height()));
+}
+
+QWidget* WindowView::widget_of(gfx::Handle h) const {
+  auto i = items_.find(h.value);
+  return i == items_.end() ? nullptr : i->second.widget.data();
+}
+
+void WindowView::reconcile() {
+  gfx::Window* w = model_window();
+  if (!w) return;
+
+  if (top_level_) {
+    QString title;
+    if (!w->number_title)
+      title = QString::fromStdString(w->name);
+    else if (w->name.empty())
+      title = QStringLiteral("Figure %1").arg(w->number);
+    else
+      title = QStringLiteral("Figure %1: %2").arg(w->number).arg(QString::fromStdString(w->name));
+    if (windowTitle() != title) setWindowTitle(title);
+    if (w->pointer != applied_pointer_) {
+      if (w->pointer == "watch")
+        setCursor(Qt::WaitCursor);
+      else
+        unsetCursor();
+      applied_pointer_ = w->pointer;
+    }
+  }
+
+  QPalette pal = palette();
+  const QColor bg = to_qcolor(w->color);
+  if (pal.color(QPalette::Window) != bg) {
+    pal.setColor(QPalette::Window, bg);
+    setPalette(pal);
+  }
+
+  const auto pos = std::make_pair(w->units, w->position);
+  if (!applied_position_ || applied_position_->first != pos.first ||
+      !(applied_position_->second == pos.second) || applied_resize_ != w->resize) {
+    applying_geometry_ = true;
+    const QRect r = screen_rect();
+    const QSize size(std::max(1, r.width()), std::max(1, r.height()));
+    if (!w->resize) {
+      setFixedSize(size);
+    } else {
+      setMinimumSize(1, 1);
+      setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+    if (top_level_)
+      setGeometry(QRect(r.topLeft(), size));
+    else
+      resize(size);
+    applied_position_ = pos;
+    applied_resize_ = w->resize;
+    applying_geometry_ = false;
+  }
+
+  // Children: axes lie under the controls; each group keeps its creation order.
+  std::vector<double> axes_order, control_order;
+  std::set<double> alive;
+  for (gfx::Handle h : w->children()) {
+    gfx::Object* o = model_.find(h);
+    if (!o) continue;
+    if (o->kind() == gfx::Kind::Axes) {
+      auto& it = items_[h.value];
+      if (!it.widget || it.kind != gfx::Kind::Axes) {
+        if (it.widget) it.widget->deleteLater();
+        it = Item{};
+        it.kind = gfx::Kind::Axes;
+        it.widget = new AxesWidget(model_, h, this);
+        it.widget->show();
+      }
+      axes_order.push_back(h.value);
+      alive.insert(h.value);
+    } else if (auto* c = dynamic_cast<gfx::Control*>(o)) {
+      auto& it = items_[h.value];
+      if (!it.widget || it.kind != gfx::Kind::Control || it.style != c->style) {
+        if (it.widget) it.widget->deleteLater();
+        it = Item{};
+        it.kind = gfx::Kind::Control;
+        it.style = c->style;
+        it.widget = make_control(*c);
+      }
+      control_order.push_back(h.value);
+      alive.insert(h.value);
+    }
+  }
+  for (auto i = items_.begin(); i != items_.end();) {
+    if (!alive.count(i->first)) {
+      if (i->second.widget) {
+        i->second.widget->hide();
+        i->second.widget->deleteLater();
+      }
+      i = items_.erase(i);
+    } else {
+      ++i;
+    }
+  }
+  for (double v : axes_order)
+    if (auto* a = qobject_cast<AxesWidget*>(items_[v].widget.data())) a->refresh();
+  for (double v : control_order) {
+    auto* c = dynamic_cast<gfx::Control*>(model_.find(gfx::Handle{v}));
+    if (c) update_control(items_[v], *c);
+  }
+  place_children();
+
+  std::vector<double> order = axes_order;
+  order.insert(order.end(), control_order.begin(), control_order.end());
+  if (order != stacked_) {
+    for (double v : order)
+      if (items_[v].widget) items_[v].widget->raise();
+    stacked_ = order;
+  }
+}
+
+QWidget* WindowView::make_control(gfx::Control& c) {
+  const gfx::Handle h = c.handle();
+  QWidget* w = nullptr;
+  switch (c.style) {
+    case Style::PushButton: {
+      auto* b = new AlignedButton(this);
+      b->setFocusPolicy(Qt::TabFocus);
+      connect(b, &QPushButton::clicked, this, [this, h] { user_edit(h, nullptr); });
+      w = b;
+      break;
+    }
+    case Style::Popup: {
+      auto* cb = new QComboBox(this);
+      cb->setMaxVisibleItems(20);
+      connect(cb, &QComboBox::activated, this, [this, h](int index) {
+        user_edit(h, [index](gfx::Control& m) { m.value = index + 1; });
+      });
+      w = cb;
+      break;
+    }
+    case Style::Edit: {
+      auto* e = new QLineEdit(this);
+      e->setFrame(true);
+      connect(e, &QLineEdit::editingFinished, this, [this, h, e] {
+        auto* m = dynamic_cast<gfx::Control*>(model_.find(h));
+        if (!m || detached_) return;
+        const std::string text = e->text().toStdString();
+        e->setModified(false);
+        if (m->string == text) return;
+        user_edit(h, [text](gfx::Control& c) { c.string = text; });
+      });
+      w = e;
+      break;
+    }
+    case Style::CheckBox:
+    case Style::Radio: {
+      QAbstractButton* b = nullptr;
+      if (c.style == Style::Radio) {
+        auto* r = new QRadioButton(this);
+        r->setAutoExclusive(false);  // toggles like a check box; the actions keep the pair
+        b = r;
+      } else {
+        b = new QCheckBox(this);
+      }
+      b->setFocusPolicy(Qt::TabFocus);
+      b->setAutoFillBackground(true);
+      connect(b, &QAbstractButton::clicked, this, [this, h](bool on) {
+        user_edit(h, [on](gfx::Control& m) { m.value = on ? 1 : 0; });
+      });
+      w = b;
+      break;
+    }
+    case Style::Text: {
+      auto* l = new QLabel(this);
+      l->setTextFormat(Qt::PlainText);
+      l->setAutoFillBackground(true);
+      l->setMargin(0);
+      l->setIndent(0);
+      w = l;
+      break;
+    }
+    case Style::Frame: {
+      w = new FrameWidget(this);
+      break;
+    }
+  }
+  w->setAttribute(Qt::WA_MacShowFocusRect, false);
+  return w;
+}
+
+void WindowView::update_control(Item& it, gfx::Control& c) {
+  QWidget* w = it.widget;
+  if (!w) return;
+  const QColor bg = to_qcolor(c.background), fg = to_qcolor(c.foreground);
+
+  std::ostringstream key;
+  key << c.font_name << '|' << c.font_size << '|' << c.font_weight << '|' << c.font_angle << '|'
+      << bg.name().toStdString() << '|' << fg.name().toStdString() << '|'
+      << c.horizontal_alignment;
+  if (key.str() != it.look) {
+    it.look = key.str();
+    w->setFont(make_font(c.font_name, c.font_size, c.font_weight, c.font_angle));
+    QPalette pal = w->palette();
+    const QColor dim = blend(bg, fg);
+    switch (c.style) {
+      case Style::PushButton:
+        set_role(pal, QPalette::Button, bg);
+        set_role(pal, QPalette::ButtonText, fg);
+        set_role(pal, QPalette::Window, bg);
+        pal.setColor(QPalette::Disabled, QPalette::Button, bg);
+        pal.setColor(QPalette::Disabled, QPalette::ButtonText, dim);
+        static_cast<AlignedButton*>(w)->align = horizontal(c.horizontal_alignment);
+        break;
+      case Style::Popup:
+      case Style::Edit:
+        set_role(pal, QPalette::Base, bg);
+        set_role(pal, QPalette::Button, bg);
+        set_role(pal, QPalette::Text, fg);
+        set_role(pal, QPalette::ButtonText, fg);
+        pal.setColor(QPalette::Disabled, QPalette::Base, bg);
+        pal.setColor(QPalette::Disabled, QPalette::Text, dim);
+        if (auto* e = qobject_cast<QLineEdit*>(w))
+          e->setAlignment(horizontal(c.horizontal_alignment) | Qt::AlignVCenter);
+        break;
+      case Style::CheckBox:
+      case Style::Radio:
+      case Style::Text:
+        set_role(pal, QPalette::Window, bg);
+        set_role(pal, QPalette::WindowText, fg);
+        pal.setColor(QPalette::Disabled, QPalette::Window, bg);
+        pal.setColor(QPalette::Disabled, QPalette::WindowText, dim);
+        if (auto* l = qobject_cast<QLabel*>(w))
+          l->setAlignment(horizontal(c.horizontal_alignment) | Qt::AlignTop);
+        break;
+      case Style::Frame: {
+        auto* f = static_cast<FrameWidget*>(w);
+        f->fill = bg;
+        f->border = fg;
+        f->update();
+        break;
+      }
+    }
+    w->setPalette(pal);
+  }
+
+  const QString tip = QString::fromStdString(c.tooltip);
+  if (w->toolTip() != tip) w->setToolTip(tip);
+  const bool enabled = c.enable != "off";
+  if (w->isEnabled() != enabled) w->setEnabled(enabled);
+  const QString text = QString::fromStdString(c.string);
+
+  switch (c.style) {
+    case Style::PushButton: {
+      auto* b = static_cast<QPushButton*>(w);
+      if (b->text() != text) b->setText(text);
+      b->update();
+      break;
+    }
+    case Style::Popup: {
+      auto* cb = static_cast<QComboBox*>(w);
+      bool same = cb->count() == static_cast<int>(c.items.size());
+      for (int i = 0; same && i < cb->count(); ++i)
+        same = cb->itemText(i).toStdString() == c.items[static_cast<std::size_t>(i)];
+      if (!same) {
+        cb->clear();
+        for (const std::string& s : c.items) cb->addItem(QString::fromStdString(s));
+      }
+      int index = -1;
+      if (std::isfinite(c.value) && c.value >= 1 && c.value <= cb->count() &&
+          c.value == std::floor(c.value))
+        index = static_cast<int>(c.value) - 1;
+      if (cb->currentIndex() != index) cb->setCurrentIndex(index);
+      break;
+    }
+    case Style::Edit: {
+      auto* e = static_cast<QLineEdit*>(w);
+      const bool read_only = c.enable == "inactive";
+      if (e->isReadOnly() != read_only) e->setReadOnly(read_only);
+      // Text the user is typing is kept until the edit is finished.
+      if (e->text() != text && !(e->hasFocus() && e->isModified())) {
+        e->setText(text);
+        e->setCursorPosition(0);
+      }
+      break;
+    }
+    case Style::CheckBox:
+    case Style::Radio: {
+      auto* b = static_cast<QAbstractButton*>(w);
+      b->setCheckable(true);
+      const bool on = c.value == 1;
+      if (b->isChecked() != on) b->setChecked(on);
+      break;
+    }
+    case Style::Text: {
+      auto* l = static_cast<QLabel*>(w);
+      if (l->text() != text) l->setText(text);
+      break;
+    }
+    case Style::Frame:
+      break;
+  }
+  if (w->isHidden() == c.visible) w->setVisible(c.visible);
+}
+
+void WindowView::place_children() {
+  const QSize area = size();
+  for (auto& [v, it] : items_) {
+    if (!it.widget) continue;
+    if (it.kind == gfx::Kind::Axes) {
+      it.widget->setGeometry(QRect(QPoint(0, 0), area));
+      continue;
+    }
+    auto* c = dynamic_cast<gfx::Control*>(model_.find(gfx::Handle{v}));
+    if (!c) continue;
+    const QRect r = to_qrect(c->units, c->position, area);
+    if (it.widget->geometry() != r) it.widget->setGeometry(r);
+    if (auto* l = qobject_cast<QLabel*>(it.widget.data())) {
+      // Several words that do not fit on one line wrap over the box's lines.
+      const QString t = l->text().trimmed();
+      const bool wrap = t.contains(' ') &&
+                        QFontMetrics(l->font()).horizontalAdvance(l->text()) > r.width();
+      if (l->wordWrap() != wrap) l->setWordWrap(wrap);
+    }
+  }
+}
+
+void WindowView::user_edit(gfx::Handle h, const std::function<void(gfx::Control&)>& write) {
+  if (detached_) return;
+  auto* c = dynamic_cast<gfx::Control*>(model_.find(h));
+  if (!c) return;
+  if (write) {
+    write(*c);
+    model_.touch();
+  }
+  if (hooks_.control_used) hooks_.control_used(h);
+}
+
+void WindowView::write_back_geometry() {
+  if (!top_level_ || applying_geometry_ || detached_ || !isVisible()) return;
+  gfx::Window* w = model_window();
+  if (!w) return;
+  QPoint origin;
+  const QSize area = screen_area(&origin);
+  const QRect now = geometry().translated(-origin);
+  if (now == to_qrect(w->units, w->position, area)) return;
+  w->position = from_qrect(w->units, now, area);
+  applied_position_ = std::make_pair(w->units, w->position);
+}
+
+void WindowView::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  place_children();
+  write_back_geometry();
+}
+
+void WindowView::moveEvent(QMoveEvent* e) {
+  QWidget::moveEvent(e);
+  write_back_geometry();
+}
+
+void WindowView::closeEvent(QCloseEvent* e) {
+  // The owner closes the model window; the widget goes when the model says so.
+  e->ignore();
+  if (!detached_ && hooks_.close_requested) hooks_.close_requested(number_);
+}
+
+AxesWidget* WindowView::zoom_target(QPointF at) const {
+  gfx::Window* w = model_window();
+  if (!w || !w->zoom) return nullptr;
+  for (auto i = stacked_.rbegin(); i != stacked_.rend(); ++i) {
+    auto f = items_.find(*i);
+    if (f == items_.end()) continue;
+    auto* aw = qobject_cast<AxesWidget*>(f->second.widget.data());
+    if (!aw) continue;
+    auto* a = dynamic_cast<gfx::Axes*>(model_.find(gfx::Handle{*i}));
+    if (a && a->visible && a->hit_test && aw->box().contains(at)) return aw;
+  }
+  return nullptr;
+}
+
+void WindowView::mousePressEvent(QMouseEvent* e) {
+  if (e->button() == Qt::LeftButton) {
+    if (AxesWidget* t = zoom_target(e->position())) {
+      zooming_ = t;
+      t->band_begin(e->position());
+      return;
+    }
+  }
+  QWidget::mousePressEvent(e);
+}
+
+void WindowView::mouseMoveEvent(QMouseEvent* e) {
+  if (zooming_) zooming_->band_move(e->position());
+}
+
+void WindowView::mouseReleaseEvent(QMouseEvent* e) {
+  if (zooming_ && e->button() == Qt::LeftButton) {
+    zooming_->band_end(e->position());
+    zooming_ = nullptr;
+  }
+}
+
+void WindowView::mouseDoubleClickEvent(QMouseEvent* e) {
+  if (AxesWidget* t = zoom_target(e->position())) {
+    if (zooming_) zooming_->band_cancel();  // a double click drags nothing
+    zooming_ = nullptr;
+    t->reset_view();
+  }
+}
+
+void WindowView::wheelEvent(QWheelEvent* e) {
+  if (AxesWidget* t = zoom_target(e->position())) {
+    t->wheel_zoom(e->position(), e->angleDelta().y() / 120.0);
+    e->accept();
+  }
+}
+
+}  // namespace quorin::qtk

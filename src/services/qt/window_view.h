@@ -1,0 +1,89 @@
+// One model window as a Qt widget: its client area in the window's colour, its axes painted
+// by our own painter and its controls as real widgets, kept in step with the model.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "services/gfx/model.h"
+
+namespace quorin::qtk {
+
+class AxesWidget;
+
+class WindowView : public QWidget {
+  Q_OBJECT
+ public:
+  // What the view reports to its owner. `control_used` comes after the user's edit has been
+  // written into the model; `close_requested` when the user closes the window.
+  struct Hooks {
+    std::function<void(gfx::Handle control)> control_used;
+    std::function<void(int window)> close_requested;
+  };
+
+  // `top_level`: a real window on the screen (title, screen position, cursor); otherwise a
+  // widget of the window's size for snapshots and printing.
+  WindowView(gfx::Model& m, int number, Hooks hooks, bool top_level);
+  ~WindowView() override;
+
+  int number() const { return number_; }
+
+  // Brings the widgets in step with the model window: creates, updates and deletes them.
+  void reconcile();
+  // The window's client size in pixels as the model says.
+  QSize model_client_size() const;
+  // Where the window's client area goes on the screen, in Qt's screen coordinates.
+  QRect screen_rect() const;
+
+  // The widget showing one of the window's axes or controls; nullptr when none.
+  QWidget* widget_of(gfx::Handle h) const;
+
+  // The view stops reporting to its owner (it is being closed).
+  void detach() { detached_ = true; }
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+  void moveEvent(QMoveEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
+
+ private:
+  struct Item {
+    QPointer<QWidget> widget;
+    gfx::Kind kind = gfx::Kind::Control;
+    gfx::Control::Style style = gfx::Control::Style::PushButton;
+    std::string look;  // the applied font, colours and alignment, to skip unchanged ones
+  };
+
+  gfx::Window* model_window() const;
+  void update_control(Item& item, gfx::Control& c);
+  QWidget* make_control(gfx::Control& c);
+  void place_children();
+  void user_edit(gfx::Handle h, const std::function<void(gfx::Control&)>& write);
+  void write_back_geometry();
+  AxesWidget* zoom_target(QPointF at) const;
+
+  gfx::Model& model_;
+  int number_;
+  Hooks hooks_;
+  bool top_level_;
+  bool detached_ = false;
+  bool applying_geometry_ = false;
+  std::optional<std::pair<gfx::Units, gfx::Rect>> applied_position_;
+  std::optional<bool> applied_resize_;
+  std::string applied_pointer_;
+  std::map<double, Item> items_;           // by handle value
+  std::vector<double> stacked_;            // handles in the order last stacked
+  QPointer<AxesWidget> zooming_;
+};
+
+}  // namespace quorin::qtk

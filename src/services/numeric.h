@@ -54,8 +54,9 @@ std::string num2str(double v);
 std::optional<double> str2double(std::string_view s);
 
 // A text as a numeric matrix: numbers separated by blanks, tabs or commas, rows by line
-// breaks or semicolons. Returns false (and leaves `rows`/`cols` 0) when the text is not a
-// matrix (a word, rows of unequal length). `data` is filled in row order.
+// breaks or semicolons; blank lines are skipped. Returns nullopt when the text is not a matrix
+// (a word, rows of unequal length); an empty or blank text gives the 0 by 0 matrix. `data` is
+// filled in row order.
 struct Matrix {
   std::size_t rows = 0;
   std::size_t cols = 0;

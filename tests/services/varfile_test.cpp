@@ -26,7 +26,8 @@ bool same(const Value& a, const Value& b) {
   switch (a.kind()) {
     case Value::Kind::Numeric:
       return a.numbers().size() == b.numbers().size() &&
-             std::memcmp(a.numbers().data(), b.numbers().data(), a.numbers().size() * sizeof(double)) == 0;
+             (a.numbers().empty() ||
+              std::memcmp(a.numbers().data(), b.numbers().data(), a.numbers().size() * sizeof(double)) == 0);
     case Value::Kind::Text: return a.str() == b.str();
     case Value::Kind::Records:
       if (a.field_names() != b.field_names()) return false;

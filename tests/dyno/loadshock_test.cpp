@@ -226,12 +226,13 @@ TEST(Loadshock, VariantPayloadsAndTheBytesTheyConsume) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    std::vector<std::uint8_t> bytes = row.payload;
-    bytes.push_back(0x77);  // a following byte the read must leave alone
-    dyno::ByteReader reader(bytes);
+    DynoBytes f;
+    f.code(row.code).bytes.insert(f.bytes.end(), row.payload.begin(), row.payload.end());
+    f.raw({0x77});  // a following byte the read must leave alone
+    dyno::ByteReader reader(f.bytes);
     std::ostringstream console;
-    EXPECT_EQ(dyno::ReadVariant(reader, row.code, console).to_value(), row.expected);
-    EXPECT_EQ(reader.position(), row.consumed);
+    EXPECT_EQ(dyno::read_item(reader, console).to_value(), row.expected);
+    EXPECT_EQ(reader.position(), 2 + row.consumed);  // type code and payload
     EXPECT_EQ(console.str(), "");
   }
 }

@@ -9,12 +9,12 @@
 namespace quorin {
 namespace {
 
-struct Run {
+struct ScriptRun {
   int status;
   std::string out, err;
 };
 
-Run run(const std::string& script) {
+ScriptRun run(const std::string& script) {
   std::ostringstream console;
   ScriptDriver driver(std::filesystem::temp_directory_path(), console);
   std::istringstream in(script);
@@ -24,7 +24,7 @@ Run run(const std::string& script) {
 }
 
 TEST(ScriptDriver, ReportsCountMessagesAndGoesOn) {
-  Run r = run(
+  ScriptRun r = run(
       "# a comment\n"
       "\n"
       "call bleed 0 [1,2,3,4]\n"
@@ -51,7 +51,7 @@ TEST(ScriptDriver, MalformedLineEndsTheScriptNamingItsNumber) {
   } rows[] = {{"frobnicate"}, {"call bleed x"}, {"call bleed 1 [1,"}, {"dialog maybe"},
               {"set Tag"}, {"snapshot x y.png"}};
   for (const auto& row : rows) {
-    Run r = run(std::string("global counter\n") + row.line + "\nglobal counter\n");
+    ScriptRun r = run(std::string("global counter\n") + row.line + "\nglobal counter\n");
     EXPECT_EQ(r.status, 2) << row.line;
     EXPECT_EQ(r.out, "{\"value\":0}\n") << row.line;
     EXPECT_NE(r.err.find("line 2"), std::string::npos) << r.err;
@@ -59,7 +59,7 @@ TEST(ScriptDriver, MalformedLineEndsTheScriptNamingItsNumber) {
 }
 
 TEST(ScriptDriver, DialogAnswersAndUnknownGlobals) {
-  Run r = run("dialog cancel\ndialog open /tmp x.pvp\nglobal nosuch\n");
+  ScriptRun r = run("dialog cancel\ndialog open /tmp x.pvp\nglobal nosuch\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out,
             "{\"ok\": true}\n{\"ok\": true}\n"

@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPrinter>
 #include <QTimer>
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "services/gfx/model.h"
+#include "services/qt/axes_painter.h"
 #include "services/qt/look.h"
 #include "services/qt/output.h"
 #include "services/qt/qt_dialogs.h"
@@ -212,9 +215,67 @@ TEST(Toolkit, ControlsArePlacedFromTheLowerLeftInTheirUnits) {
   QWidget* view = f.tk.widget(w.handle());
   ASSERT_NE(view, nullptr);
   EXPECT_EQ(view->size(), QSize(388, 696));
+  EXPECT_EQ(view->geometry().topLeft(), QPoint(317, 1080 - 41 - 696)) << "from the screen's lower-left corner";
   EXPECT_EQ(view->minimumSize(), view->maximumSize()) << "Resize off fixes the size";
   for (std::size_t i = 0; i < rows.size(); ++i)
     EXPECT_EQ(f.tk.widget(made[i]->handle())->geometry(), rows[i].expected) << i;
+}
+
+TEST(Toolkit, ZoomByDragDoubleClickAndWheelLeavesTheModelAlone) {
+  Fixture f;
+  gfx::Window& w = f.m.figure(1);
+  w.position = {0, 0, 400, 300};
+  w.zoom = true;
+  gfx::Axes& a = f.m.new_axes(w);
+  a.xlim = {0, 10};
+  a.ylim = {0, 10};
+  a.xlim_manual = a.ylim_manual = true;
+  f.tk.sync();
+  QWidget* view = f.tk.widget(w.handle());
+  auto* aw = qobject_cast<AxesWidget*>(f.tk.widget(a.handle()));
+  ASSERT_TRUE(view && aw);
+  const QRectF b = aw->box();
+  auto send = [&](QEvent::Type type, QPointF p) {
+    QMouseEvent e(type, p, view->mapToGlobal(p), Qt::LeftButton,
+                  type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                  Qt::NoModifier);
+    QCoreApplication::sendEvent(view, &e);
+  };
+  const QPointF from(b.left() + b.width() * 0.2, b.bottom() - b.height() * 0.2);
+  const QPointF to(b.left() + b.width() * 0.6, b.bottom() - b.height() * 0.8);
+  send(QEvent::MouseButtonPress, from);
+  send(QEvent::MouseMove, to);
+  send(QEvent::MouseButtonRelease, to);
+  EXPECT_NEAR(aw->limits().x[0], 2, 0.05);
+  EXPECT_NEAR(aw->limits().x[1], 6, 0.05);
+  EXPECT_NEAR(aw->limits().y[0], 2, 0.05);
+  EXPECT_NEAR(aw->limits().y[1], 8, 0.05);
+  EXPECT_EQ(a.xlim[1], 10);
+  send(QEvent::MouseButtonDblClick, b.center());
+  EXPECT_EQ(aw->limits().x[1], 10) << "a double click returns to the program's limits";
+  QWheelEvent wheel(b.center(), view->mapToGlobal(b.center()), QPoint(), QPoint(0, 120),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(view, &wheel);
+  EXPECT_NEAR(aw->limits().x[1] - aw->limits().x[0], 8, 0.01) << "the wheel zooms about the cursor";
+  EXPECT_NEAR(aw->limits().x[0] + aw->limits().x[1], 10, 0.05);
+
+  w.zoom = false;  // zoom off: the mouse changes nothing
+  aw->reset_view();
+  send(QEvent::MouseButtonPress, from);
+  send(QEvent::MouseButtonRelease, to);
+  EXPECT_EQ(aw->limits().x[0], 0);
+}
+
+TEST(Toolkit, BusyPointerShowsOnItsWindow) {
+  Fixture f;
+  gfx::Window& w = f.m.figure(1);
+  w.pointer = "watch";
+  f.tk.sync();
+  QWidget* view = f.tk.widget(w.handle());
+  EXPECT_EQ(view->cursor().shape(), Qt::WaitCursor);
+  w.pointer = "arrow";
+  f.tk.sync();
+  EXPECT_EQ(view->cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST(Toolkit, NormalizedChildrenFollowAResize) {
@@ -304,10 +365,15 @@ TEST(Toolkit, StaticTextAndFrameColoursInASnapshot) {
   label.position = {100, 10, 90, 30};
   label.background = {0, 90 / 255.0, 171 / 255.0};
   label.string = "x";
+  gfx::Control& hidden = m.new_control(w, Style::Frame);
+  hidden.position = {0, 0, 200, 5};
+  hidden.background = {1, 0, 0};
+  hidden.visible = false;
   const fs::path png = fs::temp_directory_path() / "quorin_qt_controls.png";
   ASSERT_TRUE(render_window_png(m, 1, png));
   QImage img(QString::fromStdString(png.string()));
   EXPECT_EQ(img.pixelColor(5, 5), QColor(166, 162, 140)) << "window colour";
+  EXPECT_EQ(img.pixelColor(150, 97), QColor(166, 162, 140)) << "an invisible frame";
   EXPECT_EQ(img.pixelColor(30, 75), QColor(0, 0, 0)) << "frame fill";
   EXPECT_EQ(img.pixelColor(10, 75), QColor(248, 190, 44)) << "frame border";
   EXPECT_EQ(img.pixelColor(185, 85), QColor(0, 90, 171)) << "label background";

@@ -437,8 +437,23 @@ void paint_axes(QPainter& p, QSizeF client, gfx::Model& m, const gfx::Axes& a,
   const QFont axes_font = make_font(a.font_name, a.font_size, a.font_weight, a.font_angle);
   const QFontMetricsF afm(axes_font);
   Decor d;
-  const int xmax = std::clamp(static_cast<int>(box.width() / (afm.height() * 4)), 1, 10);
-  const int ymax = std::clamp(static_cast<int>(box.height() / (afm.height() * 2)), 1, 10);
+  // As many ticks as fit (at most ten steps): x labels an em apart, y labels a line apart.
+  auto fitting = [&](std::array<double, 2> r, double length, bool horizontal_labels) {
+    for (int k = 10; k > 1; --k) {
+      const double step = tick_step(r[0], r[1], k);
+      double need = afm.height() * 1.5;
+      if (horizontal_labels) {
+        double widest = 0;
+        for (double v : tick_values(r[0], r[1], k))
+          widest = std::max(widest, afm.horizontalAdvance(tick_label(v, step)));
+        need = widest + afm.height();
+      }
+      if (step / (r[1] - r[0]) * length >= need) return k;
+    }
+    return 1;
+  };
+  const int xmax = fitting(mp.lim.x, box.width(), true);
+  const int ymax = fitting(mp.lim.y, box.height(), false);
   d.xstep = tick_step(mp.lim.x[0], mp.lim.x[1], xmax);
   d.ystep = tick_step(mp.lim.y[0], mp.lim.y[1], ymax);
   d.xt = tick_values(mp.lim.x[0], mp.lim.x[1], xmax);

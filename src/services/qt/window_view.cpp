@@ -364,6 +364,12 @@ void WindowView::update_control(Item& it, gfx::Control& c) {
   if (w->toolTip() != tip) w->setToolTip(tip);
   const bool enabled = c.enable != "off";
   if (w->isEnabled() != enabled) w->setEnabled(enabled);
+  // "inactive": looks usable but takes no clicks (an edit box still shows its text read-only).
+  const bool inert = c.enable == "inactive" && c.style != Style::Edit;
+  if (w->testAttribute(Qt::WA_TransparentForMouseEvents) != inert) {
+    w->setAttribute(Qt::WA_TransparentForMouseEvents, inert);
+    w->setFocusPolicy(inert ? Qt::NoFocus : Qt::TabFocus);
+  }
   const QString text = QString::fromStdString(c.string);
 
   switch (c.style) {
@@ -416,7 +422,8 @@ void WindowView::update_control(Item& it, gfx::Control& c) {
     case Style::Frame:
       break;
   }
-  if (w->isHidden() == c.visible) w->setVisible(c.visible);
+  if (w->isHidden() == c.visible || !w->testAttribute(Qt::WA_WState_ExplicitShowHide))
+    w->setVisible(c.visible);
 }
 
 void WindowView::place_children() {

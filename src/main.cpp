@@ -1,2 +1,43 @@
-// quorin: the desktop program.
-int main() { return 0; }
+// quorin: the desktop program. Finds its start folder, runs the start-up sequence and serves
+// window events until the last window is closed.
+#include <QApplication>
+#include <filesystem>
+#include <iostream>
+
+#include "services/qt/qt_dialogs.h"
+#include "services/qt/toolkit.h"
+#include "startup/program.h"
+#include "startup/start_folder.h"
+
+int main(int argc, char** argv) {
+  if (argc > 1 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    std::cout << "Usage: quorin\n\nStarts the damper curve program. It takes no arguments; it reads its "
+                 "data files from the current folder when they are there, otherwise from the "
+                 "folder of the executable. For headless use see quorin-script --help.\n";
+    return 0;
+  }
+  if (!quorin::qtk::display_available()) {
+    std::cerr << "quorin: no display can be opened; run it under a virtual display with "
+                 "'xvfb-run -a quorin' (or QUORIN_XVFB=1 scripts/run), or headless with "
+                 "quorin-script.\n";
+    return 1;
+  }
+  QApplication app(argc, argv);
+
+  const std::filesystem::path folder = quorin::find_start_folder(
+      std::filesystem::current_path(), quorin::executable_folder(argv[0]));
+  std::error_code ec;
+  std::filesystem::current_path(folder, ec);
+
+  quorin::qtk::QtDialogs dialogs;
+  quorin::Program program(folder, dialogs, std::cout);
+  program.report_error = [](const std::string& m) { quorin::qtk::show_error(m); };
+
+  quorin::qtk::Toolkit toolkit(program.gfx, [&](const std::string& command) {
+    program.run_command(command);
+  });
+  const bool started = program.guarded([&] { program.start(); });
+  toolkit.sync();
+  if (!started && program.gfx.window_numbers().empty()) return 1;
+  return toolkit.exec();
+}

@@ -1,2 +1,36 @@
-// quorin-script: the headless, line-oriented driver.
-int main() { return 0; }
+// quorin-script: the headless, line-oriented driver over the program (see docs/scripting.md).
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include "services/qt/output.h"
+#include "services/qt/toolkit.h"
+#include "startup/script_driver.h"
+#include "startup/start_folder.h"
+
+int main(int argc, char** argv) {
+  if (argc > 2 || (argc == 2 && (std::string_view(argv[1]) == "--help" ||
+                                 std::string_view(argv[1]) == "-h"))) {
+    std::cout << quorin::script_help();
+    return argc > 2 ? 2 : 0;
+  }
+  const std::filesystem::path folder = quorin::find_start_folder(
+      std::filesystem::current_path(), quorin::executable_folder(argv[0]));
+
+  quorin::ScriptHooks hooks;
+  hooks.snapshot = [](quorin::gfx::Model& m, int n, const std::filesystem::path& png) {
+    quorin::qtk::ensure_application();
+    return quorin::qtk::render_window_png(m, n, png);
+  };
+  quorin::ScriptDriver driver(folder, std::cerr, hooks);
+
+  if (argc == 2) {
+    std::ifstream in(argv[1]);
+    if (!in) {
+      std::cerr << "quorin-script: cannot open " << argv[1] << "\n";
+      return 2;
+    }
+    return quorin::run_script(in, std::cout, std::cerr, driver);
+  }
+  return quorin::run_script(std::cin, std::cout, std::cerr, driver);
+}

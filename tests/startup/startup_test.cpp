@@ -59,11 +59,34 @@ TEST_F(StartedProgram, StartLeavesTheStartingState) {
   program_->start();
   gfx::Model& m = program_->gfx;
   EXPECT_EQ(m.stacking(), (std::vector<int>{2, 1}));
-  EXPECT_EQ(control("USUnits").value, 1);
-  EXPECT_EQ(control("SIUnits").value, 0);
-  EXPECT_EQ(control("HSR").value, 31);
-  EXPECT_EQ(control("LSC").value, 21);
-  EXPECT_EQ(control("valveseatrebound").string, "7731-02");
+  EXPECT_EQ(m.current_window()->number, 1);
+  for (auto [tag, value] : {std::pair{"USUnits", 1}, {"SIUnits", 0}, {"clearall", 1}, {"holdimport", 0},
+                            {"holdroehrig", 0}, {"printall", 0}, {"CompressionValve", 3}, {"ReboundValve", 3},
+                            {"CompressionSpring", 3}, {"ReboundSpring", 3}, {"LSC", 21}, {"LSR", 21},
+                            {"HSC", 31}, {"HSR", 31}}) {
+    const gfx::Control& c = control(tag);
+    EXPECT_EQ(c.value, value) << tag;
+    if (c.style == gfx::Control::Style::Popup) {
+      EXPECT_LE(c.value, double(c.items.size())) << tag;
+    }
+  }
+  for (auto [tag, text] : {std::pair{"xmin", "0"}, {"xmax", "10"}, {"ymin", "-500"}, {"ymax", "500"},
+                           {"valveseatcompression", "7731-02"}, {"valveseatrebound", "7731-02"},
+                           {"piston", "40"}, {"externalshaft", "12"}, {"internalshaft", "12"},
+                           {"motionratio", "1"}, {"curveselect", "1"}, {"plotindex", "1"}})
+    EXPECT_EQ(control(tag).string, text) << tag;
+  // The shipped command texts run the actions their buttons name.
+  for (auto [label, action] : {std::pair{"IMPORT", "'import'"}, {"EXPORT #     ", "'export'"},
+                               {"SAVE", "'save'"}, {"LOAD", "'load'"}, {"ROEHRIG", "'roehrig'"}}) {
+    bool found = false;
+    for (gfx::Control* c : m.children_of<gfx::Control>(*m.window(1)))
+      if (c->string == label) {
+        found = true;
+        EXPECT_NE(c->callback.find("quorin_processor_ct(" + std::string(action) + ")"), std::string::npos)
+            << label << ": " << c->callback;
+      }
+    EXPECT_TRUE(found) << label;
+  }
   const Globals& g = program_->globals;
   EXPECT_EQ(g.counter, 1);
   ASSERT_TRUE(g.pn.has_value());

@@ -40,7 +40,8 @@ Value to_value(const std::vector<DamperCurve>& plotdata) {
                         Value::text(p.curveIDrebound2)});
   }
   if (elements.empty()) return Value();
-  return Value::records({1, elements.size()}, std::move(fields), std::move(elements));
+  const std::size_t n = elements.size();  // before the elements are moved away
+  return Value::records({1, n}, std::move(fields), std::move(elements));
 }
 
 std::vector<DamperCurve> plotdata_from_value(const Value& v) {

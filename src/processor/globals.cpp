@@ -49,7 +49,8 @@ Value to_value(const ValvingTable& t) {
     }
     std::vector<std::vector<Value>> elements;
     for (const auto& row : cell) elements.push_back({Value::row(row)});
-    cells.push_back(Value::records({1, elements.size()}, {"data"}, std::move(elements)));
+    const std::size_t n = elements.size();  // before the elements are moved away
+    cells.push_back(Value::records({1, n}, {"data"}, std::move(elements)));
   }
   return Value::cell({t.valves, t.springs}, std::move(cells));
 }

@@ -296,5 +296,16 @@ TEST_F(AxesReset, EmptyLimitFailsNamingItWithTheAxesAlreadyEmpty) {
   EXPECT_EQ(curves().ylim, (std::array<double, 2>{-500, 500}));
 }
 
+TEST(DamperCurveValue, PlotdataSurvivesTheValueEdge) {
+  const std::vector<DamperCurve> plotdata = {small_record(1.1, 0.9, 1.5, "1"),
+                                             small_record(1, 1, 2, "2")};
+  const Value v = to_value(plotdata);
+  ASSERT_TRUE(v.is_record());
+  EXPECT_EQ(v.numel(), 2u);
+  EXPECT_EQ(v.field_names().size(), 16u);
+  EXPECT_EQ(plotdata_from_value(v), plotdata);
+  EXPECT_TRUE(plotdata_from_value(to_value({})).empty());
+}
+
 }  // namespace
 }  // namespace quorin

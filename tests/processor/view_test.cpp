@@ -419,5 +419,16 @@ TEST_F(View, KeptBleedDataFollowTheFile) {
   EXPECT_EQ(g.counter, 4);
 }
 
+TEST(ValvingTableValue, SurvivesTheValueEdge) {
+  const ValvingTable t = valving(true, 2e-4, 1e-7);
+  const Value v = to_value(t);
+  ASSERT_TRUE(v.is_cell());
+  EXPECT_EQ(v.cell_at(2, 3).numel(), kHighSpeed);
+  const ValvingTable back = valving_table_from_value(v, "compvel");
+  ASSERT_NE(back.entry(2, 3, 31), nullptr);
+  EXPECT_EQ(*back.entry(2, 3, 31), *t.entry(2, 3, 31));
+  EXPECT_EQ(back.cells, t.cells);
+}
+
 }  // namespace
 }  // namespace quorin

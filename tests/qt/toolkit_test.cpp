@@ -9,9 +9,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QWheelEvent>
 #include <QPrinter>
 #include <QTimer>
+#include <QWheelEvent>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -215,7 +215,8 @@ TEST(Toolkit, ControlsArePlacedFromTheLowerLeftInTheirUnits) {
   QWidget* view = f.tk.widget(w.handle());
   ASSERT_NE(view, nullptr);
   EXPECT_EQ(view->size(), QSize(388, 696));
-  EXPECT_EQ(view->geometry().topLeft(), QPoint(317, 1080 - 41 - 696)) << "from the screen's lower-left corner";
+  EXPECT_EQ(view->geometry().topLeft(), QPoint(317, 1080 - 41 - 696))
+      << "from the screen's lower-left corner";
   EXPECT_EQ(view->minimumSize(), view->maximumSize()) << "Resize off fixes the size";
   for (std::size_t i = 0; i < rows.size(); ++i)
     EXPECT_EQ(f.tk.widget(made[i]->handle())->geometry(), rows[i].expected) << i;
@@ -412,10 +413,11 @@ TEST(Toolkit, FontsMapToInstalledFamiliesInPixels) {
     int qweight;
     bool italic;
   };
-  for (const Row& r : {Row{"arial", 9, "demi", "normal", "Liberation Sans", 12, QFont::DemiBold, false},
-                       Row{"times", 10, "normal", "italic", "Liberation Serif", 13, QFont::Normal, true},
-                       Row{"Times", 7, "light", "italic", "Liberation Serif", 9, QFont::Light, true},
-                       Row{"helvetica", 24, "bold", "normal", "Liberation Sans", 32, QFont::Bold, false}}) {
+  for (const Row& r :
+       {Row{"arial", 9, "demi", "normal", "Liberation Sans", 12, QFont::DemiBold, false},
+        Row{"times", 10, "normal", "italic", "Liberation Serif", 13, QFont::Normal, true},
+        Row{"Times", 7, "light", "italic", "Liberation Serif", 9, QFont::Light, true},
+        Row{"helvetica", 24, "bold", "normal", "Liberation Sans", 32, QFont::Bold, false}}) {
     const QFont f = make_font(r.name, r.points, r.weight, r.angle);
     EXPECT_EQ(f.family(), r.family) << r.name;
     EXPECT_EQ(f.pixelSize(), r.pixels) << r.name;
@@ -428,8 +430,7 @@ TEST(Toolkit, DialogFiltersSplitIntoFolderAndPattern) {
   struct Row {
     std::string filter, folder, pattern;
   };
-  for (const Row& r : {Row{"/x/y/data/*.pvp", "/x/y/data/", "*.pvp"},
-                       Row{"*.mat", "", "*.mat"},
+  for (const Row& r : {Row{"/x/y/data/*.pvp", "/x/y/data/", "*.pvp"}, Row{"*.mat", "", "*.mat"},
                        Row{"C:\\quorin\\data\\*.txt", "C:\\quorin\\data\\", "*.txt"},
                        Row{"/x/y/data/", "/x/y/data/", ""}}) {
     const FilterParts p = split_filter(r.filter);

@@ -19,7 +19,9 @@ namespace {
 
 constexpr double kHuge = 1e6;  // pixel coordinates are kept inside +-kHuge
 
-bool finite(double v) { return std::isfinite(v); }
+bool finite(double v) {
+  return std::isfinite(v);
+}
 
 // Makes a range drawable: ordered, finite and of non-zero width.
 std::array<double, 2> sane_range(std::array<double, 2> r) {
@@ -137,8 +139,8 @@ void draw_line_data(QPainter& p, const Mapper& mp, const gfx::Line& l) {
       const double t = (l.x[i] - mp.lim.x[0]) / (mp.lim.x[1] - mp.lim.x[0]);
       const double u = (l.y[i] - mp.lim.y[0]) / (mp.lim.y[1] - mp.lim.y[0]);
       const double x = mp.box.left() + t * mp.box.width();
-      const double y = mp.yrev ? mp.box.top() + u * mp.box.height()
-                               : mp.box.bottom() - u * mp.box.height();
+      const double y =
+          mp.yrev ? mp.box.top() + u * mp.box.height() : mp.box.bottom() - u * mp.box.height();
       return QPointF(x, y);
     };
     for (std::size_t i = 0; i + 1 < n; ++i) {
@@ -201,11 +203,11 @@ void draw_line_data(QPainter& p, const Mapper& mp, const gfx::Line& l) {
       p.drawPolygon(QPolygonF({QPointF(c.x(), c.y() - h), QPointF(c.x() + h, c.y()),
                                QPointF(c.x(), c.y() + h), QPointF(c.x() - h, c.y())}));
     } else if (mk == "^") {
-      p.drawPolygon(QPolygonF(
-          {QPointF(c.x(), c.y() - h), QPointF(c.x() + h, c.y() + h), QPointF(c.x() - h, c.y() + h)}));
+      p.drawPolygon(QPolygonF({QPointF(c.x(), c.y() - h), QPointF(c.x() + h, c.y() + h),
+                               QPointF(c.x() - h, c.y() + h)}));
     } else if (mk == "v") {
-      p.drawPolygon(QPolygonF(
-          {QPointF(c.x(), c.y() + h), QPointF(c.x() + h, c.y() - h), QPointF(c.x() - h, c.y() - h)}));
+      p.drawPolygon(QPolygonF({QPointF(c.x(), c.y() + h), QPointF(c.x() + h, c.y() - h),
+                               QPointF(c.x() - h, c.y() - h)}));
     }
   }
 }
@@ -501,8 +503,8 @@ void paint_axes(QPainter& p, QSizeF client, gfx::Model& m, const gfx::Axes& a,
     p.setPen(to_qcolor(a.xcolor));
     const double label_y = a.ydir_reverse ? box.top() : box.bottom();
     for (double v : d.xt)
-      draw_text(p, QPointF(std::round(mp.px(v)), label_y + gap), tick_label(v, d.xstep),
-                axes_font, to_qcolor(a.xcolor), "center", "top", 0);
+      draw_text(p, QPointF(std::round(mp.px(v)), label_y + gap), tick_label(v, d.xstep), axes_font,
+                to_qcolor(a.xcolor), "center", "top", 0);
     if (!d.xt.empty()) below = gap + afm.height();
     for (double v : d.yt) {
       const QString s = tick_label(v, d.ystep);
@@ -541,7 +543,9 @@ AxesWidget::AxesWidget(gfx::Model& m, gfx::Handle axes, QWidget* parent)
   if (gfx::Axes* a = model_axes()) base_ = shown_limits(model_, *a);
 }
 
-gfx::Axes* AxesWidget::model_axes() const { return dynamic_cast<gfx::Axes*>(model_.find(axes_)); }
+gfx::Axes* AxesWidget::model_axes() const {
+  return dynamic_cast<gfx::Axes*>(model_.find(axes_));
+}
 
 QRectF AxesWidget::box() const {
   gfx::Axes* a = model_axes();

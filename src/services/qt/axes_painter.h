@@ -68,8 +68,8 @@ class AxesWidget : public QWidget {
   gfx::Axes* model_axes() const;
   gfx::Model& model_;
   gfx::Handle axes_;
-  std::optional<AxesLimits> view_;     // zoomed view, if any
-  AxesLimits base_;                    // the program's limits the view was taken from
+  std::optional<AxesLimits> view_;  // zoomed view, if any
+  AxesLimits base_;                 // the program's limits the view was taken from
   std::optional<QPointF> band_start_;
   QPointF band_end_;
 };

@@ -17,9 +17,12 @@ std::string lower(std::string_view s) {
 
 double unit_scale(gfx::Units units, double area_extent) {
   switch (units) {
-    case gfx::Units::Pixels: return 1.0;
-    case gfx::Units::Points: return kPixelsPerPoint;
-    case gfx::Units::Normalized: return area_extent;
+    case gfx::Units::Pixels:
+      return 1.0;
+    case gfx::Units::Points:
+      return kPixelsPerPoint;
+    case gfx::Units::Normalized:
+      return area_extent;
   }
   return 1.0;
 }

@@ -34,10 +34,9 @@ DialogResult ask(Mode mode, const std::string& filter, const std::string& title)
   if (name_filter.isEmpty()) name_filter = QStringLiteral("*");
   QWidget* parent = QApplication::activeWindow();
   const QString caption = QString::fromStdString(title);
-  const QString chosen =
-      mode == Mode::Open
-          ? QFileDialog::getOpenFileName(parent, caption, start, name_filter)
-          : QFileDialog::getSaveFileName(parent, caption, start, name_filter);
+  const QString chosen = mode == Mode::Open
+                             ? QFileDialog::getOpenFileName(parent, caption, start, name_filter)
+                             : QFileDialog::getSaveFileName(parent, caption, start, name_filter);
   if (chosen.isEmpty()) return {};
   const QFileInfo info(chosen);
   DialogResult r;

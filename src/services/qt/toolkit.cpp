@@ -8,7 +8,6 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <memory>
 
 #include "services/qt/window_view.h"
 #include "services/runtime_error.h"
@@ -34,7 +33,8 @@ bool display_available() {
 }
 
 void ensure_application() {
-  static std::unique_ptr<QApplication> app;
+  // Kept to the end of the process and never destroyed: at exit the platform plugin's own
+  // statics may already be gone, and tearing the application down after them crashes.
   if (QCoreApplication* existing = QCoreApplication::instance()) {
     if (!qobject_cast<QApplication*>(existing))
       throw RuntimeError("Windows need a widget application, but another kind is running.");
@@ -44,7 +44,7 @@ void ensure_application() {
   static int argc = 1;
   static char name[] = "quorin";
   static char* argv[] = {name, nullptr};
-  app = std::make_unique<QApplication>(argc, argv);
+  new QApplication(argc, argv);  // reached through QCoreApplication::instance()
   // One look on every machine, so windows and snapshots match.
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 }
@@ -63,6 +63,9 @@ Toolkit::~Toolkit() {
     v->detach();
     delete v.data();
   }
+  // Views of windows closed earlier wait for the event loop to delete them; nothing of ours
+  // is on the stack any more, so they go now.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 QWidget* Toolkit::widget(gfx::Handle h) {

@@ -99,15 +99,22 @@ QSize screen_area(QPoint* origin) {
 }  // namespace
 
 WindowView::WindowView(gfx::Model& m, int number, Hooks hooks, bool top_level)
-    : QWidget(nullptr), model_(m), number_(number), hooks_(std::move(hooks)),
+    : QWidget(nullptr),
+      model_(m),
+      number_(number),
+      hooks_(std::move(hooks)),
       top_level_(top_level) {
   setAutoFillBackground(true);
   setMouseTracking(false);
 }
 
-WindowView::~WindowView() { detached_ = true; }
+WindowView::~WindowView() {
+  detached_ = true;
+}
 
-gfx::Window* WindowView::model_window() const { return model_.window(number_); }
+gfx::Window* WindowView::model_window() const {
+  return model_.window(number_);
+}
 
 QRect WindowView::screen_rect() const {
   gfx::Window* w = model_window();
@@ -312,8 +319,7 @@ void WindowView::update_control(Item& it, gfx::Control& c) {
 
   std::ostringstream key;
   key << c.font_name << '|' << c.font_size << '|' << c.font_weight << '|' << c.font_angle << '|'
-      << bg.name().toStdString() << '|' << fg.name().toStdString() << '|'
-      << c.horizontal_alignment;
+      << bg.name().toStdString() << '|' << fg.name().toStdString() << '|' << c.horizontal_alignment;
   if (key.str() != it.look) {
     it.look = key.str();
     w->setFont(make_font(c.font_name, c.font_size, c.font_weight, c.font_angle));
@@ -441,8 +447,8 @@ void WindowView::place_children() {
     if (auto* l = qobject_cast<QLabel*>(it.widget.data())) {
       // Several words that do not fit on one line wrap over the box's lines.
       const QString t = l->text().trimmed();
-      const bool wrap = t.contains(' ') &&
-                        QFontMetrics(l->font()).horizontalAdvance(l->text()) > r.width();
+      const bool wrap =
+          t.contains(' ') && QFontMetrics(l->font()).horizontalAdvance(l->text()) > r.width();
       if (l->wordWrap() != wrap) l->setWordWrap(wrap);
     }
   }

@@ -81,8 +81,8 @@ class WindowView : public QWidget {
   std::optional<std::pair<gfx::Units, gfx::Rect>> applied_position_;
   std::optional<bool> applied_resize_;
   std::string applied_pointer_;
-  std::map<double, Item> items_;           // by handle value
-  std::vector<double> stacked_;            // handles in the order last stacked
+  std::map<double, Item> items_;  // by handle value
+  std::vector<double> stacked_;   // handles in the order last stacked
   QPointer<AxesWidget> zooming_;
 };
 

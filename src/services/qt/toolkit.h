@@ -38,7 +38,9 @@ class Toolkit {
 
   // Brings the windows in step with the model: creates missing windows and their axes and
   // controls, updates properties, removes what the model deleted, stacks the windows in the
-  // model's order.
+  // model's order. Every window is compared with the model each time (program code writes
+  // typed members directly, so the model's revision alone cannot tell what changed); only
+  // what differs is touched, which keeps a call after every command cheap.
   void sync();
 
   // Serves window events until the last window is closed; returns the loop's exit code.

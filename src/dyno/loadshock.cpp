@@ -324,23 +324,36 @@ Value read_dyno(std::span<const std::uint8_t> bytes, std::ostream& console, std:
 
 namespace {
 
-std::vector<std::uint8_t> read_whole_file(const std::string& full_name) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(full_name.c_str(), "rb"), &std::fclose);
-  if (!f) throw RuntimeError("loadshock: cannot open the dyno file \"" + full_name + "\".");
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(full_name, ec);
-  std::vector<std::uint8_t> bytes(ec ? 0 : static_cast<std::size_t>(size));
-  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f.get()));
-  // Whatever the size did not announce (a file still growing, a special file).
-  std::array<std::uint8_t, 1 << 16> chunk;
-  while (!std::ferror(f.get()) && !std::feof(f.get())) {
-    const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), f.get());
-    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
+// The bytes of a whole file, read into memory that is not cleared first (the read fills it).
+class FileBytes {
+ public:
+  explicit FileBytes(const std::string& full_name) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(full_name.c_str(), "rb"), &std::fclose);
+    if (!f) throw RuntimeError("loadshock: cannot open the dyno file \"" + full_name + "\".");
+    std::error_code ec;
+    const auto announced = std::filesystem::file_size(full_name, ec);
+    std::size_t capacity = ec ? 0 : static_cast<std::size_t>(announced);
+    data_.reset(new std::uint8_t[capacity + 1]);
+    // Reads until the end of the file, growing when it holds more than announced (a file
+    // still being written, a special file).
+    while (true) {
+      size_ += std::fread(data_.get() + size_, 1, capacity + 1 - size_, f.get());
+      if (size_ <= capacity || std::ferror(f.get())) break;
+      const std::size_t bigger = 2 * capacity + (1 << 16);
+      std::unique_ptr<std::uint8_t[]> grown(new std::uint8_t[bigger + 1]);
+      std::memcpy(grown.get(), data_.get(), size_);
+      data_ = std::move(grown);
+      capacity = bigger;
+    }
+    if (std::ferror(f.get()))
+      throw RuntimeError("loadshock: cannot read the dyno file \"" + full_name + "\".");
   }
-  if (std::ferror(f.get()))
-    throw RuntimeError("loadshock: cannot read the dyno file \"" + full_name + "\".");
-  return bytes;
-}
+  std::span<const std::uint8_t> bytes() const { return {data_.get(), size_}; }
+
+ private:
+  std::unique_ptr<std::uint8_t[]> data_;
+  std::size_t size_ = 0;
+};
 
 }  // namespace
 
@@ -350,8 +363,8 @@ LoadshockResult loadshock(Dialogs& dialogs, std::ostream& console,
   const DialogResult answer = dialogs.open_file(filter, std::string(kLoadshockDialogTitle));
   if (answer.cancelled) return {Value::number(1), std::nullopt};
   const std::string full_name = answer.folder + answer.file;
-  const std::vector<std::uint8_t> bytes = read_whole_file(full_name);
-  return {read_dyno(bytes, console, answer.file, answer.folder), answer.folder};
+  const FileBytes file(full_name);
+  return {read_dyno(file.bytes(), console, answer.file, answer.folder), answer.folder};
 }
 
 }  // namespace quorin

@@ -99,17 +99,22 @@ TEST(Loadshock, CancelledDialogGivesOneAndNoFolderAndOpensNothing) {
   EXPECT_EQ(dialogs.last_filter(), "*.pvp");
 }
 
-TEST(Loadshock, FileThatCannotBeOpenedIsAnErrorNamingIt) {
-  ScriptedDialogs dialogs;
-  dialogs.push({false, "missing.pvp", "/no/such/folder/"});
-  std::ostringstream console;
-  try {
-    loadshock(dialogs, console, std::nullopt);
-    FAIL() << "no error";
-  } catch (const RuntimeError& e) {
-    EXPECT_NE(std::string(e.what()).find("\"/no/such/folder/missing.pvp\""), std::string::npos) << e.what();
+TEST(Loadshock, FileThatCannotBeOpenedOrReadIsAnErrorNamingIt) {
+  const std::string folder = std::filesystem::temp_directory_path().string() + "/";
+  for (const DialogResult& answer : {DialogResult{false, "missing.pvp", "/no/such/folder/"},
+                                     DialogResult{false, "", folder}}) {  // a folder, not a file
+    ScriptedDialogs dialogs;
+    dialogs.push(answer);
+    std::ostringstream console;
+    try {
+      loadshock(dialogs, console, std::nullopt);
+      ADD_FAILURE() << "no error";
+    } catch (const RuntimeError& e) {
+      EXPECT_NE(std::string(e.what()).find("\"" + answer.folder + answer.file + "\""), std::string::npos)
+          << e.what();
+    }
+    EXPECT_EQ(console.str(), "");
   }
-  EXPECT_EQ(console.str(), "");
 }
 
 TEST(Loadshock, PageCountsGivePagesTestsAndType) {

@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -199,11 +200,43 @@ TEST(StartUpFiles, MissingWindowVariableIsNamedAndEarlierObjectsStay) {
   EXPECT_EQ(rig.gfx.children_of<gfx::Control>(*rig.gfx.window(1)).size(), 37u);
 }
 
-TEST(StartUpFiles, EmptyLogoFileFailsWithTheReadersMessageAfterTheWindowsExist) {
+// A main logo that cannot be decoded stops start-up after windows 1 to 4 exist, so the turn
+// windows' handles can be seen before start-up would close them.
+TEST(StartUpFiles, UnreadableLogoStopsAfterTheTurnWindowsWithTheirHandlesStored) {
   test::WindowRig rig;
   std::ofstream(rig.folder.path() / "logo_small.bmp", std::ios::trunc);
   EXPECT_THROW(quorin_interface_v41(rig.ctx), RuntimeError);
-  EXPECT_EQ(rig.gfx.window_numbers(), (std::vector<int>{1, 2, 3, 4}));
+  gfx::Model& m = rig.gfx;
+  EXPECT_EQ(m.window_numbers(), (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_FALSE(rig.g.pn.has_value());
+
+  struct Stored {
+    gfx::Handle handle;
+    const char* tag;
+    int window;
+    const char* title;
+    const char* xlabel;
+    const char* ylabel;
+  };
+  const Globals& g = rig.g;
+  for (const Stored& s : {Stored{g.plothandle_lht, "plotwindow_lht", 3, "Left Hand Turn", "", "Force (lbs)"},
+                          Stored{g.balance_lht, "balance_lht", 3, "", "Velocity (inches/s)", "% Front"},
+                          Stored{g.ID_lht, "ID_lht", 3, "", "", ""},
+                          Stored{g.plothandle_rht, "plotwindow_rht", 4, "Right Hand Turn", "", "Force (lbs)"},
+                          Stored{g.balance_rht, "balance_rht", 4, "", "Velocity (inches/s)", "% Front"},
+                          Stored{g.ID_rht, "ID_rht", 4, "", "", ""}}) {
+    auto& a = m.get<gfx::Axes>(s.handle);
+    EXPECT_EQ(a.tag, s.tag);
+    EXPECT_EQ(m.window_of(s.handle).number, s.window) << s.tag;
+    EXPECT_EQ(m.get<gfx::Text>(a.title).string, s.title) << s.tag;
+    EXPECT_EQ(m.get<gfx::Text>(a.xlabel).string, s.xlabel) << s.tag;
+    EXPECT_EQ(m.get<gfx::Text>(a.ylabel).string, s.ylabel) << s.tag;
+    if (*s.ylabel) {
+      EXPECT_EQ(m.get<gfx::Text>(a.ylabel).font_size, 10) << s.tag;
+      EXPECT_EQ(m.get<gfx::Text>(a.ylabel).font_angle, "italic") << s.tag;
+    }
+  }
+  EXPECT_EQ(m.get<gfx::Axes>(g.balance_rht).ylim, (std::array<double, 2>{0, 100}));
 }
 
 }  // namespace

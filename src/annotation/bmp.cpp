@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <vector>
 #include <string>
 
 #include "services/runtime_error.h"
@@ -191,11 +192,10 @@ Picture decode_bmp(std::span<const std::uint8_t> bytes) {
     }
   }
 
-  const std::optional<std::array<Channel, 3>> channels =
-      h.bits == 16 || h.bits == 32
-          ? std::optional(std::array<Channel, 3>{Channel(h.masks[0]), Channel(h.masks[1]),
-                                                 Channel(h.masks[2])})
-          : std::nullopt;
+  // Colour masks of 16- and 32-bit pictures (red, green, blue); none for the other depths.
+  std::vector<Channel> channels;
+  if (h.bits == 16 || h.bits == 32)
+    for (int k = 0; k < 3; ++k) channels.emplace_back(h.masks[k]);
   const std::size_t plane = p.height * p.width;
   for (std::uint64_t i = 0; i < h.height; ++i) {
     const auto row = in.bytes(h.pixels_at + i * stride, last_row, "pixel data");
@@ -216,9 +216,9 @@ Picture decode_bmp(std::span<const std::uint8_t> bytes) {
           std::uint32_t v = 0;
           const std::size_t n = h.bits / 8;
           for (std::size_t b = 0; b < n; ++b) v |= std::uint32_t{row[n * c + b]} << (8 * b);
-          px[0] = (*channels)[0](v);
-          px[plane] = (*channels)[1](v);
-          px[2 * plane] = (*channels)[2](v);
+          px[0] = channels[0](v);
+          px[plane] = channels[1](v);
+          px[2 * plane] = channels[2](v);
           break;
         }
       }

@@ -225,7 +225,7 @@ TEST(Varfile, MalformedFilesNameTheFileAndTheFault) {
   const std::vector<Case> cases = {
       {"truncated", good.substr(0, good.size() / 2), "JSON"},
       {"empty file", "", "JSON"},
-      {"not JSON", "MATLAB 5.0 MAT-file", "JSON"},
+      {"not JSON", "binary variables 5.0", "JSON"},
       {"not an object", "[1,2]", "not a variable file"},
       {"other format", R"({"format":"other","version":1,"variables":{}})", "not a variable file"},
       {"newer version", R"({"format":"quorin-variables","version":2,"variables":{}})", "version 2"},

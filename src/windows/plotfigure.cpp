@@ -54,21 +54,6 @@ void axis_label(gfx::Text& t, std::string_view tag, std::string_view s,
   t.handle_visible = false;
 }
 
-void caption(gfx::Model& m, gfx::Window& w, std::string_view s, const gfx::Rect& pos,
-             double font_size) {
-  gfx::Control& c = m.new_control(w, gfx::Control::Style::Text);
-  c.tag = "StaticText1";
-  c.string = s;
-  c.units = gfx::Units::Normalized;
-  c.position = pos;
-  c.background = colour::white;
-  c.font_name = "times";
-  c.font_angle = "italic";
-  if (font_size > 0) c.font_size = font_size;
-  c.horizontal_alignment = "left";
-  c.list_top = 0;
-}
-
 }  // namespace
 
 gfx::Handle plotfigure(WindowContext& ctx) {
@@ -129,8 +114,8 @@ gfx::Handle plotfigure(WindowContext& ctx) {
   AxisTexts id_texts = hidden_axis_texts(m, id, {"Axes2Text4", "Axes2Text3", "Axes2Text2", "Axes2Text1"});
   id_texts.zlabel.position = data.point(4);
 
-  caption(m, w, "Compression", kCompressionCaption, 0);
-  caption(m, w, "Rebound", kReboundCaption, 8);
+  plot_caption(m, w, "Compression", kCompressionCaption, 0);
+  plot_caption(m, w, "Rebound", kReboundCaption, 8);
 
   gfx::Axes& logo = m.new_axes(w);
   logo.tag = "Axes1";

@@ -61,22 +61,6 @@ gfx::Axes& plot_axes(gfx::Model& m, gfx::Window& w, std::string_view tag, const 
   return a;
 }
 
-gfx::Control& caption(gfx::Model& m, gfx::Window& w, std::string_view s, const gfx::Rect& pos,
-                      double font_size) {
-  gfx::Control& c = m.new_control(w, gfx::Control::Style::Text);
-  c.tag = "StaticText1";
-  c.string = s;
-  c.units = gfx::Units::Normalized;
-  c.position = pos;
-  c.background = colour::white;
-  c.font_name = "times";
-  c.font_angle = "italic";
-  if (font_size > 0) c.font_size = font_size;
-  c.horizontal_alignment = "left";
-  c.list_top = 0;
-  return c;
-}
-
 }  // namespace
 
 gfx::Handle build_turn_window(WindowContext& ctx, const TurnWindowDesign& d) {
@@ -109,12 +93,12 @@ gfx::Handle build_turn_window(WindowContext& ctx, const TurnWindowDesign& d) {
   gfx::Axes& force = plot_axes(m, w, d.plot_tag, kForceAxes, {-500, 500}, data.colours(2));
   label_axes(m, force, d.name, "", kForceLabel, true);
 
-  caption(m, w, "Compression", d.compression_caption, d.compression_font_size);
+  plot_caption(m, w, "Compression", d.compression_caption, d.compression_font_size);
 
   gfx::Axes& balance = plot_axes(m, w, d.balance_tag, kBalanceAxes, {0, 100}, data.colours(3));
   label_axes(m, balance, "", kVelocityLabel, kFrontLabel, true);
 
-  caption(m, w, "Rebound", kReboundCaption, 8);
+  plot_caption(m, w, "Rebound", kReboundCaption, 8);
 
   gfx::Axes& logo = m.new_axes(w);
   logo.tag = "Axes1";

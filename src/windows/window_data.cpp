@@ -172,4 +172,20 @@ void annotate_axes(WindowContext& ctx, gfx::Handle axes, std::string_view title,
   if (!ylabel.empty()) annotation::ylabel(ctx.gfx, std::string(ylabel), font);
 }
 
+gfx::Control& plot_caption(gfx::Model& m, gfx::Window& w, std::string_view s, const gfx::Rect& pos,
+                           double font_size) {
+  gfx::Control& c = m.new_control(w, gfx::Control::Style::Text);
+  c.tag = "StaticText1";
+  c.string = s;
+  c.units = gfx::Units::Normalized;
+  c.position = pos;
+  c.background = colour::white;
+  c.font_name = "times";
+  c.font_angle = "italic";
+  if (font_size > 0) c.font_size = font_size;
+  c.horizontal_alignment = "left";
+  c.list_top = 0;
+  return c;
+}
+
 }  // namespace quorin::windows

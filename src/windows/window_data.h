@@ -75,6 +75,11 @@ void show_logo(WindowContext& ctx, gfx::Window& window, std::string_view file);
 void annotate_axes(WindowContext& ctx, gfx::Handle axes, std::string_view title,
                    std::string_view xlabel, std::string_view ylabel);
 
+// A "Compression" or "Rebound" caption in a plot corner: white static text, "times" italic,
+// left aligned, normalized units, Tag "StaticText1"; font size 0 keeps the default.
+gfx::Control& plot_caption(gfx::Model& m, gfx::Window& w, std::string_view s, const gfx::Rect& pos,
+                           double font_size);
+
 // The axes with this Tag in the current window; throws RuntimeError naming the Tag.
 gfx::Axes& axes_by_tag(gfx::Model& m, std::string_view tag);
 

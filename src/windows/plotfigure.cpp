@@ -117,24 +117,7 @@ gfx::Handle plotfigure(WindowContext& ctx) {
   plot_caption(m, w, "Compression", kCompressionCaption, 0);
   plot_caption(m, w, "Rebound", kReboundCaption, 8);
 
-  gfx::Axes& logo = m.new_axes(w);
-  logo.tag = "Axes1";
-  logo.position = kLogoAxes;
-  logo.box = true;
-  logo.color = colour::white;
-  logo.layer_top = true;
-  logo.xlim = {0.5, 167.5};
-  logo.ylim = {0.5, 78.5};
-  logo.xlim_manual = logo.ylim_manual = true;
-  logo.ydir_reverse = true;
-  logo.color_order = data.colours(5);
-  logo.visible = false;
-  gfx::Image& image = m.new_image(logo);
-  image.tag = "Axes1Image1";
-  data.picture(6, image);
-  image.cdata_scaled = true;
-  image.xdata = {1, 167};
-  image.ydata = {1, 78};
+  gfx::Axes& logo = logo_axes(m, w, data, {gfx::Units::Normalized, kLogoAxes, 167, 78, 5, 6});
   AxisTexts logo_texts = hidden_axis_texts(m, logo, {"Axes1Text8", "Axes1Text7", "Axes1Text6", "Axes1Text5"});
   logo_texts.ylabel.rotation = 90;
 

@@ -188,25 +188,7 @@ void make_control(gfx::Model& m, gfx::Window& w, const WindowData& data, const C
 }
 
 void make_logo_axes(gfx::Model& m, gfx::Window& w, const WindowData& data) {
-  gfx::Axes& logo = m.new_axes(w);
-  logo.tag = "Axes1";
-  logo.units = gfx::Units::Pixels;
-  logo.position = {138, 8, 115, 51};
-  logo.box = true;
-  logo.color = colour::white;
-  logo.layer_top = true;
-  logo.xlim = {0.5, 115.5};
-  logo.ylim = {0.5, 51.5};
-  logo.xlim_manual = logo.ylim_manual = true;
-  logo.ydir_reverse = true;
-  logo.color_order = data.colours(18);
-  logo.visible = false;
-  gfx::Image& image = m.new_image(logo);
-  image.tag = "Axes1Image1";
-  data.picture(19, image);
-  image.cdata_scaled = true;
-  image.xdata = {1, 115};
-  image.ydata = {1, 51};
+  gfx::Axes& logo = logo_axes(m, w, data, {gfx::Units::Pixels, {138, 8, 115, 51}, 115, 51, 18, 19});
   AxisTexts texts = hidden_axis_texts(m, logo, {"Axes1Text4", "Axes1Text3", "Axes1Text2", "Axes1Text1"});
   texts.ylabel.rotation = 90;
   texts.ylabel.position = data.point(20);

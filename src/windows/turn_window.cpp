@@ -100,23 +100,7 @@ gfx::Handle build_turn_window(WindowContext& ctx, const TurnWindowDesign& d) {
 
   plot_caption(m, w, "Rebound", kReboundCaption, 8);
 
-  gfx::Axes& logo = m.new_axes(w);
-  logo.tag = "Axes1";
-  logo.position = kLogoAxes;
-  logo.visible = false;
-  logo.box = true;
-  logo.layer_top = true;
-  logo.xlim = {0.5, 167.5};
-  logo.ylim = {0.5, 78.5};
-  logo.xlim_manual = logo.ylim_manual = true;
-  logo.ydir_reverse = true;
-  logo.color_order = data.colours(4);
-  gfx::Image& image = m.new_image(logo);
-  image.tag = "Axes1Image1";
-  data.picture(5, image);
-  image.cdata_scaled = true;
-  image.xdata = {1, 167};
-  image.ydata = {1, 78};
+  gfx::Axes& logo = logo_axes(m, w, data, {gfx::Units::Normalized, kLogoAxes, 167, 78, 4, 5});
   label_axes(m, logo, "", "", "", false);
   if (d.logo_xlabel_position) axis_texts(m, logo).xlabel.position = data.point(6);
 

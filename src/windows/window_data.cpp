@@ -188,4 +188,27 @@ gfx::Control& plot_caption(gfx::Model& m, gfx::Window& w, std::string_view s, co
   return c;
 }
 
+gfx::Axes& logo_axes(gfx::Model& m, gfx::Window& w, const WindowData& data, const LogoAxes& spec) {
+  gfx::Axes& logo = m.new_axes(w);
+  logo.tag = "Axes1";
+  logo.units = spec.units;
+  logo.position = spec.position;
+  logo.box = true;
+  logo.color = colour::white;
+  logo.layer_top = true;
+  logo.xlim = {0.5, static_cast<double>(spec.width) + 0.5};
+  logo.ylim = {0.5, static_cast<double>(spec.height) + 0.5};
+  logo.xlim_manual = logo.ylim_manual = true;
+  logo.ydir_reverse = true;
+  logo.color_order = data.colours(spec.color_order_var);
+  logo.visible = false;
+  gfx::Image& image = m.new_image(logo);
+  image.tag = "Axes1Image1";
+  data.picture(spec.picture_var, image);
+  image.cdata_scaled = true;
+  image.xdata = {1, static_cast<double>(spec.width)};
+  image.ydata = {1, static_cast<double>(spec.height)};
+  return logo;
+}
+
 }  // namespace quorin::windows

@@ -80,6 +80,18 @@ void annotate_axes(WindowContext& ctx, gfx::Handle axes, std::string_view title,
 gfx::Control& plot_caption(gfx::Model& m, gfx::Window& w, std::string_view s, const gfx::Rect& pos,
                            double font_size);
 
+// The logo axes (Tag "Axes1") of a window with its stored picture (Tag "Axes1Image1"):
+// boxed, white, limits fitted to a width by height picture with the first row on top, the
+// colour order and picture from the window's variables, and hidden until the logo bitmap
+// replaces the picture.
+struct LogoAxes {
+  gfx::Units units;
+  gfx::Rect position;
+  std::size_t width, height;
+  int color_order_var, picture_var;
+};
+gfx::Axes& logo_axes(gfx::Model& m, gfx::Window& w, const WindowData& data, const LogoAxes& spec);
+
 // The axes with this Tag in the current window; throws RuntimeError naming the Tag.
 gfx::Axes& axes_by_tag(gfx::Model& m, std::string_view tag);
 

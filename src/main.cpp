@@ -4,10 +4,27 @@
 #include <filesystem>
 #include <iostream>
 
+#include "services/qt/output.h"
 #include "services/qt/qt_dialogs.h"
 #include "services/qt/toolkit.h"
 #include "startup/program.h"
 #include "startup/start_folder.h"
+
+namespace {
+
+// PRINT on the desktop: the system's print dialog and printer.
+class SystemPrinter : public quorin::Printer {
+ public:
+  explicit SystemPrinter(quorin::gfx::Model& m) : model_(m) {}
+  bool print_window(int number, bool show_dialog) override {
+    return quorin::qtk::print_window(model_, number, show_dialog);
+  }
+
+ private:
+  quorin::gfx::Model& model_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc > 1 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
@@ -32,6 +49,8 @@ int main(int argc, char** argv) {
   quorin::qtk::QtDialogs dialogs;
   quorin::Program program(folder, dialogs, std::cout);
   program.report_error = [](const std::string& m) { quorin::qtk::show_error(m); };
+  SystemPrinter printer(program.gfx);
+  program.printer = &printer;
 
   quorin::qtk::Toolkit toolkit(program.gfx, [&](const std::string& command) {
     program.run_command(command);

@@ -26,6 +26,7 @@ struct Processor {
   std::function<void()> warningct;
   // Keeps the bleed data between "view" runs while the file is unchanged; null: read afresh.
   BleedCache* bleed_cache = nullptr;
+  Printer* printer = nullptr;  // prints windows; none in bare contexts
 };
 
 // Runs the prologue (path, directory, the four limits, the unit flags) and then the one
@@ -36,6 +37,9 @@ void quorin_processor_ct(Processor& p, std::string_view action);
 gfx::Control& control_by_tag(gfx::Model& m, std::string_view tag);
 // The text of a popup's selected row; throws RuntimeError when the row does not exist.
 const std::string& selected_row_text(const gfx::Control& popup);
+
+// Raised by an action whose work is not built yet.
+[[noreturn]] void not_built_yet(std::string_view action);
 
 // The actions, one source each (processor/<action>.cpp).
 namespace actions {

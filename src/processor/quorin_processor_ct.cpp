@@ -51,6 +51,10 @@ const std::string& selected_row_text(const gfx::Control& popup) {
   return popup.items[static_cast<std::size_t>(v) - 1];
 }
 
+void not_built_yet(std::string_view action) {
+  throw RuntimeError("The action \"" + std::string(action) + "\" is not built yet.");
+}
+
 void quorin_processor_ct(Processor& p, std::string_view action) {
   Globals& g = p.g;
   g.path = p.current_folder.string();

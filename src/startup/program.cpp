@@ -90,7 +90,7 @@ Processor Program::processor() {
   return Processor{globals,        gfx,
                    dialogs,        console,
                    current_folder, [this] { call("warningct", 0, {}); },
-                   &bleed_cache};
+                   &bleed_cache, printer};
 }
 
 void Program::start() { call("quorin_interface_v41", 1, {}); }

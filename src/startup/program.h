@@ -43,6 +43,9 @@ class Program {
   std::filesystem::path current_folder;
   // The bleed data of the current folder, kept between PLOTs while the file is unchanged.
   BleedCache bleed_cache;
+  // Where PRINT goes: the system's printer in the desktop program, a recorder headless.
+  ScriptedPrinter headless_printer;
+  Printer* printer = &headless_printer;
 
   // Runs a program function through its generic entry. Throws RuntimeError.
   std::vector<Value> call(std::string_view name, int nargout, std::vector<Value> inputs);

@@ -1,6 +1,7 @@
 // quorin: the desktop program. Finds its start folder, runs the start-up sequence and serves
 // window events until the last window is closed.
 #include <QApplication>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
@@ -11,6 +12,17 @@
 #include "startup/start_folder.h"
 
 namespace {
+
+// A local X display (":N" or ":N.M") whose socket is missing cannot be opened; the toolkit
+// would abort on it, so it is treated like no display at all.
+bool local_display_missing() {
+  const char* display = std::getenv("DISPLAY");
+  if (!display || display[0] != ':' || std::getenv("WAYLAND_DISPLAY") || std::getenv("QT_QPA_PLATFORM"))
+    return false;
+  std::string number(display + 1);
+  number = number.substr(0, number.find('.'));
+  return !std::filesystem::exists("/tmp/.X11-unix/X" + number);
+}
 
 // PRINT on the desktop: the system's print dialog and printer.
 class SystemPrinter : public quorin::Printer {
@@ -33,7 +45,7 @@ int main(int argc, char** argv) {
                  "folder of the executable. For headless use see quorin-script --help.\n";
     return 0;
   }
-  if (!quorin::qtk::display_available()) {
+  if (!quorin::qtk::display_available() || local_display_missing()) {
     std::cerr << "quorin: no display can be opened; run it under a virtual display with "
                  "'xvfb-run -a quorin' (or QUORIN_XVFB=1 scripts/run), or headless with "
                  "quorin-script.\n";

@@ -1,0 +1,148 @@
+// CLEAR, EXIT, PRINT, ROEHRIG, IMPORT and EXPORT # in the started program, through the
+// main window's command texts, over a copy of the shipped data.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
+#include "services/temp_dir.h"
+#include "startup/program.h"
+
+namespace quorin {
+namespace {
+
+namespace fs = std::filesystem;
+const std::string kFixtures = std::string(QUORIN_FIXTURES) + "/";
+
+class ComparisonActions : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::is_regular_file(fs::path(QUORIN_SUPPLIED) / "quorin_bleed_2004_v1.mat"))
+      GTEST_SKIP() << "the supplied data are not generated";
+    fs::copy(QUORIN_SUPPLIED, start.path(), fs::copy_options::recursive);
+    program = std::make_unique<Program>(start.path(), dialogs, console);
+    program->report_error = [this](const std::string& m) { errors.push_back(m); };
+    program->start();
+  }
+  gfx::Control& control(std::string_view tag) {
+    program->gfx.figure(1);
+    auto* c = dynamic_cast<gfx::Control*>(program->gfx.find_by_tag(tag));
+    if (!c) throw std::logic_error("no control " + std::string(tag));
+    return *c;
+  }
+  bool action(const std::string& name) {
+    return program->run_command("quorin_processor_ct('" + name + "')");
+  }
+  void plot(int times) {
+    for (int i = 0; i < times; ++i) ASSERT_TRUE(action("view")) << errors.back();
+  }
+  // Solid curve lines in the comparison axes (the white reset line not counted).
+  std::size_t solid_curves() {
+    std::size_t n = 0;
+    for (const gfx::Line* l :
+         program->gfx.children_of<gfx::Line>(program->gfx.get(program->globals.plothandle)))
+      n += l->line_style == "-" && !(l->color == gfx::Color{1, 1, 1});
+    return n;
+  }
+  std::string export_text() { return test::TempDir::read(start.path() / "data" / "export.txt"); }
+
+  test::TempDir start;
+  ScriptedDialogs dialogs;
+  std::ostringstream console;
+  std::unique_ptr<Program> program;
+  std::vector<std::string> errors;
+};
+
+TEST_F(ComparisonActions, ClearAllThenPlotMakesTheNewCurveTheOnlyCurve) {
+  plot(3);
+  ASSERT_EQ(control("clearall").value, 1);  // "All" is on at start
+  ASSERT_TRUE(action("clear"));
+  EXPECT_EQ(program->globals.counter, 1);
+  EXPECT_EQ(solid_curves(), 0u);
+  plot(1);
+  EXPECT_EQ(program->globals.counter, 2);
+  EXPECT_EQ(solid_curves(), 2u);
+  EXPECT_TRUE(program->globals.plotdata[0].curveIDcompression1.starts_with("1  Comp  "));
+}
+
+TEST_F(ComparisonActions, ClearWithoutAllAfterFivePlotsKeepsCurveOne) {
+  plot(5);
+  const DamperCurve first = program->globals.plotdata[0];
+  control("clearall").value = 0;
+  ASSERT_TRUE(action("clear"));
+  EXPECT_EQ(program->globals.counter, 2);
+  EXPECT_EQ(solid_curves(), 2u);
+  control("LSC").value = 3;
+  plot(1);
+  EXPECT_EQ(program->globals.counter, 3);
+  EXPECT_EQ(program->globals.plotdata[0], first);
+  EXPECT_TRUE(program->globals.plotdata[1].curveIDcompression1.starts_with("2  Comp  "));
+  EXPECT_TRUE(program->globals.plotdata[1].curveIDcompression2.ends_with("LSC 2   HSC " +
+                                                                         program->globals.chigh));
+  EXPECT_EQ(solid_curves(), 4u);
+}
+
+TEST_F(ComparisonActions, ExportedDataLinesImportBackAndStayHeldThroughAClear) {
+  plot(2);
+  control("plotindex").string = "2";
+  ASSERT_TRUE(action("export"));
+  ASSERT_TRUE(action("export"));
+  const std::string text = export_text();
+  ASSERT_EQ(std::count(text.begin(), text.end(), '\n'), 52);
+  const std::string entry = text.substr(0, text.size() / 2);
+  EXPECT_EQ(text, entry + entry);
+  EXPECT_TRUE(entry.starts_with("\n   2  Comp  ")) << entry;
+  EXPECT_EQ(text.find('\r'), std::string::npos);
+
+  // The number block alone imports as a 20 by 3 curve.
+  std::size_t start_of_block = 0;
+  for (int line = 0; line < 6; ++line) start_of_block = entry.find('\n', start_of_block) + 1;
+  start.write("block.txt", entry.substr(start_of_block));
+  dialogs.push({false, "block.txt", start.path().string() + "/"});
+  ASSERT_TRUE(action("import")) << errors.back();
+  EXPECT_EQ(program->globals.import.rows, 20u);
+  EXPECT_EQ(program->globals.import.cols, 3u);
+
+  control("holdimport").value = 1;
+  ASSERT_TRUE(action("clear"));
+  std::size_t dashed = 0;
+  for (const gfx::Line* l :
+       program->gfx.children_of<gfx::Line>(program->gfx.get(program->globals.plothandle)))
+    dashed += l->line_style == "--";
+  EXPECT_EQ(dashed, 2u);
+}
+
+TEST_F(ComparisonActions, ExportOfACurveNotYetPlottedWritesNothing) {
+  plot(1);
+  control("plotindex").string = "2";
+  ASSERT_TRUE(action("export"));
+  EXPECT_EQ(export_text(), "");
+  for (int n : program->gfx.window_numbers()) EXPECT_EQ(program->gfx.window(n)->pointer, "arrow");
+}
+
+TEST_F(ComparisonActions, DynoCurveHeldThroughAClearAllAndPrintGoesToThePrinter) {
+  plot(1);
+  dialogs.push({false, "dyno_175.pvp", kFixtures});
+  ASSERT_TRUE(action("roehrig")) << errors.back();
+  control("holdroehrig").value = 1;
+  ASSERT_TRUE(action("clear"));
+  const auto lines =
+      program->gfx.children_of<gfx::Line>(program->gfx.get(program->globals.plothandle));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0]->y, (std::vector<double>{0, 75.5}));
+
+  ASSERT_TRUE(action("print"));
+  ASSERT_EQ(program->headless_printer.requests.size(), 1u);
+  EXPECT_EQ(program->headless_printer.requests[0].number, 2);
+}
+
+TEST_F(ComparisonActions, ExitClosesTheComparisonAndMainWindows) {
+  ASSERT_TRUE(action("exit"));
+  const auto open = program->gfx.window_numbers();
+  EXPECT_EQ(std::count(open.begin(), open.end(), 1), 0);
+  EXPECT_EQ(std::count(open.begin(), open.end(), 2), 0);
+}
+
+}  // namespace
+}  // namespace quorin

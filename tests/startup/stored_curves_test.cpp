@@ -1,0 +1,139 @@
+// UPDATE #, Add 3rd and the Metric button in the started program over the shipped data, with
+// three curves stored: an updated curve is rebuilt in place, the curve counter always comes
+// back, and a box that names no curve changes nothing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "services/runtime_error.h"
+#include "startup/program.h"
+
+namespace quorin {
+namespace {
+
+namespace fs = std::filesystem;
+
+class StoredCurves : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::is_regular_file(fs::path(QUORIN_SUPPLIED) / "quorin_bleed_2004_v1.mat"))
+      GTEST_SKIP() << "the supplied data are not generated";
+    program.report_error = [this](const std::string& m) { errors.push_back(m); };
+    program.start();
+    // Three curves, LSC settings 1, 2 and 3.
+    for (int i = 1; i <= 3; ++i) {
+      control("LSC").value = i;
+      ASSERT_TRUE(run("view")) << errors.back();
+    }
+  }
+  gfx::Control& control(std::string_view tag) {
+    program.gfx.figure(1);
+    auto* c = dynamic_cast<gfx::Control*>(program.gfx.find_by_tag(tag));
+    if (!c) throw std::logic_error("no control " + std::string(tag));
+    return *c;
+  }
+  bool run(std::string_view action) {
+    return program.run_command("quorin_processor_ct('" + std::string(action) + "')");
+  }
+  bool update(std::string_view number) {
+    control("curveselect").string = std::string(number);
+    return run("overwrite");
+  }
+  std::size_t curve_lines() {
+    return program.gfx.children_of<gfx::Line>(program.gfx.get(program.globals.plothandle)).size();
+  }
+
+  ScriptedDialogs dialogs;
+  std::ostringstream console;
+  Program program{QUORIN_SUPPLIED, dialogs, console};
+  std::vector<std::string> errors;
+};
+
+TEST_F(StoredCurves, ExistingCurveIsReplacedInPlaceAndAllCurvesRedrawn) {
+  const auto before = program.globals.plotdata;
+  control("LSC").value = 9;
+  ASSERT_TRUE(update("2")) << errors.back();
+  const auto& after = program.globals.plotdata;
+  ASSERT_EQ(after.size(), 3u);
+  EXPECT_EQ(after[0], before[0]);
+  EXPECT_EQ(after[2], before[2]);
+  EXPECT_NE(after[1].cmpvelocity, before[1].cmpvelocity);
+  EXPECT_TRUE(after[1].curveIDcompression1.starts_with("2  Comp")) << after[1].curveIDcompression1;
+  EXPECT_EQ(program.globals.counter, 4);
+  EXPECT_EQ(program.globals.counter2, 5);
+  EXPECT_EQ(curve_lines(), 2 * 3u);  // compression and rebound of each curve
+
+  // The same settings as a new PLOT give the same curve.
+  ASSERT_TRUE(run("view"));
+  EXPECT_EQ(program.globals.plotdata.at(3).cmpvelocity, after[1].cmpvelocity);
+}
+
+TEST_F(StoredCurves, NumberAboveSevenShowsTheWarningAndRedrawsUnchanged) {
+  const auto before = program.globals.plotdata;
+  const auto windows = program.gfx.window_numbers().size();
+  ASSERT_TRUE(update("8"));
+  EXPECT_EQ(program.gfx.window_numbers().size(), windows + 1);  // the overlay warning
+  EXPECT_EQ(program.globals.plotdata, before);
+  EXPECT_EQ(program.globals.counter, 4);
+  EXPECT_EQ(curve_lines(), 2 * 3u);
+}
+
+TEST_F(StoredCurves, BoxNamingNoCurveChangesNothing) {
+  const auto before = program.globals.plotdata;
+  for (const char* text : {"", " ", "0", "-1", "1.5", "two", "Inf", "NaN"}) {
+    SCOPED_TRACE(text);
+    EXPECT_FALSE(update(text));
+    EXPECT_EQ(errors.back(),
+              "The curveselect box's \"" + std::string(text) + "\" is not a curve number.");
+    EXPECT_EQ(program.globals.plotdata, before);
+    EXPECT_EQ(program.globals.counter, 4);
+    EXPECT_EQ(program.globals.counter2, 4);
+  }
+}
+
+TEST_F(StoredCurves, FailedRebuildRestoresTheCounter) {
+  const auto before = program.globals.plotdata;
+  control("motionratio").string = "one";
+  EXPECT_FALSE(update("1"));
+  EXPECT_EQ(errors.back(), "The motion ratio box does not hold a number.");
+  EXPECT_EQ(program.globals.counter, 4);
+  EXPECT_EQ(program.globals.plotdata, before);
+  // The next PLOT still goes to curve 4.
+  control("motionratio").string = "1";
+  ASSERT_TRUE(run("view")) << errors.back();
+  EXPECT_EQ(program.globals.counter, 5);
+  EXPECT_EQ(program.globals.plotdata.at(0), before.at(0));
+}
+
+TEST_F(StoredCurves, NumberPastTheLastCurveIsStoredButNotDrawn) {
+  ASSERT_TRUE(update("6")) << errors.back();
+  EXPECT_EQ(program.globals.plotdata.size(), 6u);
+  EXPECT_TRUE(program.globals.plotdata[5].curveIDcompression1.starts_with("6  Comp"));
+  EXPECT_EQ(program.globals.counter, 4);
+  EXPECT_EQ(curve_lines(), 2 * 3u);
+}
+
+// The Add 3rd button over the shipped curves: curves 2 and 3 combined, nothing stored.
+TEST_F(StoredCurves, AddThirdDrawsTwoLinesOverTheStoredCurves) {
+  const auto before = program.globals.plotdata;
+  ASSERT_TRUE(run("add3rd")) << errors.back();
+  EXPECT_EQ(curve_lines(), 2 * 3u + 2);
+  EXPECT_EQ(program.globals.plotdata, before);
+  EXPECT_EQ(program.globals.counter, 4);
+}
+
+// The shipped window starts in Imperial; Metric converts its limit boxes.
+TEST_F(StoredCurves, MetricButtonConvertsTheStartingLimits) {
+  control("SIUnits").value = 1;
+  ASSERT_TRUE(run("si")) << errors.back();
+  EXPECT_EQ(control("xmin").string, "0");
+  EXPECT_EQ(control("xmax").string, "0.254");
+  EXPECT_EQ(control("ymin").string, "-2227");
+  EXPECT_EQ(control("ymax").string, "2227");
+  EXPECT_EQ(control("USUnits").value, 0);
+  EXPECT_EQ(curve_lines(), 2 * 3u);
+}
+
+}  // namespace
+}  // namespace quorin

@@ -47,10 +47,12 @@ constexpr std::array<Selection, 4> kBoxes = {{
 }};
 // The twelve variables as a damper file holds them.
 constexpr std::array<std::string_view, 12> kFileOrder = {
-    "cvalvevalue",  "cspringvalue", "cbleedvalue", "chighvalue", "rvalvevalue", "rspringvalue",
-    "rbleedvalue",  "rhighvalue",   "mrstr",       "internalstr", "externalstr", "pistonstr"};
+    "cvalvevalue", "cspringvalue", "cbleedvalue", "chighvalue",  "rvalvevalue", "rspringvalue",
+    "rbleedvalue", "rhighvalue",   "mrstr",       "internalstr", "externalstr", "pistonstr"};
 
-std::string dialog_filter(const Globals& g) { return g.pn.value_or("") + std::string(kPattern); }
+std::string dialog_filter(const Globals& g) {
+  return g.pn.value_or("") + std::string(kPattern);
+}
 
 // Keeps the dialog's answer in pn and fn; false when it was cancelled.
 bool remember_answer(Globals& g, const DialogResult& r) {
@@ -64,7 +66,9 @@ bool remember_answer(Globals& g, const DialogResult& r) {
   return true;
 }
 
-std::filesystem::path chosen_file(const Globals& g) { return std::filesystem::path(*g.pn + *g.fn); }
+std::filesystem::path chosen_file(const Globals& g) {
+  return std::filesystem::path(*g.pn + *g.fn);
+}
 
 const Value* find_variable(const NamedValues& vars, std::string_view name) {
   for (const auto& [key, value] : vars)
@@ -82,13 +86,13 @@ double popup_row(const Value& v, const gfx::Control& popup, const std::filesyste
   const std::size_t rows = popup.items.size();
   if (!v.is_scalar())
     throw RuntimeError("The damper file \"" + file.string() + "\" holds " + describe(v) + " as " +
-                       std::string(name) + "; it must be a row number of the popup \"" +
-                       popup.tag + "\".");
+                       std::string(name) + "; it must be a row number of the popup \"" + popup.tag +
+                       "\".");
   const double row = v.scalar();
   if (!(row >= 1) || row != std::floor(row) || row > static_cast<double>(rows))
     throw RuntimeError("The damper file \"" + file.string() + "\" sets " + std::string(name) +
-                       " to " + num2str(row) + ", but the popup \"" + popup.tag + "\" has rows 1 to " +
-                       std::to_string(rows) + ".");
+                       " to " + num2str(row) + ", but the popup \"" + popup.tag +
+                       "\" has rows 1 to " + std::to_string(rows) + ".");
   return row;
 }
 
@@ -109,7 +113,8 @@ void save(Processor& p) {
   g.mrstr = find_variable(read, "mrstr")->str();
 
   NamedValues vars;
-  for (std::string_view name : kFileOrder) vars.emplace_back(std::string(name), *find_variable(read, name));
+  for (std::string_view name : kFileOrder)
+    vars.emplace_back(std::string(name), *find_variable(read, name));
   // A name typed without an extension is saved as a damper file.
   std::filesystem::path file = chosen_file(g);
   if (!file.has_extension()) file += kExtension;
@@ -149,16 +154,18 @@ void load(Processor& p) {
     }
     if (!v) throw RuntimeError(missing(file, s.variable));
     if (!v->is_text())
-      throw RuntimeError("The damper file \"" + file.string() + "\" holds " + describe(*v) + " as " +
-                         std::string(s.variable) + "; it must be the text of the box \"" +
+      throw RuntimeError("The damper file \"" + file.string() + "\" holds " + describe(*v) +
+                         " as " + std::string(s.variable) + "; it must be the text of the box \"" +
                          std::string(s.tag) + "\".");
     texts[k] = v->str();
   }
 
   g.cbleedvalue = rows[0];
   g.mrstr = texts[0];
-  for (std::size_t k = 0; k < kPopups.size(); ++k) control_by_tag(m, kPopups[k].tag).value = rows[k];
-  for (std::size_t k = 0; k < kBoxes.size(); ++k) control_by_tag(m, kBoxes[k].tag).string = texts[k];
+  for (std::size_t k = 0; k < kPopups.size(); ++k)
+    control_by_tag(m, kPopups[k].tag).value = rows[k];
+  for (std::size_t k = 0; k < kBoxes.size(); ++k)
+    control_by_tag(m, kBoxes[k].tag).string = texts[k];
   m.touch();
 
   quorin_processor_ct(p, "valveseatcompression");

@@ -17,9 +17,9 @@ using test_support::add_control;
 using test_support::build_comparison_windows;
 using test_support::main_control;
 
-constexpr std::array<const char*, 8> kPopupTags = {"LSC", "HSC", "CompressionValve",
-                                                   "CompressionSpring", "LSR", "HSR",
-                                                   "ReboundValve", "ReboundSpring"};
+constexpr std::array<const char*, 8> kPopupTags = {
+    "LSC", "HSC", "CompressionValve", "CompressionSpring",
+    "LSR", "HSR", "ReboundValve",     "ReboundSpring"};
 constexpr std::array<const char*, 4> kBoxTags = {"motionratio", "internalshaft", "externalshaft",
                                                  "piston"};
 
@@ -70,13 +70,17 @@ class DamperFile : public ::testing::Test {
   void answer(const std::string& file) { dialogs.push({false, file, dir.path().string() + "/"}); }
 
   void show(const Selections& s) {
-    for (std::size_t k = 0; k < kPopupTags.size(); ++k) main_control(gfx, kPopupTags[k]).value = s.popups[k];
-    for (std::size_t k = 0; k < kBoxTags.size(); ++k) main_control(gfx, kBoxTags[k]).string = s.boxes[k];
+    for (std::size_t k = 0; k < kPopupTags.size(); ++k)
+      main_control(gfx, kPopupTags[k]).value = s.popups[k];
+    for (std::size_t k = 0; k < kBoxTags.size(); ++k)
+      main_control(gfx, kBoxTags[k]).string = s.boxes[k];
   }
   Selections shown() {
     Selections s;
-    for (std::size_t k = 0; k < kPopupTags.size(); ++k) s.popups[k] = main_control(gfx, kPopupTags[k]).value;
-    for (std::size_t k = 0; k < kBoxTags.size(); ++k) s.boxes[k] = main_control(gfx, kBoxTags[k]).string;
+    for (std::size_t k = 0; k < kPopupTags.size(); ++k)
+      s.popups[k] = main_control(gfx, kPopupTags[k]).value;
+    for (std::size_t k = 0; k < kBoxTags.size(); ++k)
+      s.boxes[k] = main_control(gfx, kBoxTags[k]).string;
     return s;
   }
   std::string seat(const char* tag) { return main_control(gfx, tag).string; }
@@ -98,8 +102,14 @@ struct RoundTrip {
 TEST_F(DamperFile, SaveThenLoadRestoresEverySelectionAndTheSeats) {
   const RoundTrip cases[] = {
       {"valves7and8", {{11, 4, 7, 2, 3, 5, 8, 4}, {"1.5", "0", "14", "46"}}, "7731-02", "7731-01"},
-      {"valves9and1", {{1, 31, 9, 4, 21, 1, 1, 1}, {"0.75", "12", "12", "40"}}, "7731-01", "7731-02"},
-      {"unparsedTexts", {{2, 2, 10, 3, 2, 2, 10, 3}, {"abc", "", " 12 ", "4e1"}}, "7731-01", "7731-01"},
+      {"valves9and1",
+       {{1, 31, 9, 4, 21, 1, 1, 1}, {"0.75", "12", "12", "40"}},
+       "7731-01",
+       "7731-02"},
+      {"unparsedTexts",
+       {{2, 2, 10, 3, 2, 2, 10, 3}, {"abc", "", " 12 ", "4e1"}},
+       "7731-01",
+       "7731-01"},
   };
   const Selections other{{5, 5, 5, 1, 5, 5, 5, 1}, {"2", "10", "10", "36"}};
   for (const RoundTrip& c : cases) {
@@ -139,12 +149,12 @@ TEST_F(DamperFile, SaveWritesTheTwelveVariablesInFileOrder) {
   ASSERT_TRUE(std::filesystem::exists(dir / "front.mat"));
   const NamedValues vars = load_all_variables(dir / "front.mat");
   const NamedValues expected = {
-      {"cvalvevalue", Value::number(7)},   {"cspringvalue", Value::number(2)},
-      {"cbleedvalue", Value::number(11)},  {"chighvalue", Value::number(4)},
-      {"rvalvevalue", Value::number(8)},   {"rspringvalue", Value::number(4)},
-      {"rbleedvalue", Value::number(3)},   {"rhighvalue", Value::number(5)},
-      {"mrstr", Value::text("1.5")},       {"internalstr", Value::text("0")},
-      {"externalstr", Value::text("14")},  {"pistonstr", Value::text("46")}};
+      {"cvalvevalue", Value::number(7)},  {"cspringvalue", Value::number(2)},
+      {"cbleedvalue", Value::number(11)}, {"chighvalue", Value::number(4)},
+      {"rvalvevalue", Value::number(8)},  {"rspringvalue", Value::number(4)},
+      {"rbleedvalue", Value::number(3)},  {"rhighvalue", Value::number(5)},
+      {"mrstr", Value::text("1.5")},      {"internalstr", Value::text("0")},
+      {"externalstr", Value::text("14")}, {"pistonstr", Value::text("46")}};
   EXPECT_EQ(vars, expected);
 }
 
@@ -155,15 +165,21 @@ TEST_F(DamperFile, LoadTouchesNeitherCurvesNorCounters) {
   g.plotdata[0].curveIDcompression1 = "1  Comp";
   const auto plotdata = g.plotdata;
   // A file that also holds program globals: only the twelve selections are taken.
-  save_variables(dir / "tampered.mat",
-                 {{"cvalvevalue", Value::number(9)}, {"cspringvalue", Value::number(2)},
-                  {"cbleedvalue", Value::number(3)}, {"chighvalue", Value::number(4)},
-                  {"rvalvevalue", Value::number(2)}, {"rspringvalue", Value::number(1)},
-                  {"rbleedvalue", Value::number(5)}, {"rhighvalue", Value::number(6)},
-                  {"mrstr", Value::text("1.2")},     {"internalstr", Value::text("0")},
-                  {"externalstr", Value::text("12")}, {"pistonstr", Value::text("40")},
-                  {"counter", Value::number(1)},     {"plotdata", Value()},
-                  {"pn", Value::number(0)}});
+  save_variables(dir / "tampered.mat", {{"cvalvevalue", Value::number(9)},
+                                        {"cspringvalue", Value::number(2)},
+                                        {"cbleedvalue", Value::number(3)},
+                                        {"chighvalue", Value::number(4)},
+                                        {"rvalvevalue", Value::number(2)},
+                                        {"rspringvalue", Value::number(1)},
+                                        {"rbleedvalue", Value::number(5)},
+                                        {"rhighvalue", Value::number(6)},
+                                        {"mrstr", Value::text("1.2")},
+                                        {"internalstr", Value::text("0")},
+                                        {"externalstr", Value::text("12")},
+                                        {"pistonstr", Value::text("40")},
+                                        {"counter", Value::number(1)},
+                                        {"plotdata", Value()},
+                                        {"pn", Value::number(0)}});
   answer("tampered.mat");
   run("load");
   EXPECT_EQ(main_control(gfx, "CompressionValve").value, 9);
@@ -227,7 +243,8 @@ TEST_F(DamperFile, LoadRefusesABadFileBeforeChangingAnything) {
       {"rowBeyondList", with(good_file(), "rvalvevalue", Value::number(11)),
        "sets rvalvevalue to 11, but the popup \"ReboundValve\" has rows 1 to 10."},
       {"rowZero", with(good_file(), "chighvalue", Value::number(0)), "sets chighvalue to 0"},
-      {"rowNotWhole", with(good_file(), "cspringvalue", Value::number(2.5)), "sets cspringvalue to 2.5"},
+      {"rowNotWhole", with(good_file(), "cspringvalue", Value::number(2.5)),
+       "sets cspringvalue to 2.5"},
       {"rowAsText", with(good_file(), "rhighvalue", Value::text("6")),
        "holds text as rhighvalue; it must be a row number of the popup \"HSR\"."},
       {"rowAsMatrix", with(good_file(), "cvalvevalue", Value::row({1, 2})), "as cvalvevalue"},

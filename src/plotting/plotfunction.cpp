@@ -5,6 +5,7 @@
 
 #include "annotation/cla.h"
 #include "plotting/axes_frame.h"
+#include "plotting/overlays.h"
 #include "services/runtime_error.h"
 
 namespace quorin {
@@ -116,29 +117,6 @@ void draw_legend(gfx::Model& m, gfx::Axes& legend, const std::vector<DamperCurve
   }
 }
 
-void finish_overlay(gfx::Axes& axes, const AxisLimits& limits, gfx::Window& plot_window) {
-  axes.hold = true;
-  plot_window.zoom = true;
-  grid_on(axes);
-  set_axis_limits(axes, limits);
-}
-
-void draw_import(gfx::Model& m, gfx::Axes& axes, const Matrix& import) {
-  if (import.cols < 3)
-    throw RuntimeError("The import curve has " + std::to_string(import.cols) +
-                       " columns; it needs a velocity column and two force columns.");
-  std::vector<double> v(import.rows), f1(import.rows), f2(import.rows);
-  for (std::size_t r = 0; r < import.rows; ++r) {
-    v[r] = import.at(r, 0);
-    f1[r] = import.at(r, 1);
-    f2[r] = import.at(r, 2);
-  }
-  m.plot(axes, v, f1, "b--");
-  axes.hold = true;
-  m.plot(axes, v, f2, "b--");
-  axes.hold = true;
-}
-
 }  // namespace
 
 WheelCurves wheel_curves(const DamperCurve& p, UnitFactors units) {
@@ -224,15 +202,14 @@ void plotfunction(gfx::Model& m, const std::vector<DamperCurve>& plotdata, gfx::
   if (s.holdimport) {
     m.figure(2);
     m.set_current_axes(plothandle);
-    draw_import(m, axes, import);
-    finish_overlay(axes, s.limits, plot_window);
+    draw_import_curve(m, axes, import);
+    finish_overlay(plot_window, axes, s.limits.xmin, s.limits.xmax, s.limits.ymin, s.limits.ymax);
   }
   if (s.holdroehrig) {
     m.figure(2);
     m.set_current_axes(plothandle);
-    const OverlayCurve c = dyno_overlay_curve(ShockData);
-    m.plot(axes, c.x, c.y, "k--");
-    finish_overlay(axes, s.limits, plot_window);
+    draw_dyno_curve(m, axes, ShockData);
+    finish_overlay(plot_window, axes, s.limits.xmin, s.limits.xmax, s.limits.ymin, s.limits.ymax);
   }
 
   m.figure(2).zoom = true;

@@ -4,7 +4,7 @@
 #include "annotation/cla.h"
 #include "plotting/clearfunction.h"
 #include "plotting/plotfunction.h"
-#include "processor/comparison_overlays.h"
+#include "plotting/overlays.h"
 #include "processor/processor.h"
 #include "services/runtime_error.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "plotting/plotfunction.h"
-#include "processor/comparison_overlays.h"
+#include "plotting/overlays.h"
 #include "processor/processor.h"
 #include "services/file_io.h"
 #include "services/numeric.h"

@@ -4,7 +4,7 @@
 
 #include "dyno/loadshock.h"
 #include "plotting/plotfunction.h"
-#include "processor/comparison_overlays.h"
+#include "plotting/overlays.h"
 #include "processor/processor.h"
 #include "services/runtime_error.h"
 

@@ -1,9 +1,10 @@
-#include "processor/comparison_overlays.h"
+#include "plotting/overlays.h"
 
 #include <string>
 #include <vector>
 
 #include "plotting/axes_frame.h"
+#include "plotting/plotfunction.h"
 #include "services/runtime_error.h"
 
 namespace quorin {

@@ -4,9 +4,9 @@
 
 #include <optional>
 
-#include "plotting/plotfunction.h"
 #include "services/gfx/model.h"
 #include "services/numeric.h"
+#include "services/value.h"
 
 namespace quorin {
 

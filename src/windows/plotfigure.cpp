@@ -16,8 +16,6 @@ constexpr std::string_view kTitle = "Damper Curve Comparison";
 constexpr std::string_view kXLabel = "Velocity (inches/s)";
 constexpr std::string_view kYLabel = "Force (lbs)";
 
-constexpr gfx::Rect kWindowPosition{150, 75, 600, 450};  // points
-constexpr gfx::Rect kPaperPosition{58.5, 99, 723.75, 396.75};
 constexpr gfx::Rect kPlotAxes{0.06770833333333333, 0.1048218029350105, 0.6497395833333333,
                               0.8301886792452831};
 constexpr gfx::Rect kCompressionCaption{0.07552083333333333, 0.8867924528301887, 0.08203125,
@@ -60,20 +58,7 @@ gfx::Handle plotfigure(WindowContext& ctx) {
   gfx::Model& m = ctx.gfx;
   const WindowData data(ctx.folder, kDataFile, 7);
 
-  gfx::Window& w = m.new_window();
-  w.name = kName;
-  w.number_title = false;
-  w.tag = "Fig1";
-  w.units = gfx::Units::Points;
-  w.position = kWindowPosition;
-  w.color = colour::khaki;
-  w.colormap = data.colours(0);
-  w.menubar = "none";
-  w.toolbar = "none";
-  w.paper_units = "points";
-  w.paper_type = "A4";
-  w.paper_orientation = "landscape";
-  w.paper_position = kPaperPosition;
+  gfx::Window& w = new_plot_window(m, data, kName);
   const gfx::Handle window = w.handle();
 
   gfx::Axes& plot = m.new_axes(w);
@@ -122,7 +107,7 @@ gfx::Handle plotfigure(WindowContext& ctx) {
   logo_texts.ylabel.rotation = 90;
 
   // Shown at its final size, then the logo bitmap replaces the stored picture.
-  w.position = kWindowPosition;
+  w.position = kPlotWindowPosition;
   m.drawnow();
   gfx::Window& own = m.figure(m.get<gfx::Window>(window).number);
   show_logo(ctx, own, kLogoFile);

@@ -7,8 +7,6 @@ namespace {
 
 using namespace windows;
 
-constexpr gfx::Rect kWindowPosition{150, 75, 600, 450};  // points
-constexpr gfx::Rect kPaperPosition{58.5, 99, 723.75, 396.75};
 constexpr gfx::Rect kKeyAxes{0.73, 0.08, 0.25, 0.88};
 constexpr gfx::Rect kForceAxes{0.08, 0.375, 0.65, 0.585};
 constexpr gfx::Rect kBalanceAxes{0.0794270833333333, 0.079664570230608, 0.651041666666667,
@@ -67,20 +65,7 @@ gfx::Handle build_turn_window(WindowContext& ctx, const TurnWindowDesign& d) {
   gfx::Model& m = ctx.gfx;
   const WindowData data(ctx.folder, d.data_file, d.variables);
 
-  gfx::Window& w = m.new_window();
-  w.units = gfx::Units::Points;
-  w.position = kWindowPosition;
-  w.color = colour::khaki;
-  w.colormap = data.colours(0);
-  w.menubar = "none";
-  w.toolbar = "none";
-  w.name = d.name;
-  w.number_title = false;
-  w.tag = "Fig1";
-  w.paper_units = "points";
-  w.paper_type = "A4";
-  w.paper_orientation = "landscape";
-  w.paper_position = kPaperPosition;
+  gfx::Window& w = new_plot_window(m, data, d.name);
   const gfx::Handle window = w.handle();
 
   gfx::Axes& key = m.new_axes(w);
@@ -105,7 +90,7 @@ gfx::Handle build_turn_window(WindowContext& ctx, const TurnWindowDesign& d) {
   if (d.logo_xlabel_position) axis_texts(m, logo).xlabel.position = data.point(6);
 
   // Shown at its final size, then the logo bitmap replaces the stored picture.
-  w.position = kWindowPosition;
+  w.position = kPlotWindowPosition;
   m.drawnow();
   gfx::Window& own = m.figure(m.get<gfx::Window>(window).number);
   show_logo(ctx, own, kLogoFile);

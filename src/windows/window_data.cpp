@@ -211,4 +211,22 @@ gfx::Axes& logo_axes(gfx::Model& m, gfx::Window& w, const WindowData& data, cons
   return logo;
 }
 
+gfx::Window& new_plot_window(gfx::Model& m, const WindowData& data, std::string_view name) {
+  gfx::Window& w = m.new_window();
+  w.name = name;
+  w.number_title = false;
+  w.tag = "Fig1";
+  w.units = gfx::Units::Points;
+  w.position = kPlotWindowPosition;
+  w.color = colour::khaki;
+  w.colormap = data.colours(0);
+  w.menubar = "none";
+  w.toolbar = "none";
+  w.paper_units = "points";
+  w.paper_type = "A4";
+  w.paper_orientation = "landscape";
+  w.paper_position = {58.5, 99, 723.75, 396.75};
+  return w;
+}
+
 }  // namespace quorin::windows

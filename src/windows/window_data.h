@@ -75,6 +75,12 @@ void show_logo(WindowContext& ctx, gfx::Window& window, std::string_view file);
 void annotate_axes(WindowContext& ctx, gfx::Handle axes, std::string_view title,
                    std::string_view xlabel, std::string_view ylabel);
 
+// The plot windows (comparison and turn windows) share one frame: 600 by 450 points at
+// [150 75] on the screen, khaki, the colour map `mat0`, no menu or tool bar, A4 landscape
+// paper. `kPlotWindowPosition` is set again once the window is built.
+inline constexpr gfx::Rect kPlotWindowPosition{150, 75, 600, 450};  // points
+gfx::Window& new_plot_window(gfx::Model& m, const WindowData& data, std::string_view name);
+
 // A "Compression" or "Rebound" caption in a plot corner: white static text, "times" italic,
 // left aligned, normalized units, Tag "StaticText1"; font size 0 keeps the default.
 gfx::Control& plot_caption(gfx::Model& m, gfx::Window& w, std::string_view s, const gfx::Rect& pos,

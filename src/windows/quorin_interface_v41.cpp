@@ -142,11 +142,11 @@ constexpr std::array<ControlRow, 78> kControls = {{
     /* 71 */ {.tag = "StaticText2", .style = S::Text, .string = "Metric", .position = {27, 138, 40, 14}, .look = Look::L, .align = "right"},
     /* 72 */ {.tag = "StaticText2", .style = S::Text, .string = "Imperial", .position = {27, 121, 40, 14}, .look = Look::L, .align = "right"},
     /* 73 */ {.tag = "StaticText2", .style = S::Text, .string = "Piston", .position = {46, 311, 116, 17}, .look = Look::L, .align = "right"},
-    /* 74 */ {.tag = "piston", .style = S::Edit, .string = "40", .position = {169, 311, 49, 19}, .background = Paint::White, .tooltip = "Enter dimension of piston"},
+    /* 74 */ {.tag = "piston", .style = S::Edit, .string = "40", .position = {169, 311, 49, 19}, .background = Paint::White, .tooltip = "Enter the piston diameter in millimetres (mm), in Metric and in Imperial"},
     /* 75 */ {.tag = "StaticText2", .style = S::Text, .string = "External Shaft", .position = {46, 334, 116, 17}, .look = Look::L, .align = "right"},
-    /* 76 */ {.tag = "externalshaft", .style = S::Edit, .string = "12", .position = {169, 334, 49, 19}, .background = Paint::White, .tooltip = "Enter dimension of external shaft"},
+    /* 76 */ {.tag = "externalshaft", .style = S::Edit, .string = "12", .position = {169, 334, 49, 19}, .background = Paint::White, .tooltip = "Enter the external shaft diameter in millimetres (mm), in Metric and in Imperial"},
     /* 77 */ {.tag = "StaticText2", .style = S::Text, .string = "Internal Shaft", .position = {46, 357, 116, 17}, .look = Look::L, .align = "right"},
-    /* 78 */ {.tag = "internalshaft", .style = S::Edit, .string = "12", .position = {169, 357, 49, 19}, .background = Paint::White, .tooltip = "Enter dimension of internal shaft. For non through-rod damper enter 0"},
+    /* 78 */ {.tag = "internalshaft", .style = S::Edit, .string = "12", .position = {169, 357, 49, 19}, .background = Paint::White, .tooltip = "Enter the internal shaft diameter in millimetres (mm), in Metric and in Imperial. For non through-rod damper enter 0"},
 }};
 
 // The logo axes is made between these two controls.

@@ -64,9 +64,9 @@ int main(int argc, char** argv) {
   SystemPrinter printer(program.gfx);
   program.printer = &printer;
 
-  quorin::qtk::Toolkit toolkit(program.gfx, [&](const std::string& command) {
-    program.run_command(command);
-  });
+  quorin::qtk::Toolkit toolkit(
+      program.gfx, [&](const std::string& command) { program.run_command(command); },
+      [&](int window) { program.close_requested(window); });
   const bool started = program.guarded([&] { program.start(); });
   toolkit.sync();
   if (!started && program.gfx.window_numbers().empty()) return 1;

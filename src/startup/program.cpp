@@ -86,6 +86,24 @@ bool Program::run_command(std::string_view text) {
   });
 }
 
+void Program::close_requested(int number) {
+  constexpr int kMainWindow = 1;
+  if (!gfx.window(number)) return;
+  if (number == kMainWindow) {
+    run_command("quorin_processor_ct('exit')");
+    return;
+  }
+  // The windows whose axes the globals hold keep their curves while they are away.
+  for (gfx::Handle kept : {globals.plothandle, globals.plothandle_lht, globals.plothandle_rht}) {
+    if (gfx.valid(kept) && gfx.window_of(kept).number == number) {
+      gfx.window(number)->visible = false;
+      gfx.touch();
+      return;
+    }
+  }
+  guarded([&] { gfx.close(number); });
+}
+
 Processor Program::processor() {
   return Processor{globals,        gfx,
                    dialogs,        console,

@@ -60,6 +60,11 @@ class Program {
   std::function<void(const std::string&)> report_error;
   std::optional<std::string> last_error;
 
+  // The user closed window `number` from the window manager. The main window runs EXIT; the
+  // comparison and turn windows are only hidden, with everything in them, and come back with
+  // the next action that draws there; any other window closes. Reports errors like a command.
+  void close_requested(int number);
+
   // The context the damper processor's actions run in.
   Processor processor();
 

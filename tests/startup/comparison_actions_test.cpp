@@ -21,6 +21,9 @@ class ComparisonActions : public ::testing::Test {
     if (!fs::is_regular_file(fs::path(QUORIN_SUPPLIED) / "quorin_bleed_2004_v1.mat"))
       GTEST_SKIP() << "the supplied data are not generated";
     fs::copy(QUORIN_SUPPLIED, start.path(), fs::copy_options::recursive);
+    start_program();
+  }
+  void start_program() {
     program = std::make_unique<Program>(start.path(), dialogs, console);
     program->report_error = [this](const std::string& m) { errors.push_back(m); };
     program->start();
@@ -142,6 +145,41 @@ TEST_F(ComparisonActions, ExitClosesTheComparisonAndMainWindows) {
   const auto open = program->gfx.window_numbers();
   EXPECT_EQ(std::count(open.begin(), open.end(), 1), 0);
   EXPECT_EQ(std::count(open.begin(), open.end(), 2), 0);
+}
+
+// What each action does after the user closed the comparison window from the window manager:
+// it works as before and brings the window back with its curves.
+TEST_F(ComparisonActions, ActionsAfterTheComparisonWindowWasClosedBringItBack) {
+  struct Row {
+    const char* action;
+    std::size_t curves_after;  // solid curve lines once the action ran
+  };
+  const Row rows[] = {{"view", 4}, {"rescale", 2}, {"clear", 0}, {"si", 2}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.action);
+    start_program();
+    plot(1);
+    program->close_requested(2);
+    ASSERT_TRUE(program->gfx.window(2)) << "the comparison window is only hidden";
+    EXPECT_FALSE(program->gfx.window(2)->visible);
+    EXPECT_EQ(solid_curves(), 2u) << "its curves stay while it is away";
+    EXPECT_TRUE(action(r.action)) << (errors.empty() ? "" : errors.back());
+    EXPECT_TRUE(program->gfx.window(2)->visible);
+    EXPECT_EQ(solid_curves(), r.curves_after);
+    EXPECT_EQ(program->gfx.window(2)->name, "Damper Curve Comparison");
+    EXPECT_EQ(program->gfx.window_numbers(), (std::vector<int>{1, 2}));
+  }
+}
+
+TEST_F(ComparisonActions, ClosingTheMainWindowExitsAndAWarningWindowCloses) {
+  plot(7);
+  ASSERT_TRUE(action("view"));  // the eighth PLOT opens the overlay warning
+  ASSERT_EQ(program->gfx.window_numbers(), (std::vector<int>{1, 2, 3}));
+  program->close_requested(3);
+  EXPECT_EQ(program->gfx.window_numbers(), (std::vector<int>{1, 2}));
+  control("xmax").string = "not a number";  // a bad box never keeps the program open
+  program->close_requested(1);
+  EXPECT_TRUE(program->gfx.window_numbers().empty());
 }
 
 }  // namespace

@@ -98,6 +98,8 @@ Window& Model::figure(int number) {
     w = obj.get();
     attach(std::move(obj), nullptr);
   }
+  // A window the user closed but the program keeps (hidden) comes back when it is selected.
+  w->visible = true;
   std::erase(stacking_, number);
   stacking_.push_back(number);
   current_ = number;

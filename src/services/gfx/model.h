@@ -81,6 +81,8 @@ class Window : public Object {
   std::string pointer = "arrow";  // "arrow" or "watch"
   Handle current_axes;
   bool zoom = false;
+  // The controls in the order the Tab key visits them; empty: their creation order.
+  std::vector<Handle> tab_order;
   std::string menubar = "figure", toolbar = "auto";
   std::string paper_units = "inches", paper_type = "usletter", paper_orientation = "portrait";
   std::string paper_position_mode = "manual";
@@ -198,8 +200,8 @@ class Model {
   Model();
   ~Model();
 
-  // Windows. `figure(n)` selects window n, making it current and raising it, creating it
-  // when absent; `new_window` takes the lowest free number.
+  // Windows. `figure(n)` selects window n, making it current, showing it when it was hidden
+  // and raising it, creating it when absent; `new_window` takes the lowest free number.
   Window& figure(int number);
   Window& new_window();
   Window* current_window();      // nullptr when no window is open

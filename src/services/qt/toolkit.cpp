@@ -25,6 +25,18 @@ bool blank(const std::string& s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return c == ' ' || c == '\t' || c == '\n'; });
 }
 
+// Marks a command as running for as long as it is in scope: a second one waits.
+class CommandRunning {
+ public:
+  explicit CommandRunning(bool& flag) : flag_(flag) { flag_ = true; }
+  ~CommandRunning() { flag_ = false; }
+  CommandRunning(const CommandRunning&) = delete;
+  CommandRunning& operator=(const CommandRunning&) = delete;
+
+ private:
+  bool& flag_;
+};
+
 }  // namespace
 
 bool display_available() {
@@ -49,7 +61,8 @@ void ensure_application() {
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 }
 
-Toolkit::Toolkit(gfx::Model& model, Runner run) : model_(model), run_(std::move(run)) {
+Toolkit::Toolkit(gfx::Model& model, Runner run, CloseHandler on_close)
+    : model_(model), run_(std::move(run)), on_close_(std::move(on_close)) {
   ensure_application();
   model_.on_drawnow = [this] { drawnow(); };
   model_.on_pause = [this](double s) { pause(s); };
@@ -140,18 +153,28 @@ void Toolkit::control_used(gfx::Handle h) {
   model_.figure(number);  // the control's window becomes the current window
   const std::string command = c->callback;
   if (!blank(command) && run_) {
-    running_command_ = true;
-    struct Reset {
-      bool& flag;
-      ~Reset() { flag = false; }
-    } reset{running_command_};
+    CommandRunning busy(running_command_);
     run_(command);
   }
+  after_command();
+}
+
+void Toolkit::after_command() {
+  // Windows the user closed while the command ran are closed now.
   std::vector<int> closes;
   closes.swap(pending_closes_);
-  for (int n : closes)
-    if (model_.window(n)) model_.close(n);
+  for (int n : closes) close_window(n);
   sync();
+}
+
+void Toolkit::close_window(int number) {
+  if (!model_.window(number)) return;
+  if (on_close_) {
+    CommandRunning busy(running_command_);
+    on_close_(number);
+  } else {
+    model_.close(number);
+  }
 }
 
 void Toolkit::close_requested(int number) {
@@ -159,8 +182,8 @@ void Toolkit::close_requested(int number) {
     pending_closes_.push_back(number);
     return;
   }
-  if (model_.window(number)) model_.close(number);
-  sync();
+  close_window(number);
+  after_command();
 }
 
 void Toolkit::drawnow() {

@@ -29,9 +29,12 @@ class Toolkit {
   // `run` is the program's command boundary: it runs a control's command text and reports
   // its errors itself (it must not throw).
   using Runner = std::function<void(const std::string& command_text)>;
+  // What closing a window from the window manager does; it must not throw. Without one the
+  // window is closed in the model.
+  using CloseHandler = std::function<void(int window)>;
 
   // Creates the application if needed and takes over the model's drawnow and pause hooks.
-  Toolkit(gfx::Model& model, Runner run);
+  Toolkit(gfx::Model& model, Runner run, CloseHandler on_close = {});
   ~Toolkit();
   Toolkit(const Toolkit&) = delete;
   Toolkit& operator=(const Toolkit&) = delete;
@@ -53,11 +56,14 @@ class Toolkit {
  private:
   void control_used(gfx::Handle control);
   void close_requested(int number);
+  void close_window(int number);
+  void after_command();
   void pause(double seconds);
   void drawnow();
 
   gfx::Model& model_;
   Runner run_;
+  CloseHandler on_close_;
   std::map<int, QPointer<WindowView>> views_;
   std::vector<int> stacked_;
   std::vector<int> pending_closes_;

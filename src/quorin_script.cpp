@@ -9,8 +9,8 @@
 #include "startup/start_folder.h"
 
 int main(int argc, char** argv) {
-  if (argc > 2 || (argc == 2 && (std::string_view(argv[1]) == "--help" ||
-                                 std::string_view(argv[1]) == "-h"))) {
+  if (argc > 2 ||
+      (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h"))) {
     std::cout << quorin::script_help();
     return argc > 2 ? 2 : 0;
   }
@@ -21,6 +21,9 @@ int main(int argc, char** argv) {
   hooks.snapshot = [](quorin::gfx::Model& m, int n, const std::filesystem::path& png) {
     quorin::qtk::ensure_application();
     return quorin::qtk::render_window_png(m, n, png);
+  };
+  hooks.print_pdf = [](quorin::gfx::Model& m, int n, const std::filesystem::path& pdf) {
+    quorin::qtk::print_window_pdf(m, n, pdf);
   };
   quorin::ScriptDriver driver(folder, std::cerr, hooks);
 

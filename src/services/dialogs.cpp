@@ -19,4 +19,11 @@ DialogResult ScriptedDialogs::save_file(const std::string& filter, const std::st
   return next(filter, title);
 }
 
+std::optional<PrintAnswer> ScriptedDialogs::next_print() {
+  if (print_queue_.empty()) return std::nullopt;
+  PrintAnswer a = std::move(print_queue_.front());
+  print_queue_.pop_front();
+  return a;
+}
+
 }  // namespace quorin

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,11 +24,21 @@ class Dialogs {
   virtual DialogResult save_file(const std::string& filter, const std::string& title) = 0;
 };
 
+// The answer of a print dialog: cancelled, or a PDF printer writing the file `pdf`.
+struct PrintAnswer {
+  bool cancelled = true;
+  std::string pdf;
+};
+
 // Headless dialogs answered from a queue (the script driver and tests). With nothing queued
-// a dialog is cancelled.
+// a file dialog is cancelled. Print dialogs have their own queue, so an answer meant for a
+// file dialog is never taken by a print dialog or the other way round.
 class ScriptedDialogs : public Dialogs {
  public:
   void push(DialogResult r) { queue_.push_back(std::move(r)); }
+  void push_print(PrintAnswer a) { print_queue_.push_back(std::move(a)); }
+  // Takes the next queued print-dialog answer; nothing when none is queued.
+  std::optional<PrintAnswer> next_print();
   DialogResult open_file(const std::string& filter, const std::string& title) override;
   DialogResult save_file(const std::string& filter, const std::string& title) override;
   const std::string& last_filter() const { return last_filter_; }
@@ -36,6 +47,7 @@ class ScriptedDialogs : public Dialogs {
  private:
   DialogResult next(const std::string& filter, const std::string& title);
   std::deque<DialogResult> queue_;
+  std::deque<PrintAnswer> print_queue_;
   std::string last_filter_, last_title_;
 };
 

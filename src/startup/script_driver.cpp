@@ -37,24 +37,39 @@ int parse_int(std::string_view s, const char* what) {
   int v = 0;
   auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
   if (ec != std::errc() || p != s.data() + s.size())
-    throw ScriptSyntaxError(std::string(what) + " must be a whole number, not \"" + std::string(s) + "\"");
+    throw ScriptSyntaxError(std::string(what) + " must be a whole number, not \"" + std::string(s) +
+                            "\"");
   return v;
 }
 
-std::string ok() { return R"({"ok": true})"; }
-std::string error(const std::string& m) { return json{{"error", m}}.dump(); }
-std::string value_line(const Value& v) { return json{{"value", to_json(v)}}.dump(); }
+std::string ok() {
+  return R"({"ok": true})";
+}
+std::string error(const std::string& m) {
+  return json{{"error", m}}.dump();
+}
+std::string value_line(const Value& v) {
+  return json{{"value", to_json(v)}}.dump();
+}
 
 const char* kind_name(gfx::Kind k) {
   switch (k) {
-    case gfx::Kind::Window: return "figure";
-    case gfx::Kind::Axes: return "axes";
-    case gfx::Kind::Line: return "line";
-    case gfx::Kind::Text: return "text";
-    case gfx::Kind::Image: return "image";
-    case gfx::Kind::Control: return "uicontrol";
-    case gfx::Kind::Menu: return "uimenu";
-    case gfx::Kind::ContextMenu: return "uicontextmenu";
+    case gfx::Kind::Window:
+      return "figure";
+    case gfx::Kind::Axes:
+      return "axes";
+    case gfx::Kind::Line:
+      return "line";
+    case gfx::Kind::Text:
+      return "text";
+    case gfx::Kind::Image:
+      return "image";
+    case gfx::Kind::Control:
+      return "uicontrol";
+    case gfx::Kind::Menu:
+      return "uimenu";
+    case gfx::Kind::ContextMenu:
+      return "uicontextmenu";
   }
   return "object";
 }
@@ -62,15 +77,22 @@ const char* kind_name(gfx::Kind k) {
 // The properties worth showing per kind of object in `objects`.
 std::vector<std::string_view> shown_properties(gfx::Kind k) {
   switch (k) {
-    case gfx::Kind::Window: return {"Name", "Position", "Units", "Color", "Pointer", "Resize"};
-    case gfx::Kind::Axes: return {"Position", "XLim", "YLim", "Color", "Box", "XGrid", "YGrid", "YDir"};
-    case gfx::Kind::Line: return {"XData", "YData", "Color", "LineStyle", "Marker"};
-    case gfx::Kind::Text: return {"String", "Position", "FontName", "FontSize", "FontAngle", "Rotation"};
-    case gfx::Kind::Image: return {"XData", "YData", "CDataMapping"};
+    case gfx::Kind::Window:
+      return {"Name", "Position", "Units", "Color", "Pointer", "Resize"};
+    case gfx::Kind::Axes:
+      return {"Position", "XLim", "YLim", "Color", "Box", "XGrid", "YGrid", "YDir"};
+    case gfx::Kind::Line:
+      return {"XData", "YData", "Color", "LineStyle", "Marker"};
+    case gfx::Kind::Text:
+      return {"String", "Position", "FontName", "FontSize", "FontAngle", "Rotation"};
+    case gfx::Kind::Image:
+      return {"XData", "YData", "CDataMapping"};
     case gfx::Kind::Control:
-      return {"Style", "String", "Value", "Units", "Position", "Callback", "TooltipString", "Enable"};
+      return {"Style",    "String",   "Value",         "Units",
+              "Position", "Callback", "TooltipString", "Enable"};
     case gfx::Kind::Menu:
-    case gfx::Kind::ContextMenu: return {"Label", "Callback"};
+    case gfx::Kind::ContextMenu:
+      return {"Label", "Callback"};
   }
   return {};
 }
@@ -126,8 +148,34 @@ gfx::Control& named_control(gfx::Model& m, std::string_view name, bool allow_lab
 
 }  // namespace
 
-ScriptDriver::ScriptDriver(std::filesystem::path start_folder, std::ostream& console, ScriptHooks hooks)
-    : start_folder_(std::move(start_folder)), console_(console), hooks_(std::move(hooks)) {
+// PRINT in the driver: every request is recorded by the program's headless printer; a print
+// dialog answered with `dialog print` prints into the PDF file or is cancelled, one with no
+// answer queued prints nothing.
+class ScriptDriver::DialogPrinter : public Printer {
+ public:
+  explicit DialogPrinter(ScriptDriver& d) : d_(d) {}
+  bool print_window(int number, bool show_dialog) override {
+    Program& p = *d_.program_;
+    p.headless_printer.print_window(number, show_dialog);
+    if (!show_dialog) return true;
+    const std::optional<PrintAnswer> answer = d_.dialogs_.next_print();
+    if (!answer) return true;
+    if (answer->cancelled) return false;
+    if (!d_.hooks_.print_pdf) throw RuntimeError("This driver cannot print.");
+    d_.hooks_.print_pdf(p.gfx, number, answer->pdf);
+    return true;
+  }
+
+ private:
+  ScriptDriver& d_;
+};
+
+ScriptDriver::ScriptDriver(std::filesystem::path start_folder, std::ostream& console,
+                           ScriptHooks hooks)
+    : start_folder_(std::move(start_folder)),
+      console_(console),
+      hooks_(std::move(hooks)),
+      printer_(std::make_unique<DialogPrinter>(*this)) {
   restart(start_folder_);
 }
 
@@ -137,6 +185,7 @@ void ScriptDriver::restart(const std::filesystem::path& folder) {
   program_.reset();
   program_ = std::make_unique<Program>(folder, dialogs_, console_);
   program_->report_error = [](const std::string&) {};
+  program_->printer = printer_.get();
 }
 
 std::optional<std::string> ScriptDriver::run_line(std::string_view line) {
@@ -186,10 +235,17 @@ std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest)
       dialogs_.push(DialogResult{});
       return ok();
     }
-    if (kind != "open" && kind != "save") throw ScriptSyntaxError("dialog takes open, save or cancel");
+    if (kind == "print") {
+      if (rest.empty()) throw ScriptSyntaxError("dialog print needs FILE.pdf or cancel");
+      dialogs_.push_print(rest == "cancel" ? PrintAnswer{} : PrintAnswer{false, std::string(rest)});
+      return ok();
+    }
+    if (kind != "open" && kind != "save")
+      throw ScriptSyntaxError("dialog takes open, save, print or cancel");
     std::string folder(next_word(rest));
     std::string file(rest);
-    if (folder.empty() || file.empty()) throw ScriptSyntaxError("dialog open|save needs FOLDER and FILE");
+    if (folder.empty() || file.empty())
+      throw ScriptSyntaxError("dialog open|save needs FOLDER and FILE");
     if (folder.back() != '/') folder += '/';
     dialogs_.push(DialogResult{false, file, folder});
     return ok();
@@ -217,7 +273,8 @@ std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest)
   if (verb == "set") {
     std::string tag(next_word(rest));
     std::string prop(next_word(rest));
-    if (tag.empty() || prop.empty() || rest.empty()) throw ScriptSyntaxError("set needs TAG PROPERTY JSON");
+    if (tag.empty() || prop.empty() || rest.empty())
+      throw ScriptSyntaxError("set needs TAG PROPERTY JSON");
     Value v;
     try {
       v = parse_value(std::string(rest));
@@ -233,7 +290,9 @@ std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest)
     std::string tag(next_word(rest));
     std::string prop(next_word(rest));
     if (tag.empty() || prop.empty()) throw ScriptSyntaxError("get needs TAG PROPERTY");
-    return boundary([&] { return value_line(gfx::get_property(p.gfx, named_control(p.gfx, tag, true), prop)); });
+    return boundary([&] {
+      return value_line(gfx::get_property(p.gfx, named_control(p.gfx, tag, true), prop));
+    });
   }
   if (verb == "press") {
     if (rest.empty()) throw ScriptSyntaxError("press needs a Tag or a label");
@@ -306,6 +365,10 @@ the script goes on; a line that is not a command ends the script with status 2, 
                                prints {"outputs": [...]}
   dialog open|save FOLDER FILE answer the next file dialog with FOLDER and FILE
   dialog cancel                cancel the next file dialog
+  dialog print FILE.pdf        answer the next print dialog with a PDF printer writing
+                               FILE.pdf, so that PRINT prints into that file
+  dialog print cancel          cancel the next print dialog (with no answer queued, PRINT
+                               is only recorded and prints nothing)
   global NAME                  print a global as {"value": ...}
   window N                     make window N current
   set TAG PROPERTY JSON        set a property of a control of the current window

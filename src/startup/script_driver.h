@@ -26,6 +26,9 @@ class ScriptSyntaxError : public std::runtime_error {
 struct ScriptHooks {
   // Renders window `number` to a PNG file; false when it could not.
   std::function<bool(gfx::Model&, int number, const std::filesystem::path& png)> snapshot;
+  // Prints window `number` into a PDF file as its paper settings say (what a PDF printer
+  // chosen in the print dialog does). Throws RuntimeError when it cannot.
+  std::function<void(gfx::Model&, int number, const std::filesystem::path& pdf)> print_pdf;
 };
 
 class ScriptDriver {
@@ -43,12 +46,14 @@ class ScriptDriver {
   ScriptedDialogs& dialogs() { return dialogs_; }
 
  private:
+  class DialogPrinter;
   std::string run_verb(std::string_view verb, std::string_view rest);
   void restart(const std::filesystem::path& folder);
   std::filesystem::path start_folder_;
   std::ostream& console_;
   ScriptHooks hooks_;
   ScriptedDialogs dialogs_;
+  std::unique_ptr<DialogPrinter> printer_;
   std::unique_ptr<Program> program_;
 };
 

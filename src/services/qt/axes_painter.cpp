@@ -480,14 +480,17 @@ void paint_axes(QPainter& p, QSizeF client, gfx::Model& m, const gfx::Axes& a,
     if (h == a.title || h == a.xlabel || h == a.ylabel || h == a.zlabel) continue;
     gfx::Object* o = m.find(h);
     if (!o || !o->visible) continue;
+    // Inside any clip the caller set (the window's area on paper).
     if (auto* l = dynamic_cast<gfx::Line*>(o)) {
-      p.setClipRect(box);
+      p.save();
+      p.setClipRect(box, Qt::IntersectClip);
       draw_line_data(p, mp, *l);
-      p.setClipping(false);
+      p.restore();
     } else if (auto* im = dynamic_cast<gfx::Image*>(o)) {
-      p.setClipRect(box);
+      p.save();
+      p.setClipRect(box, Qt::IntersectClip);
       draw_image(p, mp, *im, map, clim);
-      p.setClipping(false);
+      p.restore();
     } else if (auto* t = dynamic_cast<gfx::Text*>(o)) {
       const QPointF at(mp.px(t->position[0]), mp.py(t->position[1]));
       draw_text(p, at, QString::fromStdString(t->string), text_font(*t), to_qcolor(t->color),

@@ -1,16 +1,28 @@
 #include "services/qt/output.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QFontMetricsF>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionFrame>
 #include <algorithm>
 #include <cctype>
 #include <string>
+#include <vector>
 
+#include "services/qt/axes_painter.h"
 #include "services/qt/look.h"
 #include "services/qt/toolkit.h"
 #include "services/qt/window_view.h"
@@ -60,6 +72,142 @@ struct OffscreenView {
   ~OffscreenView() { view.hide(); }
 };
 
+Qt::Alignment horizontal(const std::string& a) {
+  if (a == "left") return Qt::AlignLeft;
+  if (a == "right") return Qt::AlignRight;
+  return Qt::AlignHCenter;
+}
+
+// Draws one control as its widget shows it, with the widget's own style, font, palette and
+// state, in the widget's coordinates.
+void paint_control(QPainter& p, QWidget& wd, const gfx::Control& c) {
+  using Style = gfx::Control::Style;
+  QStyle* style = wd.style();
+  const QRect r = wd.rect();
+  const QPalette& pal = wd.palette();
+  p.setFont(wd.font());
+  p.setPen(pal.color(wd.foregroundRole()));
+  p.setBrush(Qt::NoBrush);
+  if (wd.autoFillBackground()) p.fillRect(r, pal.color(wd.backgroundRole()));
+  switch (c.style) {
+    case Style::Text:
+      if (auto* l = qobject_cast<QLabel*>(&wd)) {
+        const int flags = static_cast<int>(l->alignment()) | (l->wordWrap() ? Qt::TextWordWrap : 0);
+        style->drawItemText(&p, l->contentsRect(), flags, pal, l->isEnabled(), l->text(),
+                            l->foregroundRole());
+      }
+      break;
+    case Style::PushButton:
+      if (auto* b = qobject_cast<QPushButton*>(&wd)) {
+        QStyleOptionButton opt;
+        opt.initFrom(b);
+        opt.features = b->isFlat() ? QStyleOptionButton::Flat : QStyleOptionButton::None;
+        opt.state |= b->isDown() ? QStyle::State_Sunken : QStyle::State_Raised;
+        if (b->isChecked()) opt.state |= QStyle::State_On;
+        opt.text = b->text();
+        const Qt::Alignment align = horizontal(c.horizontal_alignment);
+        if (align == Qt::AlignHCenter) {
+          style->drawControl(QStyle::CE_PushButton, &opt, &p, b);
+        } else {
+          const QString label = opt.text;
+          opt.text.clear();
+          style->drawControl(QStyle::CE_PushButton, &opt, &p, b);
+          style->drawItemText(&p, r.adjusted(4, 0, -4, 0),
+                              static_cast<int>(align | Qt::AlignVCenter), pal, b->isEnabled(),
+                              label, QPalette::ButtonText);
+        }
+      }
+      break;
+    case Style::Popup:
+      if (auto* cb = qobject_cast<QComboBox*>(&wd)) {
+        QStyleOptionComboBox opt;
+        opt.initFrom(cb);
+        opt.editable = cb->isEditable();
+        opt.frame = cb->hasFrame();
+        opt.currentText = cb->currentText();
+        opt.iconSize = cb->iconSize();
+        opt.subControls = QStyle::SC_All;
+        p.setPen(pal.color(QPalette::Text));
+        style->drawComplexControl(QStyle::CC_ComboBox, &opt, &p, cb);
+        style->drawControl(QStyle::CE_ComboBoxLabel, &opt, &p, cb);
+      }
+      break;
+    case Style::Edit:
+      if (auto* e = qobject_cast<QLineEdit*>(&wd)) {
+        QStyleOptionFrame opt;
+        opt.initFrom(e);
+        opt.lineWidth =
+            e->hasFrame() ? style->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, e) : 0;
+        opt.midLineWidth = 0;
+        opt.state |= QStyle::State_Sunken;
+        if (e->isReadOnly()) opt.state |= QStyle::State_ReadOnly;
+        style->drawPrimitive(QStyle::PE_PanelLineEdit, &opt, &p, e);
+        // The text as the edit shows it scrolled to its start: inside the frame, two pixels
+        // in from the sides, one from top and bottom.
+        const QRect inner =
+            style->subElementRect(QStyle::SE_LineEditContents, &opt, e).adjusted(2, 1, -2, -1);
+        p.save();
+        p.setClipRect(inner, Qt::IntersectClip);
+        p.setPen(pal.color(QPalette::Text));
+        const Qt::Alignment h = e->alignment() & Qt::AlignHorizontal_Mask;
+        const QString text = e->displayText();
+        const bool fits = QFontMetricsF(e->font()).horizontalAdvance(text) <= inner.width();
+        p.drawText(inner, static_cast<int>((fits ? h : Qt::AlignLeft) | Qt::AlignVCenter), text);
+        p.restore();
+      }
+      break;
+    case Style::CheckBox:
+    case Style::Radio:
+      if (auto* b = qobject_cast<QAbstractButton*>(&wd)) {
+        QStyleOptionButton opt;
+        opt.initFrom(b);
+        if (b->isDown()) opt.state |= QStyle::State_Sunken;
+        opt.state |= b->isChecked() ? QStyle::State_On : QStyle::State_Off;
+        opt.text = b->text();
+        style->drawControl(c.style == Style::Radio ? QStyle::CE_RadioButton : QStyle::CE_CheckBox,
+                           &opt, &p, b);
+      }
+      break;
+    case Style::Frame: {
+      // A frame: its background with a one-pixel border in its foreground colour.
+      p.fillRect(r, to_qcolor(c.background));
+      p.setPen(to_qcolor(c.foreground));
+      p.drawRect(r.adjusted(0, 0, -1, -1));
+      break;
+    }
+  }
+}
+
+// Draws window `w` on `p`, whose coordinates are the window's client pixels: its colour,
+// its axes with the screen's painter, then its controls as `view` shows them, each group in
+// creation order and everything clipped to the client area as on screen.
+void paint_window(QPainter& p, gfx::Model& m, const gfx::Window& w, const WindowView& view) {
+  const QSizeF client(view.size());
+  const QRectF area(QPointF(0, 0), client);
+  p.save();
+  p.setClipRect(area);
+  p.fillRect(area, to_qcolor(w.color));
+  std::vector<const gfx::Control*> controls;
+  for (gfx::Handle h : w.children()) {
+    gfx::Object* o = m.find(h);
+    if (auto* a = dynamic_cast<gfx::Axes*>(o)) {
+      paint_axes(p, client, m, *a, shown_limits(m, *a));
+    } else if (auto* c = dynamic_cast<gfx::Control*>(o)) {
+      controls.push_back(c);
+    }
+  }
+  for (const gfx::Control* c : controls) {
+    QWidget* wd = view.widget_of(c->handle());
+    if (!wd || wd->isHidden()) continue;
+    p.save();
+    p.translate(wd->pos());
+    p.setClipRect(wd->rect(), Qt::IntersectClip);
+    paint_control(p, *wd, *c);
+    p.restore();
+  }
+  p.restore();
+}
+
 }  // namespace
 
 void print_window_to(gfx::Model& m, int window, QPrinter& printer) {
@@ -67,7 +215,11 @@ void print_window_to(gfx::Model& m, int window, QPrinter& printer) {
   prepare_printer(w, printer);
   OffscreenView snap(m, window);
   QPainter p;
-  if (!p.begin(&printer)) throw RuntimeError("The printer could not be started.");
+  if (!p.begin(&printer)) {
+    const QString file = printer.outputFileName();
+    throw RuntimeError(file.isEmpty() ? std::string("The printer could not be started.")
+                                      : "Could not write \"" + file.toStdString() + "\".");
+  }
   const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
   const double res = printer.resolution();
   const std::string units = lower(w.paper_units);
@@ -89,10 +241,11 @@ void print_window_to(gfx::Model& m, int window, QPrinter& printer) {
                     r.height * sy);
   }
   if (client.width() > 0 && client.height() > 0 && target.width() > 0 && target.height() > 0) {
+    // The window's client pixels scaled onto the paper: lines, texts and fills stay
+    // vectors at the printer's resolution; only the pictures of image objects are bitmaps.
     p.translate(target.topLeft());
     p.scale(target.width() / client.width(), target.height() / client.height());
-    snap.view.render(&p, QPoint(), QRegion(),
-                     QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    paint_window(p, m, w, snap.view);
   }
   p.end();
 }
@@ -109,6 +262,15 @@ bool print_window(gfx::Model& m, int window, bool show_dialog) {
   if (!printer.isValid()) throw RuntimeError("No printer is available.");
   print_window_to(m, window, printer);
   return true;
+}
+
+void print_window_pdf(gfx::Model& m, int window, const std::filesystem::path& pdf) {
+  ensure_application();
+  open_window(m, window);
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromStdString(pdf.string()));
+  print_window_to(m, window, printer);
 }
 
 bool render_window_png(gfx::Model& m, int window, const std::filesystem::path& png) {

@@ -16,8 +16,15 @@ namespace quorin::qtk {
 bool print_window(gfx::Model& m, int window, bool show_dialog);
 
 // Draws window `window` on the printer's page as its paper settings say; the printer's paper
-// size and orientation are set from the window first.
+// size and orientation are set from the window first. Throws RuntimeError when the window is
+// not open or the printer (or its output file) cannot be started.
 void print_window_to(gfx::Model& m, int window, QPrinter& printer);
+
+// Prints window `window` into the PDF file `pdf` as its paper settings say, as PRINT does
+// when a PDF printer is chosen in the print dialog: lines and texts as vectors, texts in
+// embedded fonts. Throws RuntimeError when the window is not open or the file cannot be
+// written. Works headless (ensure_application runs it offscreen).
+void print_window_pdf(gfx::Model& m, int window, const std::filesystem::path& pdf);
 
 // Renders window `window` at its size to a PNG file. False when the window is not open or
 // the file cannot be written. Works headless (ensure_application runs it offscreen).

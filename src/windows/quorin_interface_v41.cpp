@@ -152,7 +152,24 @@ constexpr std::array<ControlRow, 78> kControls = {{
 // The logo axes is made between these two controls.
 constexpr std::size_t kControlsBeforeLogo = 55;
 
-void make_control(gfx::Model& m, gfx::Window& w, const WindowData& data, const ControlRow& row) {
+// The order the Tab key visits the controls (row numbers above), following the layout: the
+// compression column top to bottom, the rebound column, the dimension boxes, then the rows
+// of buttons from left to right and top to bottom.
+constexpr std::array<std::size_t, 36> kKeyboardOrder = {
+    37, 39, 17, 16,              // CompressionValve, CompressionSpring, LSC, HSC
+    38, 40, 18, 19,              // ReboundValve, ReboundSpring, LSR, HSR
+    78, 76, 74, 25, 36,          // internal shaft, external shaft, piston, motion ratio, Add 3rd
+    2,  1,  23,                  // PLOT, CLEAR, All
+    30, 31, 21, 22,              // UPDATE # and its box, EXPORT # and its box
+    32, 33, 20, 34,              // SAVE, LOAD, IMPORT, ROEHRIG
+    51, 52,                      // the two Hold boxes
+    45, 46, 9,  8,  10, 11, 47,  // Metric, Imperial, vmin, vmax, fmin, fmax, Rescale
+    35, 70,                      // PRINT, All
+    60,                          // EXIT
+};
+
+gfx::Handle make_control(gfx::Model& m, gfx::Window& w, const WindowData& data,
+                         const ControlRow& row) {
   gfx::Control& c = m.new_control(w, row.style);
   c.tag = row.tag;
   if (row.look == Look::B) {
@@ -185,6 +202,7 @@ void make_control(gfx::Model& m, gfx::Window& w, const WindowData& data, const C
   if (!row.tooltip.empty()) c.tooltip = row.tooltip;
   if (row.tooltip_var >= 0) c.tooltip = data.text(row.tooltip_var);
   c.list_top = 0;
+  return c.handle();
 }
 
 void make_logo_axes(gfx::Model& m, gfx::Window& w, const WindowData& data) {
@@ -210,10 +228,12 @@ gfx::Window& build_main_window(gfx::Model& m, const WindowData& data) {
   w.paper_type = "a4letter";
   w.paper_orientation = "landscape";
   w.paper_position = {280.5, 132, 280.5, 331.5};
+  std::array<gfx::Handle, kControls.size()> made{};
   for (std::size_t i = 0; i < kControls.size(); ++i) {
     if (i == kControlsBeforeLogo) make_logo_axes(m, w, data);
-    make_control(m, w, data, kControls[i]);
+    made[i] = make_control(m, w, data, kControls[i]);
   }
+  for (std::size_t row : kKeyboardOrder) w.tab_order.push_back(made[row - 1]);
   return w;
 }
 

@@ -56,7 +56,8 @@ class GuiFixture : public ::testing::Test {
     program_ = std::make_unique<Program>(folder_, dialogs_, console_);
     program_->report_error = [this](const std::string& m) { errors_.push_back(m); };
     toolkit_ = std::make_unique<qtk::Toolkit>(
-        program_->gfx, [this](const std::string& command) { program_->run_command(command); });
+        program_->gfx, [this](const std::string& command) { program_->run_command(command); },
+        [this](int number) { program_->close_requested(number); });
     ASSERT_TRUE(program_->guarded([this] { program_->start(); })) << errors_.back();
     toolkit_->sync();
     ASSERT_NE(window(1), nullptr);
@@ -71,6 +72,7 @@ class GuiFixture : public ::testing::Test {
     std::filesystem::remove_all(folder_, ec);
   }
 
+ public:
   // The top-level widget of window `number`; nullptr when it is not open.
   QWidget* window(int number) { return toolkit_->widget(gfx::Handle{double(number)}); }
 

@@ -1,5 +1,9 @@
 #include "services/qt/look.h"
 
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QStringList>
+#include <QTextDocument>
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -96,6 +100,72 @@ gfx::Rect from_qrect(gfx::Units units, const QRect& r, QSize area) {
   out.bottom = sy != 0 ? (area.height() - r.y() - r.height()) / sy : 0;
   out.height = sy != 0 ? r.height() / sy : 0;
   return out;
+}
+
+namespace {
+
+double advance(const QString& text, const QFont& font) {
+  return QFontMetricsF(font).horizontalAdvance(text);
+}
+
+int pixel_size(const QFont& font) {
+  return font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+}
+
+}  // namespace
+
+QFont fit_one_line(const QString& text, const QFont& font, int width) {
+  if (std::ceil(advance(text, font)) <= width) return font;
+  QFont f = font;
+  const int px = pixel_size(font);
+  for (int s = px - 1; s >= std::max(1, px - kMaxShrinkPixels); --s) {
+    f.setPixelSize(s);
+    if (std::ceil(advance(text, f)) <= width) break;
+  }
+  return f;
+}
+
+TextFit fit_text(const QString& text, const QFont& font, const QRect& box, Qt::Alignment align) {
+  TextFit out{font, false, box};
+  if (std::ceil(advance(text, font)) <= box.width()) return out;
+  if (text.trimmed().contains(QLatin1Char(' '))) {
+    const QRect lines = QFontMetrics(font).boundingRect(QRect(0, 0, box.width(), 1 << 20),
+                                                        Qt::TextWordWrap | Qt::AlignLeft, text);
+    if (lines.width() <= box.width() && lines.height() <= box.height()) {
+      out.wrap = true;
+      return out;
+    }
+  }
+  out.font = fit_one_line(text, font, box.width());
+  const int missing = static_cast<int>(std::ceil(advance(text, out.font))) - box.width();
+  if (missing > 0) {
+    if (align & Qt::AlignRight)
+      out.rect.setLeft(box.left() - missing);
+    else if (align & Qt::AlignLeft)
+      out.rect.setRight(box.right() + missing);
+    else
+      out.rect.adjust(-missing / 2, 0, missing - missing / 2, 0);
+  }
+  return out;
+}
+
+QString wrap_tooltip(const QString& text, const QFont& font, int max_width) {
+  if (text.isEmpty() || Qt::mightBeRichText(text)) return text;
+  QStringList lines;
+  for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
+    QString line;
+    for (const QString& word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+      const QString longer = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+      if (!line.isEmpty() && advance(longer, font) > max_width) {
+        lines << line;
+        line = word;
+      } else {
+        line = longer;
+      }
+    }
+    lines << line;
+  }
+  return lines.join(QLatin1Char('\n'));
 }
 
 }  // namespace quorin::qtk

@@ -27,4 +27,25 @@ QRectF to_qrectf(gfx::Units units, const gfx::Rect& r, QSizeF area);
 // The inverse of to_qrect.
 gfx::Rect from_qrect(gfx::Units units, const QRect& r, QSize area);
 
+// How a text is laid into a control's box so that it shows whole.
+struct TextFit {
+  QFont font;
+  bool wrap = false;  // over several lines
+  QRect rect;         // the box, or a wider one when the text needs it
+};
+// One line in `font` when it fits the box's width; several lines when the text has several
+// words and the box is tall enough for them; otherwise one line in a font at most
+// kMaxShrinkPixels smaller, in a box widened by what is still missing on the side away from
+// the text's alignment (`align`: left, right or centre).
+inline constexpr int kMaxShrinkPixels = 2;
+TextFit fit_text(const QString& text, const QFont& font, const QRect& box, Qt::Alignment align);
+// One line in `font` when it fits `width` pixels; otherwise the largest font at most
+// kMaxShrinkPixels smaller in which it fits, or the smallest of those.
+QFont fit_one_line(const QString& text, const QFont& font, int width);
+
+// A plain-text tooltip broken into lines no wider than `max_width` pixels in `font` (a word
+// longer than that keeps a line of its own); rich text is left as it is.
+inline constexpr int kTooltipWidth = 320;
+QString wrap_tooltip(const QString& text, const QFont& font, int max_width = kTooltipWidth);
+
 }  // namespace quorin::qtk

@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <cmath>
 #include <set>
@@ -34,29 +35,71 @@ Qt::Alignment horizontal(const std::string& a) {
   return Qt::AlignHCenter;
 }
 
-// A push button whose label may sit at the left or right instead of the centre.
+// Pixels between a push button's edge and its label.
+constexpr int kButtonTextInset = 3;
+
+// A push button whose label may sit at the left or right instead of the centre, and which
+// shows keyboard focus as a ring in its label colour (the style's own focus frame is hard to
+// see on coloured buttons).
 class AlignedButton : public QPushButton {
  public:
   using QPushButton::QPushButton;
   Qt::Alignment align = Qt::AlignHCenter;
 
  protected:
-  void paintEvent(QPaintEvent* e) override {
-    if (align == Qt::AlignHCenter) {
-      QPushButton::paintEvent(e);
-      return;
-    }
+  void paintEvent(QPaintEvent*) override {
     QStylePainter p(this);
     QStyleOptionButton opt;
     initStyleOption(&opt);
     const QString label = opt.text;
     opt.text.clear();
+    opt.state &= ~QStyle::State_HasFocus;
     p.drawControl(QStyle::CE_PushButton, opt);
-    const QRect r = rect().adjusted(4, 0, -4, 0);
+    const QRect r = rect().adjusted(kButtonTextInset, 0, -kButtonTextInset, 0);
     p.drawItemText(r, static_cast<int>(align | Qt::AlignVCenter), palette(), isEnabled(), label,
                    QPalette::ButtonText);
+    if (hasFocus()) {
+      p.setPen(QPen(palette().color(QPalette::ButtonText), 1));
+      p.setBrush(Qt::NoBrush);
+      p.drawRect(rect().adjusted(2, 2, -3, -3));
+    }
   }
 };
+
+// A popup list that the mouse wheel changes only while it has the keyboard focus; otherwise
+// the wheel passes on to the window, so scrolling over the window changes no selection.
+class ListBox : public QComboBox {
+ public:
+  using QComboBox::QComboBox;
+
+ protected:
+  void wheelEvent(QWheelEvent* e) override {
+    if (hasFocus())
+      QComboBox::wheelEvent(e);
+    else
+      e->ignore();
+  }
+};
+
+// How a control takes the keyboard focus when it is usable: buttons and boxes through Tab
+// only, so a click on them leaves the focus where the user was typing; lists and edit boxes
+// also by a click; a display-only edit box only by a click (to select its text).
+Qt::FocusPolicy usual_focus(const gfx::Control& c) {
+  switch (c.style) {
+    case Style::PushButton:
+    case Style::CheckBox:
+    case Style::Radio:
+      return Qt::TabFocus;
+    case Style::Popup:
+      return Qt::StrongFocus;
+    case Style::Edit:
+      return c.enable == "inactive" ? Qt::ClickFocus : Qt::StrongFocus;
+    case Style::Text:
+    case Style::Frame:
+      break;
+  }
+  return Qt::NoFocus;
+}
 
 // A frame: a plain rectangle in the background colour with a one-pixel border in the
 // foreground colour.
@@ -232,6 +275,7 @@ void WindowView::reconcile() {
     if (c) update_control(items_[v], *c);
   }
   place_children();
+  apply_tab_order(*w);
 
   std::vector<double> order = axes_order;
   order.insert(order.end(), control_order.begin(), control_order.end());
@@ -242,19 +286,27 @@ void WindowView::reconcile() {
   }
 }
 
+void WindowView::apply_tab_order(const gfx::Window& w) {
+  std::vector<QPointer<QWidget>> chain;
+  for (gfx::Handle h : w.tab_order)
+    if (QWidget* cw = widget_of(h)) chain.emplace_back(cw);
+  if (chain == tab_chain_) return;
+  for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
+  tab_chain_ = std::move(chain);
+}
+
 QWidget* WindowView::make_control(gfx::Control& c) {
   const gfx::Handle h = c.handle();
   QWidget* w = nullptr;
   switch (c.style) {
     case Style::PushButton: {
       auto* b = new AlignedButton(this);
-      b->setFocusPolicy(Qt::TabFocus);
       connect(b, &QPushButton::clicked, this, [this, h] { user_edit(h, nullptr); });
       w = b;
       break;
     }
     case Style::Popup: {
-      auto* cb = new QComboBox(this);
+      auto* cb = new ListBox(this);
       cb->setMaxVisibleItems(20);
       connect(cb, &QComboBox::activated, this, [this, h](int index) {
         user_edit(h, [index](gfx::Control& m) { m.value = index + 1; });
@@ -286,7 +338,6 @@ QWidget* WindowView::make_control(gfx::Control& c) {
       } else {
         b = new QCheckBox(this);
       }
-      b->setFocusPolicy(Qt::TabFocus);
       b->setAutoFillBackground(true);
       connect(b, &QAbstractButton::clicked, this, [this, h](bool on) {
         user_edit(h, [on](gfx::Control& m) { m.value = on ? 1 : 0; });
@@ -309,6 +360,7 @@ QWidget* WindowView::make_control(gfx::Control& c) {
     }
   }
   w->setAttribute(Qt::WA_MacShowFocusRect, false);
+  w->setFocusPolicy(usual_focus(c));
   return w;
 }
 
@@ -322,7 +374,8 @@ void WindowView::update_control(Item& it, gfx::Control& c) {
       << bg.name().toStdString() << '|' << fg.name().toStdString() << '|' << c.horizontal_alignment;
   if (key.str() != it.look) {
     it.look = key.str();
-    w->setFont(make_font(c.font_name, c.font_size, c.font_weight, c.font_angle));
+    it.font = make_font(c.font_name, c.font_size, c.font_weight, c.font_angle);
+    w->setFont(it.font);
     QPalette pal = w->palette();
     const QColor dim = blend(bg, fg);
     switch (c.style) {
@@ -366,16 +419,18 @@ void WindowView::update_control(Item& it, gfx::Control& c) {
     w->setPalette(pal);
   }
 
-  const QString tip = QString::fromStdString(c.tooltip);
-  if (w->toolTip() != tip) w->setToolTip(tip);
+  if (c.tooltip != it.tooltip) {
+    it.tooltip = c.tooltip;
+    w->setToolTip(wrap_tooltip(QString::fromStdString(c.tooltip), QToolTip::font()));
+  }
   const bool enabled = c.enable != "off";
   if (w->isEnabled() != enabled) w->setEnabled(enabled);
   // "inactive": looks usable but takes no clicks (an edit box still shows its text read-only).
   const bool inert = c.enable == "inactive" && c.style != Style::Edit;
-  if (w->testAttribute(Qt::WA_TransparentForMouseEvents) != inert) {
+  if (w->testAttribute(Qt::WA_TransparentForMouseEvents) != inert)
     w->setAttribute(Qt::WA_TransparentForMouseEvents, inert);
-    w->setFocusPolicy(inert ? Qt::NoFocus : Qt::TabFocus);
-  }
+  const Qt::FocusPolicy focus = inert ? Qt::NoFocus : usual_focus(c);
+  if (w->focusPolicy() != focus) w->setFocusPolicy(focus);
   const QString text = QString::fromStdString(c.string);
 
   switch (c.style) {
@@ -442,20 +497,49 @@ void WindowView::place_children() {
     }
     auto* c = dynamic_cast<gfx::Control*>(model_.find(gfx::Handle{v}));
     if (!c) continue;
-    const QRect r = to_qrect(c->units, c->position, area);
-    if (it.widget->geometry() != r) it.widget->setGeometry(r);
+    QRect r = to_qrect(c->units, c->position, area);
+    // Every text shows whole: a label wraps when its box has room for the lines, otherwise
+    // it keeps one line in a slightly smaller font and may run past its box; a button's or
+    // check box's label takes a slightly smaller font.
+    QFont font = it.font;
     if (auto* l = qobject_cast<QLabel*>(it.widget.data())) {
-      // Several words that do not fit on one line wrap over the box's lines.
-      const QString t = l->text().trimmed();
-      const bool wrap =
-          t.contains(' ') && QFontMetrics(l->font()).horizontalAdvance(l->text()) > r.width();
-      if (l->wordWrap() != wrap) l->setWordWrap(wrap);
+      const TextFit fit = fit_text(l->text(), it.font, r, l->alignment());
+      if (l->wordWrap() != fit.wrap) l->setWordWrap(fit.wrap);
+      font = fit.font;
+      r = fit.rect;
+    } else if (auto* b = qobject_cast<QPushButton*>(it.widget.data())) {
+      font = fit_one_line(b->text(), it.font, r.width() - 2 * kButtonTextInset);
+    } else if (auto* b = qobject_cast<QAbstractButton*>(it.widget.data());
+               b && !b->text().isEmpty()) {
+      const QStyle* st = b->style();
+      const int indicator = st->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, b) +
+                            st->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, b);
+      font = fit_one_line(b->text(), it.font, r.width() - indicator);
     }
+    if (it.widget->font() != font) it.widget->setFont(font);
+    if (it.widget->geometry() != r) it.widget->setGeometry(r);
+  }
+}
+
+void WindowView::commit_pending_edits() {
+  for (auto& [v, it] : items_) {
+    auto* e = qobject_cast<QLineEdit*>(it.widget.data());
+    if (!e || e->isReadOnly() || !e->isModified()) continue;
+    auto* c = dynamic_cast<gfx::Control*>(model_.find(gfx::Handle{v}));
+    if (!c) continue;
+    e->setModified(false);
+    const std::string text = e->text().toStdString();
+    if (c->string == text) continue;
+    c->string = text;
+    model_.touch();
   }
 }
 
 void WindowView::user_edit(gfx::Handle h, const std::function<void(gfx::Control&)>& write) {
   if (detached_) return;
+  // Whatever the user typed into the window's edit boxes and not yet confirmed is what the
+  // window shows, so every command sees it.
+  commit_pending_edits();
   auto* c = dynamic_cast<gfx::Control*>(model_.find(h));
   if (!c) return;
   if (write) {

@@ -61,13 +61,17 @@ class WindowView : public QWidget {
     QPointer<QWidget> widget;
     gfx::Kind kind = gfx::Kind::Control;
     gfx::Control::Style style = gfx::Control::Style::PushButton;
-    std::string look;  // the applied font, colours and alignment, to skip unchanged ones
+    std::string look;     // the applied font, colours and alignment, to skip unchanged ones
+    QFont font;           // the control's own font, before fitting its text into the box
+    std::string tooltip;  // the applied tooltip, before wrapping
   };
 
   gfx::Window* model_window() const;
   void update_control(Item& item, gfx::Control& c);
   QWidget* make_control(gfx::Control& c);
   void place_children();
+  void apply_tab_order(const gfx::Window& w);
+  void commit_pending_edits();
   void user_edit(gfx::Handle h, const std::function<void(gfx::Control&)>& write);
   void write_back_geometry();
   AxesWidget* zoom_target(QPointF at) const;
@@ -81,8 +85,9 @@ class WindowView : public QWidget {
   std::optional<std::pair<gfx::Units, gfx::Rect>> applied_position_;
   std::optional<bool> applied_resize_;
   std::string applied_pointer_;
-  std::map<double, Item> items_;  // by handle value
-  std::vector<double> stacked_;   // handles in the order last stacked
+  std::map<double, Item> items_;              // by handle value
+  std::vector<double> stacked_;               // handles in the order last stacked
+  std::vector<QPointer<QWidget>> tab_chain_;  // the keyboard order last applied
   QPointer<AxesWidget> zooming_;
 };
 

@@ -24,6 +24,28 @@ constexpr gfx::Rect kReboundCaption{0.07682291666666666, 0.1257861635220126,
                                     0.06119791666666666, 0.02515723270440252};
 constexpr gfx::Rect kLogoAxes{0.78, 0.105, 0.1525, 0.095};
 
+// The legend right of the plot names each set-up in four lines, the last of them (rebound
+// shims, clicks, motion ratio and diameters) the longest: the stored 600 pt wide layout cuts it
+// off. The window is wider instead, and every object keeps its place and size on the screen,
+// so the plot looks as before and the legend column gains the room.
+constexpr double kStoredWidth = 600;  // points
+constexpr gfx::Rect kComparisonPosition{kPlotWindowPosition.left, kPlotWindowPosition.bottom, 750,
+                                        kPlotWindowPosition.height};
+
+void keep_places_in_wider_window(gfx::Model& m, gfx::Window& w, double factor) {
+  auto narrow = [factor](gfx::Rect& r) {
+    r.left *= factor;
+    r.width *= factor;
+  };
+  for (gfx::Handle h : w.children()) {
+    gfx::Object* o = m.find(h);
+    if (auto* a = dynamic_cast<gfx::Axes*>(o); a && a->units == gfx::Units::Normalized)
+      narrow(a->position);
+    else if (auto* c = dynamic_cast<gfx::Control*>(o); c && c->units == gfx::Units::Normalized)
+      narrow(c->position);
+  }
+}
+
 // The six texts far outside the starting force range: they show only when the force axis
 // reaches 4500 N or -9500 N.
 struct FarText {
@@ -88,6 +110,9 @@ gfx::Handle plotfigure(WindowContext& ctx) {
     t.font_angle = "italic";
     t.font_size = 8;
     t.color = colour::black;
+    // The corner captions already name both halves of the plot; these stay out of sight even
+    // when the force axis reaches them, so no caption shows twice.
+    t.visible = false;
   }
 
   gfx::Axes& id = m.new_axes(w);
@@ -106,8 +131,10 @@ gfx::Handle plotfigure(WindowContext& ctx) {
   AxisTexts logo_texts = hidden_axis_texts(m, logo, {"Axes1Text8", "Axes1Text7", "Axes1Text6", "Axes1Text5"});
   logo_texts.ylabel.rotation = 90;
 
+  keep_places_in_wider_window(m, w, kStoredWidth / kComparisonPosition.width);
+
   // Shown at its final size, then the logo bitmap replaces the stored picture.
-  w.position = kPlotWindowPosition;
+  w.position = kComparisonPosition;
   m.drawnow();
   gfx::Window& own = m.figure(m.get<gfx::Window>(window).number);
   show_logo(ctx, own, kLogoFile);

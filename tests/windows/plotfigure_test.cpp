@@ -17,7 +17,7 @@ TEST(Plotfigure, HoldsEachTagOnceWithItsLimitsCaptionsAndLogo) {
   EXPECT_EQ(rig.gfx.current_window(), &w);
   EXPECT_EQ(w.name, "Damper Curve Comparison");
   EXPECT_EQ(w.units, gfx::Units::Points);
-  EXPECT_EQ(w.position, (gfx::Rect{150, 75, 600, 450}));
+  EXPECT_EQ(w.position, (gfx::Rect{150, 75, 750, 450}));
 
   for (const char* tag : {"plotwindow", "ID", "Axes1", "Axes1Text1", "Axes1Text4",
                           "Axes2Text2", "plotwindowText1", "plotwindowText6"})
@@ -34,11 +34,13 @@ TEST(Plotfigure, HoldsEachTagOnceWithItsLimitsCaptionsAndLogo) {
   EXPECT_EQ(rig.gfx.get<gfx::Text>(plot.xlabel).string, "Velocity (inches/s)");
   EXPECT_EQ(rig.gfx.get<gfx::Text>(plot.ylabel).string, "Force (lbs)");
 
-  // The six far texts lie outside the starting force range.
+  // The six far texts lie outside the starting force range and never show: the corner
+  // captions are the only "Compression" and "Rebound" of the window.
   int compression = 0, rebound = 0;
   for (gfx::Text* t : rig.gfx.children_of<gfx::Text>(plot)) {
     if (!t->handle_visible) continue;
     EXPECT_TRUE(t->position[1] > plot.ylim[1] || t->position[1] < plot.ylim[0]) << t->tag;
+    EXPECT_FALSE(t->visible) << t->tag;
     EXPECT_EQ(t->font_size, 8);
     if (t->string == "Compression") {
       ++compression;
@@ -53,7 +55,16 @@ TEST(Plotfigure, HoldsEachTagOnceWithItsLimitsCaptionsAndLogo) {
 
   auto& id = only<gfx::Axes>(rig.gfx, w, "ID");
   EXPECT_FALSE(id.visible);
-  EXPECT_EQ(id.position, (gfx::Rect{0.73, 0.3, 0.25, 0.6}));
+  // The window is wider than its stored 600 pt layout, for the legend; the plot, the legend
+  // axes and the captions keep their places and sizes in points.
+  auto expect_points = [&](const gfx::Rect& r, double left, double width) {
+    EXPECT_NEAR(r.left * w.position.width, left * 600, 1e-9);
+    EXPECT_NEAR(r.width * w.position.width, width * 600, 1e-9);
+  };
+  expect_points(id.position, 0.73, 0.25);
+  expect_points(plot.position, 0.06770833333333333, 0.6497395833333333);
+  EXPECT_EQ(id.position.bottom, 0.3);
+  EXPECT_EQ(id.position.height, 0.6);
 
   auto captions = rig.gfx.find_all_by_tag(w, "StaticText1");
   ASSERT_EQ(captions.size(), 2u);

@@ -2,8 +2,11 @@
 // malformed lines ending the script with their number.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
+#include <vector>
 
+#include "services/runtime_error.h"
 #include "startup/script_driver.h"
 
 namespace quorin {
@@ -24,32 +27,34 @@ ScriptRun run(const std::string& script) {
 }
 
 TEST(ScriptDriver, ReportsCountMessagesAndGoesOn) {
-  ScriptRun r = run(
-      "# a comment\n"
-      "\n"
-      "call bleed 0 [1,2,3,4]\n"
-      "call quorin_processor_ct 1 [\"view\"]\n"
-      "call plotfunction 0 [1,2,3,4,5,6,7]\n"
-      "call imread 4 []\n"
-      "global counter\n");
+  ScriptRun r =
+      run("# a comment\n"
+          "\n"
+          "call bleed 0 [1,2,3,4]\n"
+          "call quorin_processor_ct 1 [\"view\"]\n"
+          "call plotfunction 0 [1,2,3,4,5,6,7]\n"
+          "call imread 4 []\n"
+          "global counter\n");
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out,
-            "{\"error\":\"Run-time Error: File: bleed Line: 1 Column: 1 The function \\\"bleed\\\" "
-            "was called with more than the declared number of inputs (3).\"}\n"
-            "{\"error\":\"Run-time Error: File: quorin_processor_ct Line: 20 Column: 1 The function "
-            "\\\"quorin_processor_ct\\\" was called with more than the declared number of outputs (0).\"}\n"
-            "{\"error\":\"Run-time Error: File: plotfunction Line: 3 Column: 1 The function "
-            "\\\"plotfunction\\\" was called with more than the declared number of inputs (6).\"}\n"
-            "{\"error\":\"Run-time Error: File: imread Line: 1 Column: 1 The function \\\"imread\\\" "
-            "was called with more than the declared number of outputs (3).\"}\n"
-            "{\"value\":0}\n");
+  EXPECT_EQ(
+      r.out,
+      "{\"error\":\"Run-time Error: File: bleed Line: 1 Column: 1 The function \\\"bleed\\\" "
+      "was called with more than the declared number of inputs (3).\"}\n"
+      "{\"error\":\"Run-time Error: File: quorin_processor_ct Line: 20 Column: 1 The function "
+      "\\\"quorin_processor_ct\\\" was called with more than the declared number of outputs "
+      "(0).\"}\n"
+      "{\"error\":\"Run-time Error: File: plotfunction Line: 3 Column: 1 The function "
+      "\\\"plotfunction\\\" was called with more than the declared number of inputs (6).\"}\n"
+      "{\"error\":\"Run-time Error: File: imread Line: 1 Column: 1 The function \\\"imread\\\" "
+      "was called with more than the declared number of outputs (3).\"}\n"
+      "{\"value\":0}\n");
 }
 
 TEST(ScriptDriver, MalformedLineEndsTheScriptNamingItsNumber) {
   struct Row {
     const char* line;
-  } rows[] = {{"frobnicate"}, {"call bleed x"}, {"call bleed 1 [1,"}, {"dialog maybe"},
-              {"set Tag"}, {"snapshot x y.png"}};
+  } rows[] = {{"frobnicate"}, {"call bleed x"},     {"call bleed 1 [1,"}, {"dialog maybe"},
+              {"set Tag"},    {"snapshot x y.png"}, {"dialog print"}};
   for (const auto& row : rows) {
     ScriptRun r = run(std::string("global counter\n") + row.line + "\nglobal counter\n");
     EXPECT_EQ(r.status, 2) << row.line;
@@ -64,6 +69,93 @@ TEST(ScriptDriver, DialogAnswersAndUnknownGlobals) {
   EXPECT_EQ(r.out,
             "{\"ok\": true}\n{\"ok\": true}\n"
             "{\"error\":\"There is no global named \\\"nosuch\\\".\"}\n");
+}
+
+// PRINT in a started program with a curve shown: what each print dialog answer does, with a
+// PDF writer that records what it was asked to write.
+TEST(ScriptDriver, PrintDialogAnswers) {
+  namespace fs = std::filesystem;
+  if (!fs::is_regular_file(fs::path(QUORIN_BIN_DIR) / "quorin_bleed_2004_v1.mat"))
+    GTEST_SKIP() << "the supplied data are not generated";
+  enum class Writer { Records, Fails, None };
+  struct Row {
+    const char* name;
+    std::string answers;  // script lines before PRINT
+    Writer writer;
+    std::string result;  // of PRINT
+    std::vector<std::string> written;
+  };
+  const std::vector<Row> rows = {
+      {"no answer: recorded only", "", Writer::Records, R"({"ok": true})", {}},
+      {"a PDF printer",
+       "dialog print out.pdf\n",
+       Writer::Records,
+       R"({"ok": true})",
+       {"2 out.pdf"}},
+      {"a path with blanks",
+       "dialog print /tmp/my prints/a.pdf\n",
+       Writer::Records,
+       R"({"ok": true})",
+       {"2 /tmp/my prints/a.pdf"}},
+      {"cancelled", "dialog print cancel\n", Writer::Records, R"({"ok": true})", {}},
+      {"file-dialog answers are not taken",
+       "dialog cancel\ndialog print b.pdf\n",
+       Writer::Records,
+       R"({"ok": true})",
+       {"2 b.pdf"}},
+      {"the file cannot be written",
+       "dialog print c.pdf\n",
+       Writer::Fails,
+       R"({"error":"Could not write \"c.pdf\"."})",
+       {}},
+      {"a driver that cannot print",
+       "dialog print d.pdf\n",
+       Writer::None,
+       R"({"error":"This driver cannot print."})",
+       {}},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> written;
+    ScriptHooks hooks;
+    if (row.writer != Writer::None)
+      hooks.print_pdf = [&](gfx::Model& m, int n, const fs::path& pdf) {
+        if (row.writer == Writer::Fails)
+          throw RuntimeError("Could not write \"" + pdf.string() + "\".");
+        ASSERT_NE(m.window(n), nullptr);
+        written.push_back(std::to_string(n) + " " + pdf.string());
+      };
+    std::ostringstream console;
+    ScriptDriver driver(QUORIN_BIN_DIR, console, hooks);
+    std::istringstream in("start\npress PLOT\n" + row.answers + "press PRINT\n");
+    std::ostringstream out, err;
+    ASSERT_EQ(run_script(in, out, err, driver), 0) << row.name << err.str();
+    std::string last = out.str();
+    last.pop_back();
+    last = last.substr(last.rfind('\n') + 1);
+    EXPECT_EQ(last, row.result) << row.name;
+    EXPECT_EQ(written, row.written) << row.name;
+    EXPECT_EQ(driver.program().headless_printer.requests.size(), 1u) << row.name;
+  }
+}
+
+TEST(ScriptDriver, PrintAndFileDialogAnswersKeepTheirOwnQueues) {
+  std::ostringstream console;
+  ScriptDriver driver(std::filesystem::temp_directory_path(), console);
+  ASSERT_TRUE(driver.run_line("dialog print first.pdf"));
+  ASSERT_TRUE(driver.run_line("dialog open /data x.pvp"));
+  ASSERT_TRUE(driver.run_line("dialog print cancel"));
+  const DialogResult file = driver.dialogs().open_file("/data/*.pvp", "Load");
+  EXPECT_FALSE(file.cancelled);
+  EXPECT_EQ(file.file, "x.pvp");
+  EXPECT_TRUE(driver.dialogs().save_file("/data/*.pvp", "Save").cancelled) << "nothing left";
+  const auto first = driver.dialogs().next_print();
+  ASSERT_TRUE(first);
+  EXPECT_FALSE(first->cancelled);
+  EXPECT_EQ(first->pdf, "first.pdf");
+  const auto second = driver.dialogs().next_print();
+  ASSERT_TRUE(second);
+  EXPECT_TRUE(second->cancelled);
+  EXPECT_FALSE(driver.dialogs().next_print());
 }
 
 }  // namespace

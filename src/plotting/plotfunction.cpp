@@ -140,42 +140,9 @@ WheelCurves wheel_curves(const DamperCurve& p, UnitFactors units) {
   return w;
 }
 
-OverlayCurve dyno_overlay_curve(const Value& ShockData) {
-  auto channel = [&](std::string_view name) -> const std::vector<double>& {
-    if (!ShockData.is_record() || !ShockData.has_field("Speed_1"))
-      throw RuntimeError("The dyno data hold no page Speed_1; read a dyno file first.");
-    const Value& page = ShockData.field("Speed_1");
-    if (!page.is_record() || !page.has_field(name) || !page.field(name).is_record() ||
-        !page.field(name).has_field("Data") || !page.field(name).field("Data").is_numeric())
-      throw RuntimeError("The dyno data hold no Speed_1." + std::string(name) + ".Data row.");
-    return page.field(name).field("Data").numbers();
-  };
-  const std::vector<double>& v = channel("Velocity");
-  const std::vector<double>& f = channel("Force");
-  if (v.size() != f.size())
-    throw RuntimeError("The dyno data's Speed_1 velocity and force rows differ in length.");
-  // The force at the last sample, in file order, whose velocity is zero or negative; data
-  // that never reach zero velocity are drawn without an offset.
-  double zero_offset = 0;
-  for (std::size_t k = v.size(); k-- > 0;) {
-    if (v[k] <= 0) {
-      zero_offset = f[k];
-      break;
-    }
-  }
-  OverlayCurve c;
-  c.x.resize(v.size());
-  c.y.resize(v.size());
-  for (std::size_t k = 0; k < v.size(); ++k) {
-    c.x[k] = std::abs(v[k]);
-    c.y[k] = f[k] - zero_offset;
-  }
-  return c;
-}
-
 void plotfunction(gfx::Model& m, const std::vector<DamperCurve>& plotdata, gfx::Handle plothandle,
                   gfx::Handle IDhandle, double counter, const Matrix& import,
-                  const Value& ShockData) {
+                  const Value& ShockData, std::ostream* console) {
   TouchOnExit touch{m};
   const std::size_t n = records_to_draw(counter);
   const MainWindowSettings s = read_main_window(m);
@@ -208,7 +175,7 @@ void plotfunction(gfx::Model& m, const std::vector<DamperCurve>& plotdata, gfx::
   if (s.holdroehrig) {
     m.figure(2);
     m.set_current_axes(plothandle);
-    draw_dyno_curve(m, axes, ShockData);
+    draw_dyno_curve(m, axes, ShockData, s.si, console);
     finish_overlay(plot_window, axes, s.limits.xmin, s.limits.xmax, s.limits.ymin, s.limits.ymax);
   }
 

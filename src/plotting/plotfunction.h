@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <iosfwd>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -18,21 +19,14 @@ namespace quorin {
 // from its base rows to the units selected in the main window (window 1) at drawing time,
 // the legend in the axes `IDhandle`, and, when the main window's hold boxes are ticked, the
 // import curve (columns 2 and 3 of `import` against column 1) and the dyno curve of
-// `ShockData`. Leaves window 1 current. Throws RuntimeError when a limit box of the main
-// window holds no number (after the curves are drawn), when a record is missing, or when an
-// overlay's data are unusable.
+// `ShockData` converted from its channels' units to the units shown (see dyno_overlay_curve
+// in plotting/overlays.h), its warning line going to `console` (none when null). Leaves
+// window 1 current. Throws RuntimeError when a limit box of the main window holds no number
+// (after the curves are drawn), when a record is missing, or when an overlay's data are
+// unusable.
 void plotfunction(gfx::Model& m, const std::vector<DamperCurve>& plotdata, gfx::Handle plothandle,
                   gfx::Handle IDhandle, double counter, const Matrix& import,
-                  const Value& ShockData);
-
-// The dyno overlay of a dyno record: |velocity| against force minus the force at the last
-// sample whose velocity is at or below zero (0 when there is none). Values in the dyno
-// file's own units. Throws RuntimeError when `ShockData` has no Speed_1 velocity and force
-// rows of equal length.
-struct OverlayCurve {
-  std::vector<double> x, y;
-};
-OverlayCurve dyno_overlay_curve(const Value& ShockData);
+                  const Value& ShockData, std::ostream* console = nullptr);
 
 // Display factors: velocities are multiplied by `velocity`, forces divided by `force`.
 struct UnitFactors {

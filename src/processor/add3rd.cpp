@@ -1,11 +1,13 @@
 // The third-valve curve: the second-newest stored curve plus half of the newest one, drawn
-// into the comparison window for compression and rebound without being stored.
+// into the comparison window for compression and rebound without being stored. Both curves
+// are taken in the units the radio buttons show, whatever units they were plotted in.
 #include <cmath>
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "plotting/plotfunction.h"
 #include "processor/processor.h"
 #include "services/numeric.h"
 #include "services/runtime_error.h"
@@ -60,20 +62,30 @@ void add3rd(Processor& p) {
   const DamperCurve& third = stored_curve(g, third_number);
   const DamperCurve& prime = stored_curve(g, prime_number);
 
-  const double step = g.usunits == 1 ? kStepUS : kStepSI;
+  const bool us = g.usunits == 1;
+  const double step = us ? kStepUS : kStepSI;
   std::vector<double> cmp_vel(kPoints), reb_vel(kPoints);
   for (std::size_t i = 0; i < kPoints; ++i)
     cmp_vel[i] = reb_vel[i] = step * static_cast<double>(i + 1);
 
+  // The stored wheel rows are in the units of the PLOT that made each curve, which need not
+  // be those of the other curve or of the step: both curves are redone from their base rows
+  // in the units shown, as the comparison window draws them.
+  const UnitFactors units = us ? kUSFactors : kSIFactors;
+  const WheelCurves third_curve = wheel_curves(third, units);
+  const WheelCurves prime_curve = wheel_curves(prime, units);
+
   // All forces are found before anything is drawn.
-  const std::vector<double> reb_force3rd =
-      forces_at(third.rebound_velocity, third.rebound_force, reb_vel, third_number, "rebound");
-  const std::vector<double> reb_forceprime =
-      forces_at(prime.rebound_velocity, prime.rebound_force, reb_vel, prime_number, "rebound");
-  const std::vector<double> cmp_force3rd = forces_at(
-      third.compression_velocity, third.compression_force, cmp_vel, third_number, "compression");
-  const std::vector<double> cmp_forceprime = forces_at(
-      prime.compression_velocity, prime.compression_force, cmp_vel, prime_number, "compression");
+  const std::vector<double> reb_force3rd = forces_at(
+      third_curve.rebound_velocity, third_curve.rebound_force, reb_vel, third_number, "rebound");
+  const std::vector<double> reb_forceprime = forces_at(
+      prime_curve.rebound_velocity, prime_curve.rebound_force, reb_vel, prime_number, "rebound");
+  const std::vector<double> cmp_force3rd =
+      forces_at(third_curve.compression_velocity, third_curve.compression_force, cmp_vel,
+                third_number, "compression");
+  const std::vector<double> cmp_forceprime =
+      forces_at(prime_curve.compression_velocity, prime_curve.compression_force, cmp_vel,
+                prime_number, "compression");
 
   std::vector<double> totalrforce(kPoints), totalcforce(kPoints);
   for (std::size_t i = 0; i < kPoints; ++i) {

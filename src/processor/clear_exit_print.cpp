@@ -64,11 +64,12 @@ void clear(Processor& p) {
     if (holdroehrig) {
       m.figure(kComparisonWindow);
       m.set_current_axes(g.plothandle);
-      draw_dyno_curve(m, axes, g.ShockData);
+      draw_dyno_curve(m, axes, g.ShockData, g.siunits == 1, &p.console);
       finish_overlay(plot_window, axes, g.xmin, g.xmax, g.ymin, g.ymax);
     }
   } else {
-    plotfunction(m, g.plotdata, g.plothandle, g.IDhandle, g.counter, g.import, g.ShockData);
+    plotfunction(m, g.plotdata, g.plothandle, g.IDhandle, g.counter, g.import, g.ShockData,
+                 &p.console);
   }
   m.figure(kComparisonWindow);
   m.figure(kMainWindow);

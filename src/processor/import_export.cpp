@@ -148,7 +148,7 @@ void export_curve(Processor& p) {
   const std::string text = control_by_tag(m, "plotindex").string;
   const std::optional<double> index = str2double(text);
   if (!index) throw RuntimeError("The plot number \"" + text + "\" is not a number.");
-  if (*index > g.counter - 1) return;  // no such curve yet: nothing to export
+  if (*index > g.counter - 1) require_stored_curve(*index, g.counter, "export");
   if (!(*index >= 1) || *index != std::floor(*index))
     throw RuntimeError("The plot number " + text + " is not a curve number from 1 up.");
   const auto number = static_cast<std::size_t>(*index);

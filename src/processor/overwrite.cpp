@@ -1,5 +1,6 @@
 // "UPDATE #": rebuilds the stored curve whose number is in the curveselect box from the
-// current main-window settings, in place, and redraws all curves.
+// current main-window settings, in place, and redraws all curves. A number that names no
+// stored curve is refused.
 #include <cmath>
 #include <string>
 
@@ -38,6 +39,9 @@ double curve_number(const std::string& text) {
 void overwrite(Processor& p) {
   Globals& g = p.g;
   const double curveselect = curve_number(control_by_tag(p.gfx, "curveselect").string);
+  // Only a stored curve can be updated; a PLOT into a free place would store a curve that is
+  // neither drawn nor counted.
+  require_stored_curve(curveselect, g.counter, "update");
   {
     const double reset = g.counter;
     CounterRestore restore(g.counter, reset);
@@ -45,7 +49,8 @@ void overwrite(Processor& p) {
     // Through the dispatcher, so the limits and unit flags are read afresh as for PLOT.
     quorin_processor_ct(p, "view");
   }
-  plotfunction(p.gfx, g.plotdata, g.plothandle, g.IDhandle, g.counter, g.import, g.ShockData);
+  plotfunction(p.gfx, g.plotdata, g.plothandle, g.IDhandle, g.counter, g.import, g.ShockData,
+               &p.console);
 }
 
 }  // namespace quorin::actions

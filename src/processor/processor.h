@@ -38,6 +38,11 @@ gfx::Control& control_by_tag(gfx::Model& m, std::string_view tag);
 // The text of a popup's selected row; throws RuntimeError when the row does not exist.
 const std::string& selected_row_text(const gfx::Control& popup);
 
+// Refuses a curve number that names no stored curve (curves 1 .. counter - 1 exist): throws
+// RuntimeError naming the number, what it was wanted for ("update", "export") and how many
+// curves are stored.
+void require_stored_curve(double number, double counter, std::string_view wanted_for);
+
 // Raised by an action whose work is not built yet.
 [[noreturn]] void not_built_yet(std::string_view action);
 

@@ -1,4 +1,6 @@
 #include <array>
+#include <cmath>
+#include <string>
 #include <utility>
 
 #include "processor/processor.h"
@@ -49,6 +51,19 @@ const std::string& selected_row_text(const gfx::Control& popup) {
   if (!(v >= 1) || v > static_cast<double>(popup.items.size()) || v != static_cast<std::size_t>(v))
     throw RuntimeError("The popup \"" + popup.tag + "\" has no row " + num2str(v) + ".");
   return popup.items[static_cast<std::size_t>(v) - 1];
+}
+
+void require_stored_curve(double number, double counter, std::string_view wanted_for) {
+  if (number >= 1 && number <= counter - 1) return;
+  const double stored = counter >= 1 ? std::floor(counter) - 1 : 0;
+  std::string message = "There is no curve " + num2str(number) + " to " + std::string(wanted_for);
+  if (stored < 1)
+    message += "; no curve is stored yet.";
+  else if (stored == 1)
+    message += "; 1 curve is stored, curve 1.";
+  else
+    message += "; " + num2str(stored) + " curves are stored, curves 1 to " + num2str(stored) + ".";
+  throw RuntimeError(message);
 }
 
 void not_built_yet(std::string_view action) {

@@ -53,7 +53,7 @@ void roehrig(Processor& p) {
   gfx::Window& plot_window = m.figure(2);
   m.set_current_axes(g.plothandle);
   gfx::Axes& axes = m.get<gfx::Axes>(g.plothandle);
-  draw_dyno_curve(m, axes, g.ShockData);
+  draw_dyno_curve(m, axes, g.ShockData, g.siunits == 1, &p.console);
   finish_overlay(plot_window, axes, g.xmin, g.xmax, g.ymin, g.ymax);
   m.touch();
   m.figure(1);

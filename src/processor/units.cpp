@@ -29,7 +29,8 @@ enum class UnitSystem { SI, US };
 
 void redraw(Processor& p) {
   Globals& g = p.g;
-  plotfunction(p.gfx, g.plotdata, g.plothandle, g.IDhandle, g.counter, g.import, g.ShockData);
+  plotfunction(p.gfx, g.plotdata, g.plothandle, g.IDhandle, g.counter, g.import, g.ShockData,
+               &p.console);
 }
 
 void set_radio_buttons(Processor& p, UnitSystem on) {

@@ -1,8 +1,10 @@
 // "view": synthesises the compression and rebound curves of the selected set-up, stores them
 // as record `counter` of plotdata and redraws the comparison window.
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <string>
+#include <tuple>
 
 #include "plotting/plotfunction.h"
 #include "processor/bleed_data.h"
@@ -169,6 +171,38 @@ double box_number(gfx::Model& m, std::string_view tag, std::string_view name, st
   return *n;
 }
 
+// Refused set-ups store nothing; the message ends by saying so.
+constexpr std::string_view kNothingStored = " No curve was stored.";
+
+// The motion ratio scales velocities up and forces down: it must be a finite number above 0.
+void check_motion_ratio(double motion_ratio, const std::string& text) {
+  if (!(motion_ratio > 0) || !std::isfinite(motion_ratio))
+    throw RuntimeError(
+        "The motion ratio must be a number greater than 0 (wheel travel over "
+        "damper travel); the motionratio box holds \"" +
+        text + "\"." + std::string(kNothingStored));
+}
+
+// Diameters are millimetres in both unit systems. The piston must be larger than both shafts,
+// or the oil has no area to push on and the curve would be zero or of the wrong sign.
+void check_diameters(double di, double de, double dp, const std::string& di_text,
+                     const std::string& de_text, const std::string& dp_text) {
+  const std::array<std::tuple<double, std::string_view, const std::string*>, 3> boxes = {
+      {{di, "internal shaft", &di_text},
+       {de, "external shaft", &de_text},
+       {dp, "piston", &dp_text}}};
+  for (const auto& [d, name, text] : boxes)
+    if (!(d >= 0) || !std::isfinite(d))
+      throw RuntimeError("The " + std::string(name) +
+                         " diameter must be a number of millimetres from 0 up; its box holds \"" +
+                         *text + "\"." + std::string(kNothingStored));
+  if (!(dp > di) || !(dp > de))
+    throw RuntimeError("The piston must be larger than the shafts: a piston of " + num2str(dp) +
+                       " mm with an internal shaft of " + num2str(di) +
+                       " mm and an external shaft of " + num2str(de) +
+                       " mm leaves no area for the oil to push on." + std::string(kNothingStored));
+}
+
 double record_index(double counter) {
   if (!(counter >= 1) || counter != std::floor(counter))
     throw RuntimeError("The curve counter " + num2str(counter) + " is not a whole number from 1 up.");
@@ -220,6 +254,7 @@ void view(Processor& p) {
   // Everything is checked and computed before the record is stored, so a failure leaves the
   // stored curves and the counters as they were.
   if (!motion_ratio) throw RuntimeError("The motion ratio box does not hold a number.");
+  check_motion_ratio(*motion_ratio, g.mrstr);
   const double i = record_index(g.counter);
   const double kc = number_in(c.bleed_text, "LSC setting") + 1;
   const double hc = high_speed_index(c.spring, number_in(c.high_text, "HSC setting"),
@@ -243,6 +278,7 @@ void view(Processor& p) {
   const double di = box_number(m, "internalshaft", "internal shaft", di_text);
   const double de = box_number(m, "externalshaft", "external shaft", de_text);
   const double dp = box_number(m, "piston", "piston", dp_text);
+  check_diameters(di, de, dp, di_text, de_text, dp_text);
 
   constexpr double pi = std::numbers::pi;
   const double compression_area = dp * dp * pi / 4 - di * di * pi / 4;
@@ -312,7 +348,8 @@ void view(Processor& p) {
   g.counter += 1;
   g.counter2 += 1;
 
-  plotfunction(m, g.plotdata, g.plothandle, g.IDhandle, g.counter, g.import, g.ShockData);
+  plotfunction(m, g.plotdata, g.plothandle, g.IDhandle, g.counter, g.import, g.ShockData,
+               &p.console);
   if (gfx::Window* w = m.current_window()) w->pointer = "arrow";
 }
 

@@ -69,7 +69,8 @@ std::vector<Value> plotfunction(Program& program, int, Inputs& inputs) {
   const double counter = number_in(inputs[3], "plotfunction", "counter");
   const Matrix import = matrix_in(inputs[4], "import");
   const Value& ShockData = given(inputs[5], "ShockData");
-  quorin::plotfunction(program.gfx, plotdata, plothandle, IDhandle, counter, import, ShockData);
+  quorin::plotfunction(program.gfx, plotdata, plothandle, IDhandle, counter, import, ShockData,
+                       &program.console);
   return {};
 }
 

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "plotting/clearfunction.h"
+#include "plotting/overlays.h"
 #include "services/runtime_error.h"
 #include "support/comparison_windows.h"
 
@@ -62,8 +65,9 @@ class Plotting : public ::testing::Test {
   }
   void draw(const std::vector<DamperCurve>& plotdata, double counter,
             const Value& shock = dyno_record({0}, {0}), const Matrix& import = zero_import()) {
-    plotfunction(m, plotdata, w.plothandle, w.IDhandle, counter, import, shock);
+    plotfunction(m, plotdata, w.plothandle, w.IDhandle, counter, import, shock, &console);
   }
+  std::ostringstream console;
 };
 
 TEST_F(Plotting, NoRecordsLeaveOnlyTheFrameAndAnEmptyHiddenLegend) {
@@ -226,8 +230,35 @@ TEST_F(Plotting, HeldDynoCurveIsOffsetByTheLastNonPositiveVelocitySample) {
     EXPECT_EQ(dyno.y, r.want_y);
     EXPECT_TRUE(curves().hold);
   }
+  // Channels that name no unit are taken as they stand, without a word.
+  EXPECT_EQ(console.str(), "");
   // A cancelled dyno dialog leaves the number 1 instead of a record.
   EXPECT_THROW(draw({}, 1, Value::number(1)), RuntimeError);
+}
+
+// A dyno file in m/s and N holding the base rows of a damper curve lands exactly on that
+// curve's compression line, in either unit system.
+TEST_F(Plotting, HeldDynoCurveLandsOnASynthesisedCurveOfTheSameNumbers) {
+  const DamperCurve p = small_record();
+  Value shock = dyno_record(p.cmpvelocity, p.cmpforce);
+  Value& page = shock.field_ref("Speed_1");
+  page.field_ref("Velocity").set_field("Units", Value::text("MetersPerSecond"));
+  page.field_ref("Force").set_field("Units", Value::text("Newtons"));
+  main_control(m, "holdroehrig").value = 1;
+  for (bool si : {true, false}) {
+    SCOPED_TRACE(si ? "Metric" : "Imperial");
+    main_control(m, "SIUnits").value = si ? 1 : 0;
+    main_control(m, "USUnits").value = si ? 0 : 1;
+    draw({p}, 2, shock);
+    ASSERT_EQ(lines().size(), 3u);
+    const gfx::Line& compression = *lines()[0];
+    const gfx::Line& dyno = *lines()[2];
+    EXPECT_EQ(dyno.line_style, "--");
+    EXPECT_EQ(dyno.x, compression.x);
+    EXPECT_EQ(dyno.y, compression.y);
+    EXPECT_EQ(dyno_overlay_curve(shock, si).x, dyno.x);
+  }
+  EXPECT_EQ(console.str(), "");
 }
 
 TEST_F(Plotting, HeldImportCurveDrawsBothForceColumns) {

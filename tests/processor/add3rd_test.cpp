@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "plotting/plotfunction.h"
 #include "processor/processor.h"
 #include "services/runtime_error.h"
 #include "support/comparison_windows.h"
@@ -29,6 +30,26 @@ DamperCurve ramp(double step, int n, double gain) {
   c.rebvelocity = c.rebound_velocity;
   c.rebforce = c.rebound_force;
   return c;
+}
+
+// The record PLOT would store for these base rows with the given units on: the wheel rows are
+// in those units.
+DamperCurve plotted_in(DamperCurve c, UnitFactors units) {
+  WheelCurves w = wheel_curves(c, units);
+  c.compression_velocity = std::move(w.compression_velocity);
+  c.compression_force = std::move(w.compression_force);
+  c.rebound_velocity = std::move(w.rebound_velocity);
+  c.rebound_force = std::move(w.rebound_force);
+  return c;
+}
+
+// Base rows in m/s whose samples land half-way between the Imperial points: sample k at
+// (k + 0.5) x 0.04 in/s, so point i finds sample i whatever the rounding.
+DamperCurve imperial_ramp(int n, double gain) {
+  DamperCurve c = ramp(0.001, n, gain);
+  for (int k = 0; k <= n; ++k)
+    c.cmpvelocity[k] = c.rebvelocity[k] = (k + 0.5) * 0.04 / kUSFactors.velocity;
+  return plotted_in(c, kUSFactors);
 }
 
 // The main and comparison windows with the given curves stored and drawn.
@@ -93,8 +114,8 @@ TEST_F(Add3rd, TwoCurvesGiveCurveOneFullAndCurveTwoHalfAtTheNextFasterSample) {
 TEST(Add3rdCurves, TakesTheTwoNewestCurvesAndTheFirstFasterSampleNotTheNearest) {
   DamperCurve dip = ramp(0.001, 400, 1);
   // Sample 1 is faster than every point; later samples never count.
-  dip.compression_velocity[1] = 0.5;
-  dip.compression_force[1] = 77;
+  dip.compression_velocity[1] = dip.cmpvelocity[1] = 0.5;
+  dip.compression_force[1] = dip.cmpforce[1] = 77;
   Bench b(true, {ramp(0.001, 400, 1000), dip, ramp(0.001, 400, 4)});
   const auto before = b.lines().size();
   b.run("add3rd");
@@ -103,13 +124,41 @@ TEST(Add3rdCurves, TakesTheTwoNewestCurvesAndTheFirstFasterSampleNotTheNearest) 
 }
 
 TEST(Add3rdCurves, ImperialButtonStepsInInchesPerSecond) {
-  Bench b(false, {ramp(0.04, 400, 1), ramp(0.04, 400, 1)});
+  Bench b(false, {imperial_ramp(400, 1), imperial_ramp(400, 1)});
   const auto before = b.lines().size();
   b.run("add3rd");
   const gfx::Line& reb = *b.lines()[before + 1];
   EXPECT_EQ(reb.x.front(), 0.04);
   EXPECT_EQ(reb.x.back(), 0.04 * 300);
-  EXPECT_EQ(reb.y.front(), -1.5 * 2);
+  // Point i finds sample i, whose force is i newtons: 1.5 i newtons in all, shown in pounds.
+  for (std::size_t i = 1; i <= 300; ++i)
+    EXPECT_NEAR(reb.y[i - 1], -1.5 * i / kUSFactors.force, 1e-9) << i;
+}
+
+// Curves plotted with different unit buttons on hold their wheel rows in different units;
+// both are taken in the units shown, so the sum is the same as for curves plotted alike.
+TEST(Add3rdCurves, CurvesPlottedInDifferentUnitsCombineInTheUnitsShown) {
+  const DamperCurve prime = ramp(0.001, 400, 2), third = ramp(0.001, 400, 10);
+  for (bool si : {true, false}) {
+    SCOPED_TRACE(si ? "Metric shown" : "Imperial shown");
+    const UnitFactors shown = si ? kSIFactors : kUSFactors;
+    Bench mixed(si, {plotted_in(prime, kSIFactors), plotted_in(third, kUSFactors)});
+    Bench alike(si, {plotted_in(prime, shown), plotted_in(third, shown)});
+    const auto before = mixed.lines().size();
+    mixed.run("add3rd");
+    alike.run("add3rd");
+    ASSERT_EQ(mixed.lines().size(), before + 2);
+    for (std::size_t k : {before, before + 1}) {
+      EXPECT_EQ(mixed.lines()[k]->x, alike.lines()[k]->x);
+      EXPECT_EQ(mixed.lines()[k]->y, alike.lines()[k]->y);
+    }
+    if (si) {
+      // As for two Metric curves: sample i + 1 of each at point i.
+      const gfx::Line& comp = *mixed.lines()[before];
+      for (std::size_t i = 1; i <= 300; ++i)
+        EXPECT_EQ(comp.y[i - 1], 2.0 * (i + 1) + 10.0 * (i + 1) / 2) << i;
+    }
+  }
 }
 
 TEST(Add3rdCurves, RefusesBeforeDrawingAndNamesTheCurve) {
@@ -122,7 +171,7 @@ TEST(Add3rdCurves, RefusesBeforeDrawingAndNamesTheCurve) {
   // Rebound velocities stop at 0.3 m/s, the last point, which is not faster than itself.
   DamperCurve no_fast_rebound = ramp(0.001, 400, 1);
   for (std::size_t k = 300; k < no_fast_rebound.rebound_velocity.size(); ++k)
-    no_fast_rebound.rebound_velocity[k] = 0.001 * 300;
+    no_fast_rebound.rebound_velocity[k] = no_fast_rebound.rebvelocity[k] = 0.001 * 300;
   const Case cases[] = {
       {"no curve", true, {}, "Add 3rd needs two stored curves; the curve counter is 1."},
       {"one curve",
@@ -137,11 +186,11 @@ TEST(Add3rdCurves, RefusesBeforeDrawingAndNamesTheCurve) {
        true,
        {no_fast_rebound, ramp(0.001, 400, 1)},
        "Curve 1 has no rebound velocity above 0.3; the third-valve curve cannot be formed."},
-      // Metric curves read with the Imperial step: 0.04 .. 12 against rows in m/s.
+      // Metric curves shown in Imperial reach 0.29 m/s = 11.42 in/s, short of 12 in/s.
       {"metric curves, imperial step",
        false,
-       {ramp(0.001, 390, 1), ramp(0.001, 390, 1)},
-       "Curve 2 has no rebound velocity above 0.4; the third-valve curve cannot be formed."},
+       {ramp(0.001, 290, 1), ramp(0.001, 290, 1)},
+       "Curve 2 has no rebound velocity above 11.44; the third-valve curve cannot be formed."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

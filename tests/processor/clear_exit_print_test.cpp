@@ -227,8 +227,13 @@ TEST_F(Roehrig, DrawsTheDynoFileAsADashedBlackCurveAndKeepsIt) {
   const gfx::Line& l = *lines.back();
   EXPECT_EQ(l.line_style, "--");
   EXPECT_EQ(l.color, (gfx::Color{0, 0, 0}));
-  EXPECT_EQ(l.x, (std::vector<double>{1.5, 2.25}));
-  EXPECT_EQ(l.y, (std::vector<double>{0, 75.5}));
+  // The file holds ips and pounds; the axes show m/s and N.
+  ASSERT_EQ(l.x.size(), 2u);
+  EXPECT_DOUBLE_EQ(l.x[0], 1.5 * 0.0254);
+  EXPECT_DOUBLE_EQ(l.x[1], 2.25 * 0.0254);
+  EXPECT_EQ(l.y[0], 0);
+  EXPECT_DOUBLE_EQ(l.y[1], 75.5 * 4.45374);
+  EXPECT_EQ(console.str(), "");
   EXPECT_EQ(drawn().solid, 2);  // the stored curve stays
   EXPECT_TRUE(curve_axes().hold);
   EXPECT_TRUE(curve_axes().xgrid);
@@ -268,6 +273,97 @@ TEST_F(Roehrig, FileWithoutASpeedPageIsRefusedAndTheOldCurveKept) {
                 "dyno curve is unchanged.");
   EXPECT_EQ(g.ShockData, before);
   EXPECT_EQ(curve_lines().size(), lines);
+}
+
+// PLOT, CLEAR with Hold, Rescale and the unit buttons all draw the dyno curve as ROEHRIG
+// does in the units shown.
+TEST_F(Roehrig, EveryDrawingOfTheDynoCurveAgreesInTheUnitsShown) {
+  struct Row {
+    const char* name;
+    bool si;
+    std::vector<double> x, y;  // the fixture's ips and pounds in the units shown
+  };
+  const Row rows[] = {
+      {"Metric", true, {1.5 * 0.0254, 2.25 * 0.0254}, {0, 75.5 * 4.45374}},
+      {"Imperial", false, {1.5, 2.25}, {0, 75.5}},
+  };
+  auto dyno_line = [this]() -> const gfx::Line& {
+    const gfx::Line* found = nullptr;
+    for (const gfx::Line* l : curve_lines())
+      if (l->line_style == "--" && l->color == gfx::Color{0, 0, 0}) found = l;
+    if (!found) throw std::logic_error("no dyno curve drawn");
+    return *found;
+  };
+  auto expect_near = [](const std::vector<double>& got, const std::vector<double>& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t k = 0; k < want.size(); ++k) EXPECT_DOUBLE_EQ(got[k], want[k]);
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    control("SIUnits").value = r.si ? 1 : 0;
+    control("USUnits").value = r.si ? 0 : 1;
+    control("holdroehrig").value = 0;
+    store({linear_curve(1)});
+    dialogs.push({false, "dyno_175.pvp", kFixtures});
+    run("roehrig");
+    const gfx::Line roehrig = dyno_line();
+    expect_near(roehrig.x, r.x);
+    expect_near(roehrig.y, r.y);
+
+    control("holdroehrig").value = 1;
+    struct Redraw {
+      const char* action;
+      double clearall;
+    };
+    for (const Redraw& d : {Redraw{"rescale", 1}, Redraw{"clear", 1}, Redraw{"clear", 0}}) {
+      SCOPED_TRACE(std::string(d.action) + (d.clearall == 1 ? ", All on" : ", All off"));
+      control("clearall").value = d.clearall;
+      run(d.action);
+      EXPECT_EQ(dyno_line().x, roehrig.x);
+      EXPECT_EQ(dyno_line().y, roehrig.y);
+    }
+  }
+  // Now shown in Imperial: the Metric button redraws the held curve in m/s and N, the
+  // Imperial button brings back the file's own numbers.
+  control("SIUnits").value = 1;
+  run("si");
+  expect_near(dyno_line().x, rows[0].x);
+  expect_near(dyno_line().y, rows[0].y);
+  control("USUnits").value = 1;
+  run("us");
+  EXPECT_EQ(dyno_line().x, rows[1].x);
+  EXPECT_EQ(dyno_line().y, rows[1].y);
+  EXPECT_EQ(console.str(), "");
+}
+
+// A dyno file whose channels name the given unit codes (Velocity, then Force).
+std::string dyno_file_with_units(std::int16_t velocity_unit, std::int16_t force_unit) {
+  test::DynoBytes f;
+  f.header(1, 0).pairs(1).i16(0);
+  f.f32(0.5f).i16(19).i16(30).i16(10).i16(10).i16(5).i16(1);
+  f.text("Velocity").i16(0).i16(velocity_unit).block({-1.5f, 2.25f});
+  f.text("Force").i16(0).i16(force_unit).block({-30.f, 45.5f});
+  return std::string(f.bytes.begin(), f.bytes.end());
+}
+
+TEST_F(Roehrig, ChannelInAUnitOfNoSpeedIsDrawnAsStoredWithAWarningLine) {
+  control("SIUnits").value = 0;
+  control("USUnits").value = 1;
+  dir.write("inch.pvp", dyno_file_with_units(1, 10));  // "inch" and "Newtons"
+  dialogs.push({false, "inch.pvp", dir.path().string() + "/"});
+  run("roehrig");
+  const gfx::Line& l = *curve_lines().back();
+  EXPECT_EQ(l.x, (std::vector<double>{1.5, 2.25}));  // as stored
+  ASSERT_EQ(l.y.size(), 2u);
+  EXPECT_DOUBLE_EQ(l.y[1], 75.5 / 4.45374);  // newtons shown in pounds
+  const std::string line =
+      "Dyno file \"inch.pvp\": its Velocity channel is in \"inch\", not a velocity unit, and is "
+      "drawn as stored instead of in in/s.\n";
+  EXPECT_EQ(console.str(), line);
+  // Every drawing says it again, once.
+  control("holdroehrig").value = 1;
+  run("rescale");
+  EXPECT_EQ(console.str(), line + line);
 }
 
 }  // namespace

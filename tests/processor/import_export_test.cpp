@@ -214,12 +214,12 @@ TEST_F(Export, GridFollowsTheRadioButtonsAndFactorsTheLastSynthesis) {
 TEST_F(Export, PlotNumbersOutsideTheStoredCurvesWriteNothing) {
   struct Row {
     const char* box;
-    const char* error;  // nullptr: quietly nothing
+    const char* error;
   };
   const Row rows[] = {
-      {"3", nullptr},  // = counter: not stored yet
-      {"99", nullptr},
-      {"Inf", nullptr},
+      {"3", "There is no curve 3 to export; 2 curves are stored, curves 1 to 2."},  // = counter
+      {"99", "There is no curve 99 to export; 2 curves are stored, curves 1 to 2."},
+      {"Inf", "There is no curve Inf to export; 2 curves are stored, curves 1 to 2."},
       {"", "The plot number \"\" is not a number."},
       {"one", "The plot number \"one\" is not a number."},
       {"0", "The plot number 0 is not a curve number from 1 up."},
@@ -232,10 +232,18 @@ TEST_F(Export, PlotNumbersOutsideTheStoredCurvesWriteNothing) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.box);
     control("plotindex").string = row.box;
-    EXPECT_EQ(error_of("export"), row.error ? row.error : "no error");
+    EXPECT_EQ(error_of("export"), row.error);
     EXPECT_EQ(exported(), "kept\n");
     EXPECT_EQ(gfx.window(1)->pointer, "arrow");
   }
+  // With one curve or none the count reads as such.
+  control("plotindex").string = "2";
+  store({linear_curve(1)});
+  EXPECT_EQ(error_of("export"), "There is no curve 2 to export; 1 curve is stored, curve 1.");
+  store({});
+  EXPECT_EQ(error_of("export"), "There is no curve 2 to export; no curve is stored yet.");
+  EXPECT_EQ(exported(), "kept\n");
+  store({linear_curve(1), linear_curve(2)});
   control("plotindex").string = " 2 ";  // the newest curve
   run("export");
   EXPECT_NE(exported().find("\n   2  Comp  "), std::string::npos);

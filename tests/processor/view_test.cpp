@@ -374,6 +374,46 @@ INSTANTIATE_TEST_SUITE_P(
                    "The external shaft box does not hold a number."},
         FailureRow{"piston", [](View& t) { t.control("piston").string = "4o"; },
                    "The piston box does not hold a number."},
+        FailureRow{"motion_ratio_zero", [](View& t) { t.control("motionratio").string = "0"; },
+                   "The motion ratio must be a number greater than 0 (wheel travel over damper "
+                   "travel); the motionratio box holds \"0\". No curve was stored."},
+        FailureRow{"motion_ratio_negative",
+                   [](View& t) { t.control("motionratio").string = "-1.2"; },
+                   "The motion ratio must be a number greater than 0 (wheel travel over damper "
+                   "travel); the motionratio box holds \"-1.2\". No curve was stored."},
+        FailureRow{"motion_ratio_nan", [](View& t) { t.control("motionratio").string = "NaN"; },
+                   "The motion ratio must be a number greater than 0 (wheel travel over damper "
+                   "travel); the motionratio box holds \"NaN\". No curve was stored."},
+        FailureRow{"motion_ratio_inf", [](View& t) { t.control("motionratio").string = "Inf"; },
+                   "The motion ratio must be a number greater than 0 (wheel travel over damper "
+                   "travel); the motionratio box holds \"Inf\". No curve was stored."},
+        FailureRow{"piston_equal_to_the_shafts", [](View& t) { t.control("piston").string = "12"; },
+                   "The piston must be larger than the shafts: a piston of 12 mm with an "
+                   "internal shaft of 12 mm and an external shaft of 12 mm leaves no area for "
+                   "the oil to push on. No curve was stored."},
+        FailureRow{"piston_smaller_than_the_external_shaft",
+                   [](View& t) {
+                     t.control("internalshaft").string = "0";
+                     t.control("externalshaft").string = "45";
+                   },
+                   "The piston must be larger than the shafts: a piston of 40 mm with an "
+                   "internal shaft of 0 mm and an external shaft of 45 mm leaves no area for "
+                   "the oil to push on. No curve was stored."},
+        FailureRow{"piston_zero",
+                   [](View& t) {
+                     t.control("piston").string = "0";
+                     t.control("internalshaft").string = "0";
+                     t.control("externalshaft").string = "0";
+                   },
+                   "The piston must be larger than the shafts: a piston of 0 mm with an "
+                   "internal shaft of 0 mm and an external shaft of 0 mm leaves no area for "
+                   "the oil to push on. No curve was stored."},
+        FailureRow{"negative_piston", [](View& t) { t.control("piston").string = "-40"; },
+                   "The piston diameter must be a number of millimetres from 0 up; its box "
+                   "holds \"-40\". No curve was stored."},
+        FailureRow{"infinite_shaft", [](View& t) { t.control("externalshaft").string = "Inf"; },
+                   "The external shaft diameter must be a number of millimetres from 0 up; its "
+                   "box holds \"Inf\". No curve was stored."},
         FailureRow{"table_entry",
                    [](View& t) {
                      t.control("CompressionSpring").value = 5;

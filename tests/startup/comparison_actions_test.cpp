@@ -116,10 +116,11 @@ TEST_F(ComparisonActions, ExportedDataLinesImportBackAndStayHeldThroughAClear) {
   EXPECT_EQ(dashed, 2u);
 }
 
-TEST_F(ComparisonActions, ExportOfACurveNotYetPlottedWritesNothing) {
+TEST_F(ComparisonActions, ExportOfACurveNotYetPlottedSaysSoAndWritesNothing) {
   plot(1);
   control("plotindex").string = "2";
-  ASSERT_TRUE(action("export"));
+  ASSERT_FALSE(action("export"));
+  EXPECT_EQ(errors.back(), "There is no curve 2 to export; 1 curve is stored, curve 1.");
   EXPECT_EQ(export_text(), "");
   for (int n : program->gfx.window_numbers()) EXPECT_EQ(program->gfx.window(n)->pointer, "arrow");
 }

@@ -1,6 +1,6 @@
 // UPDATE #, Add 3rd and the Metric button in the started program over the shipped data, with
 // three curves stored: an updated curve is rebuilt in place, the curve counter always comes
-// back, and a box that names no curve changes nothing.
+// back, and a box that names no stored curve changes nothing.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -69,14 +69,40 @@ TEST_F(StoredCurves, ExistingCurveIsReplacedInPlaceAndAllCurvesRedrawn) {
   EXPECT_EQ(program.globals.plotdata.at(3).cmpvelocity, after[1].cmpvelocity);
 }
 
-TEST_F(StoredCurves, NumberAboveSevenShowsTheWarningAndRedrawsUnchanged) {
+// Only stored curves can be updated: a number past them, up to the overlay limit or beyond,
+// is refused by name, with no record written, no warning window and the counters kept.
+TEST_F(StoredCurves, NumberPastTheStoredCurvesIsRefusedAndChangesNothing) {
   const auto before = program.globals.plotdata;
   const auto windows = program.gfx.window_numbers().size();
-  ASSERT_TRUE(update("8"));
-  EXPECT_EQ(program.gfx.window_numbers().size(), windows + 1);  // the overlay warning
+  for (const char* number : {"4", "6", "7", "8", "99"}) {
+    SCOPED_TRACE(number);
+    EXPECT_FALSE(update(number));
+    EXPECT_EQ(errors.back(), "There is no curve " + std::string(number) +
+                                 " to update; 3 curves are stored, curves 1 to 3.");
+    EXPECT_EQ(program.gfx.window_numbers().size(), windows);
+    EXPECT_EQ(program.globals.plotdata, before);
+    EXPECT_EQ(program.globals.counter, 4);
+    EXPECT_EQ(program.globals.counter2, 4);
+    EXPECT_EQ(curve_lines(), 2 * 3u);
+  }
+}
+
+// UPDATE # refuses a set-up PLOT refuses, and the curve it would replace stays.
+TEST_F(StoredCurves, ImpossibleSetUpLeavesTheCurveToUpdateAsItWas) {
+  const auto before = program.globals.plotdata;
+  control("piston").string = "10";
+  EXPECT_FALSE(update("2"));
+  EXPECT_EQ(errors.back(),
+            "The piston must be larger than the shafts: a piston of 10 mm with an internal shaft "
+            "of 12 mm and an external shaft of 12 mm leaves no area for the oil to push on. No "
+            "curve was stored.");
+  control("piston").string = "40";
+  control("motionratio").string = "0";
+  EXPECT_FALSE(update("2"));
+  EXPECT_TRUE(errors.back().starts_with("The motion ratio must be a number greater than 0"));
   EXPECT_EQ(program.globals.plotdata, before);
   EXPECT_EQ(program.globals.counter, 4);
-  EXPECT_EQ(curve_lines(), 2 * 3u);
+  EXPECT_EQ(program.globals.counter2, 4);
 }
 
 TEST_F(StoredCurves, BoxNamingNoCurveChangesNothing) {
@@ -104,14 +130,6 @@ TEST_F(StoredCurves, FailedRebuildRestoresTheCounter) {
   ASSERT_TRUE(run("view")) << errors.back();
   EXPECT_EQ(program.globals.counter, 5);
   EXPECT_EQ(program.globals.plotdata.at(0), before.at(0));
-}
-
-TEST_F(StoredCurves, NumberPastTheLastCurveIsStoredButNotDrawn) {
-  ASSERT_TRUE(update("6")) << errors.back();
-  EXPECT_EQ(program.globals.plotdata.size(), 6u);
-  EXPECT_TRUE(program.globals.plotdata[5].curveIDcompression1.starts_with("6  Comp"));
-  EXPECT_EQ(program.globals.counter, 4);
-  EXPECT_EQ(curve_lines(), 2 * 3u);
 }
 
 // The Add 3rd button over the shipped curves: curves 2 and 3 combined, nothing stored.

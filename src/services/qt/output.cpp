@@ -10,6 +10,7 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
+#include <QPen>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -169,10 +170,11 @@ void paint_control(QPainter& p, QWidget& wd, const gfx::Control& c) {
       }
       break;
     case Style::Frame: {
-      // A frame: its background with a one-pixel border in its foreground colour.
+      // A frame: its background with a border in its foreground colour covering the outer
+      // pixels, as the screen draws it.
       p.fillRect(r, to_qcolor(c.background));
-      p.setPen(to_qcolor(c.foreground));
-      p.drawRect(r.adjusted(0, 0, -1, -1));
+      p.setPen(QPen(to_qcolor(c.foreground), 1));
+      p.drawRect(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5));
       break;
     }
   }

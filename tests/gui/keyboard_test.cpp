@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QHelpEvent>
 #include <QImage>
+#include <QKeySequence>
 #include <QPushButton>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -73,6 +74,17 @@ TEST_F(Keyboard, TabVisitsTheControlsInTheirLayoutOrder) {
 
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
   EXPECT_EQ(focused_name(*this, order), "EXIT");
+}
+
+TEST_F(Keyboard, SpaceOrEnterOnAFocusedButtonPressesIt) {
+  for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter}) {
+    const double before = globals().counter;
+    QWidget* plot = control(1, "PLOT");
+    plot->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(plot, key);
+    EXPECT_EQ(globals().counter, before + 1) << QKeySequence(key).toString().toStdString();
+  }
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
 }
 
 TEST_F(Keyboard, WindowsWithoutAKeyboardOrderKeepTheCreationOrder) {

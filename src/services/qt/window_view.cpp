@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -47,6 +48,16 @@ class AlignedButton : public QPushButton {
   Qt::Alignment align = Qt::AlignHCenter;
 
  protected:
+  // Enter presses a focused button as Space does.
+  void keyPressEvent(QKeyEvent* e) override {
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !e->isAutoRepeat() &&
+        (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+      e->accept();
+      click();
+      return;
+    }
+    QPushButton::keyPressEvent(e);
+  }
   void paintEvent(QPaintEvent*) override {
     QStylePainter p(this);
     QStyleOptionButton opt;

@@ -1,5 +1,6 @@
 // Every text of every window shows whole at the default size: labels, buttons and check
 // boxes, in the main window, the comparison window, both turn windows and the overlay warning.
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QFontMetricsF>
 #include <QPushButton>
@@ -98,6 +99,22 @@ TEST_F(Texts, EveryTextOfEveryWindowShowsWhole) {
     }
   }
   EXPECT_GT(checked, 40);
+}
+
+// A popup box is too narrow for its longest rows (valve and shim stack); its open list is not.
+TEST_F(Texts, EveryRowOfAnOpenListShowsWhole) {
+  for (const char* tag : {"CompressionValve", "ReboundValve", "CompressionSpring", "HSC"}) {
+    SCOPED_TRACE(tag);
+    auto* box = control_as<QComboBox>(1, tag);
+    ASSERT_NE(box, nullptr);
+    box->showPopup();
+    QAbstractItemView* list = box->view();
+    const QFontMetrics fm(list->font());
+    for (int row = 0; row < box->count(); ++row)
+      EXPECT_LE(fm.horizontalAdvance(box->itemText(row)), list->viewport()->width() - 4)
+          << box->itemText(row).toStdString();
+    box->hidePopup();
+  }
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ TEST_F(StoredCurves, NumberPastTheStoredCurvesIsRefusedAndChangesNothing) {
   const auto windows = program.gfx.window_numbers().size();
   for (const char* number : {"4", "6", "7", "8", "99"}) {
     SCOPED_TRACE(number);
-    EXPECT_FALSE(update(number));
+    ASSERT_FALSE(update(number));
     EXPECT_EQ(errors.back(), "There is no curve " + std::string(number) +
                                  " to update; 3 curves are stored, curves 1 to 3.");
     EXPECT_EQ(program.gfx.window_numbers().size(), windows);
@@ -91,14 +91,14 @@ TEST_F(StoredCurves, NumberPastTheStoredCurvesIsRefusedAndChangesNothing) {
 TEST_F(StoredCurves, ImpossibleSetUpLeavesTheCurveToUpdateAsItWas) {
   const auto before = program.globals.plotdata;
   control("piston").string = "10";
-  EXPECT_FALSE(update("2"));
+  ASSERT_FALSE(update("2"));
   EXPECT_EQ(errors.back(),
             "The piston must be larger than the shafts: a piston of 10 mm with an internal shaft "
             "of 12 mm and an external shaft of 12 mm leaves no area for the oil to push on. No "
             "curve was stored.");
   control("piston").string = "40";
   control("motionratio").string = "0";
-  EXPECT_FALSE(update("2"));
+  ASSERT_FALSE(update("2"));
   EXPECT_TRUE(errors.back().starts_with("The motion ratio must be a number greater than 0"));
   EXPECT_EQ(program.globals.plotdata, before);
   EXPECT_EQ(program.globals.counter, 4);

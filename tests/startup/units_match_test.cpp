@@ -138,7 +138,7 @@ TEST_F(UnitsMatch, ImpossibleSetUpIsRefusedAndTakesNoPlace) {
     SCOPED_TRACE(std::string(r.tag) + " " + r.text);
     const std::string kept = control(r.tag).string;
     control(r.tag).string = r.text;
-    EXPECT_FALSE(run("view"));
+    ASSERT_FALSE(run("view"));
     EXPECT_TRUE(errors.back().starts_with(r.message_start)) << errors.back();
     EXPECT_TRUE(errors.back().ends_with("No curve was stored.")) << errors.back();
     EXPECT_TRUE(program.globals.plotdata.empty());

@@ -39,46 +39,45 @@ std::vector<std::int16_t> all_codes() {
   return codes;
 }
 
-TEST(DynoUnits, EverySpeedCodeIsConvertedAndEveryOtherCodeDrawnAsStoredWithAWarning) {
-  for (bool si : {true, false}) {
-    for (std::int16_t code : all_codes()) {
-      SCOPED_TRACE((si ? "Metric, code " : "Imperial, code ") + std::to_string(code));
-      const DynoOverlay c = dyno_overlay_curve(dyno_with_units(code, 10), si);
-      const auto known = kSpeedToSI.find(code);
-      if (known == kSpeedToSI.end()) {
-        EXPECT_EQ(c.x, (std::vector<double>{2, 4}));
-        EXPECT_NE(c.warning.find("its Velocity channel is in \""), std::string::npos) << c.warning;
-        EXPECT_NE(c.warning.find("not a velocity unit"), std::string::npos);
-        EXPECT_EQ(c.warning.find("Force"), std::string::npos);
-        EXPECT_EQ(c.warning.find('\n'), std::string::npos);
-      } else {
-        const double factor = known->second * (si ? 1 : kInchesPerMetre);
-        ASSERT_EQ(c.x.size(), 2u);
-        EXPECT_NEAR(c.x[0], 2 * factor, 1e-12 * factor);
-        EXPECT_NEAR(c.x[1], 4 * factor, 1e-12 * factor);
-        EXPECT_EQ(c.warning, "");
-      }
-    }
-  }
-}
-
-TEST(DynoUnits, EveryForceCodeIsConvertedAndEveryOtherCodeDrawnAsStoredWithAWarning) {
-  for (bool si : {true, false}) {
-    for (std::int16_t code : all_codes()) {
-      SCOPED_TRACE((si ? "Metric, code " : "Imperial, code ") + std::to_string(code));
-      const DynoOverlay c = dyno_overlay_curve(dyno_with_units(6, code), si);
-      const auto known = kForceToSI.find(code);
-      ASSERT_EQ(c.y.size(), 2u);
-      EXPECT_EQ(c.y[0], 0);
-      if (known == kForceToSI.end()) {
-        EXPECT_EQ(c.y[1], 40);
-        EXPECT_NE(c.warning.find("its Force channel is in \""), std::string::npos) << c.warning;
-        EXPECT_NE(c.warning.find("not a force unit"), std::string::npos);
-        EXPECT_EQ(c.warning.find("Velocity"), std::string::npos);
-      } else {
-        const double factor = known->second / (si ? 1 : kNewtonsPerPound);
-        EXPECT_NEAR(c.y[1], 40 * factor, 1e-12 * 40 * factor);
-        EXPECT_EQ(c.warning, "");
+// Each channel in turn takes every code while the other stays in m/s or N.
+TEST(DynoUnits, SpeedAndForceCodesAreConvertedAndEveryOtherCodeDrawnAsStoredWithAWarning) {
+  struct Channel {
+    const char* name;
+    const char* quantity;
+    const std::map<int, double>& to_si;
+    double us_factor;  // from SI to Imperial
+  };
+  const Channel channels[] = {{"Velocity", "velocity", kSpeedToSI, kInchesPerMetre},
+                              {"Force", "force", kForceToSI, 1 / kNewtonsPerPound}};
+  for (const Channel& ch : channels) {
+    const bool velocity = std::string_view(ch.name) == "Velocity";
+    for (bool si : {true, false}) {
+      for (std::int16_t code : all_codes()) {
+        SCOPED_TRACE(std::string(ch.name) + (si ? ", Metric, code " : ", Imperial, code ") +
+                     std::to_string(code));
+        const DynoOverlay c =
+            dyno_overlay_curve(velocity ? dyno_with_units(code, 10) : dyno_with_units(6, code), si);
+        // Velocity samples -2 and 4 are drawn as 2 and 4; forces -10 and 30 less -10.
+        const std::vector<double>& got = velocity ? c.x : c.y;
+        const std::vector<double> stored =
+            velocity ? std::vector<double>{2, 4} : std::vector<double>{0, 40};
+        const auto known = ch.to_si.find(code);
+        if (known == ch.to_si.end()) {
+          EXPECT_EQ(got, stored);
+          EXPECT_NE(c.warning.find("its " + std::string(ch.name) + " channel is in \""),
+                    std::string::npos)
+              << c.warning;
+          EXPECT_NE(c.warning.find(std::string("not a ") + ch.quantity + " unit"),
+                    std::string::npos);
+          EXPECT_EQ(c.warning.find(velocity ? "Force" : "Velocity"), std::string::npos);
+          EXPECT_EQ(c.warning.find('\n'), std::string::npos);
+        } else {
+          const double factor = known->second * (si ? 1 : ch.us_factor);
+          ASSERT_EQ(got.size(), 2u);
+          for (std::size_t k = 0; k < 2; ++k)
+            EXPECT_NEAR(got[k], stored[k] * factor, 1e-12 * stored[1] * factor);
+          EXPECT_EQ(c.warning, "");
+        }
       }
     }
   }

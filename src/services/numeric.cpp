@@ -21,22 +21,6 @@ const char* const kSplineTooFew = "A spline needs at least two points.";
 const char* const kSplineDistinct = "The abscissae of a spline must be distinct.";
 const char* const kSplineNotNumber = "The abscissae of a spline must be finite numbers.";
 
-// Solves a tridiagonal system in place (Thomas algorithm). Row i reads
-//   sub[i] u[i-1] + diag[i] u[i] + sup[i] u[i+1] = rhs[i];
-// the solution is left in rhs. The callers hand in diagonally dominant systems, so no pivoting
-// is needed.
-void solve_tridiagonal(std::vector<double>& sub, std::vector<double>& diag,
-                       std::vector<double>& sup, std::vector<double>& rhs) {
-  const std::size_t n = diag.size();
-  for (std::size_t i = 1; i < n; ++i) {
-    const double w = sub[i] / diag[i - 1];
-    diag[i] -= w * sup[i - 1];
-    rhs[i] -= w * rhs[i - 1];
-  }
-  rhs[n - 1] /= diag[n - 1];
-  for (std::size_t i = n - 1; i-- > 0;) rhs[i] = (rhs[i] - sup[i] * rhs[i + 1]) / diag[i];
-}
-
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
 std::string_view trim(std::string_view s) {
@@ -127,135 +111,250 @@ bool decimal_form(std::string_view s, long long& lead_power, bool& all_zero) {
 //   (h_0 + h_1) s_1 + h_0 s_2 = R_1 - L                 (right sides subtracted likewise)
 //   h_{n-2} s_{n-3} + (h_{n-3} + h_{n-2}) s_{n-2} = R_{n-2} - E
 // leaving a strictly diagonally dominant tridiagonal system in s_1 ... s_{n-2} (n >= 4), solved
-// in O(n). s_0 and s_{n-1} then follow from L and E.
+// in O(n) by elimination downwards and substitution upwards. s_0 and s_{n-1} then follow from
+// L and E.
 // Two points give the straight line and three the parabola through them (the not-a-knot
 // conditions at x_1 from both ends coincide there, and the single piece of degree two is what
 // they leave).
+//
+// The elimination is one recurrence for the reduced diagonal, D_1 = diag_1 and
+//   D_i = diag_i - h_i h_{i-2} / D_{i-1},   r_i = rhs_i - h_i r_{i-1} / D_{i-1},
+// and the substitution s_i = (r_i - h_{i-1} s_{i+1}) / D_i. Only 1/D_i is kept, so the one
+// division per row on the recurrence's chain is the one that makes it; the widths, slopes and
+// right sides are formed in the same sweep, where they overlap with that division.
 // ---------------------------------------------------------------------------------------------
 
-Spline::Spline(std::span<const double> x, std::span<const double> y) {
-  if (x.size() != y.size()) throw RuntimeError(kSplineLengths);
-  const std::size_t n = x.size();
-  if (n < 2) throw RuntimeError(kSplineTooFew);
-  for (double v : x)
-    if (!std::isfinite(v)) throw RuntimeError(kSplineNotNumber);
+namespace {
 
-  // Points in ascending order of x, each ordinate travelling with its abscissa.
-  std::vector<std::size_t> order(n);
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  if (!std::is_sorted(x.begin(), x.end()))
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t i, std::size_t j) { return x[i] < x[j]; });
-  x_.resize(n);
-  std::vector<double> yy(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    x_[i] = x[order[i]];
-    yy[i] = y[order[i]];
-  }
-  for (std::size_t i = 1; i < n; ++i)
-    if (!(x_[i] > x_[i - 1])) throw RuntimeError(kSplineDistinct);
+constexpr std::size_t kCoefs = 4;  // a_i, b_i, c_i, d_i of one piece
 
-  const std::size_t pieces = n - 1;
-  std::vector<double> h(pieces), m(pieces);
-  for (std::size_t i = 0; i < pieces; ++i) {
-    h[i] = x_[i + 1] - x_[i];
-    m[i] = (yy[i + 1] - yy[i]) / h[i];
-  }
-
-  a_.assign(yy.begin(), yy.end() - 1);
+// Fills the coefficients of the n - 1 pieces (coef[4i .. 4i+3]) of the spline through the
+// strictly ascending knots (x, y), n >= 2. During the sweeps the slots of piece i hold, for the
+// row of knot i: b the reduced right side r_i, c the secant slope m_i, d the inverse 1/D_i.
+void build_pieces(const double* x, const double* y, std::size_t n, double* coef) {
   if (n == 2) {  // the straight line
-    b_ = {m[0]};
-    c_ = {0.0};
-    d_ = {0.0};
+    const double m = (y[1] - y[0]) / (x[1] - x[0]);
+    coef[0] = y[0], coef[1] = m, coef[2] = 0, coef[3] = 0;
     return;
   }
   if (n == 3) {
     // p(t) = y_0 + m_0 (t - x_0) + q (t - x_0)(t - x_1), q = (m_1 - m_0) / (x_2 - x_0);
     // p'(x_0) = m_0 - q h_0, p'(x_1) = m_0 + q h_0, p'' = 2q.
-    const double q = (m[1] - m[0]) / (h[0] + h[1]);
-    b_ = {m[0] - q * h[0], m[0] + q * h[0]};
-    c_ = {q, q};
-    d_ = {0.0, 0.0};
+    const double h0 = x[1] - x[0], h1 = x[2] - x[1];
+    const double m0 = (y[1] - y[0]) / h0, m1 = (y[2] - y[1]) / h1;
+    const double q = (m1 - m0) / (h0 + h1);
+    coef[0] = y[0], coef[1] = m0 - q * h0, coef[2] = q, coef[3] = 0;
+    coef[4] = y[1], coef[5] = m0 + q * h0, coef[6] = q, coef[7] = 0;
     return;
   }
 
-  // Slopes s_0 ... s_{n-1}.
-  std::vector<double> s(n);
-  const double left = ((3 * h[0] + 2 * h[1]) * h[1] * m[0] + h[0] * h[0] * m[1]) / (h[0] + h[1]);
-  const std::size_t e = pieces - 1;  // index of the last width h_{n-2}
-  const double right =
-      ((3 * h[e] + 2 * h[e - 1]) * h[e - 1] * m[e] + h[e] * h[e] * m[e - 1]) / (h[e - 1] + h[e]);
-
-  const std::size_t k = n - 2;  // unknowns s_1 ... s_{n-2}
-  std::vector<double> sub(k), diag(k), sup(k), rhs(k);
-  for (std::size_t r = 0; r < k; ++r) {
-    const std::size_t i = r + 1;  // knot of row R_i
-    sub[r] = h[i];
-    diag[r] = 2 * (h[i - 1] + h[i]);
-    sup[r] = h[i - 1];
-    rhs[r] = 3 * (h[i] * m[i - 1] + h[i - 1] * m[i]);
+  // Downwards: rows of the knots 1 ... n-2.
+  const double h0 = x[1] - x[0], h1 = x[2] - x[1];
+  const double m0 = (y[1] - y[0]) / h0, m1 = (y[2] - y[1]) / h1;
+  const double left = ((3 * h0 + 2 * h1) * h1 * m0 + h0 * h0 * m1) / (h0 + h1);
+  coef[0] = y[0];
+  coef[2] = m0;
+  double* p = coef + kCoefs;  // piece 1
+  p[0] = y[1];
+  p[2] = m1;
+  double inv = 1 / (h0 + h1);  // R_1 - L: diag 2 (h_0 + h_1) - (h_0 + h_1), no sub-diagonal
+  double r = 3 * (h1 * m0 + h0 * m1) - left;
+  p[1] = r;
+  p[3] = inv;
+  double hpp = h0, hp = h1, mp = m1;  // h_{i-2}, h_{i-1}, m_{i-1}
+  const std::size_t last_row = n - 2;
+  for (std::size_t i = 2; i < last_row; ++i) {
+    const double h = x[i + 1] - x[i];
+    const double m = (y[i + 1] - y[i]) / h;
+    p += kCoefs;
+    p[0] = y[i];
+    p[2] = m;
+    const double d = 2 * (hp + h) - h * hpp * inv;  // the product of widths is off the chain
+    r = 3 * (h * mp + hp * m) - h * inv * r;
+    inv = 1 / d;
+    p[1] = r;
+    p[3] = inv;
+    hpp = hp, hp = h, mp = m;
   }
-  // R_1 - L
-  diag[0] -= h[0] + h[1];
-  rhs[0] -= left;
-  sub[0] = 0;
-  // R_{n-2} - E
-  diag[k - 1] -= h[e - 1] + h[e];
-  rhs[k - 1] -= right;
-  sup[k - 1] = 0;
-  solve_tridiagonal(sub, diag, sup, rhs);
-  std::copy(rhs.begin(), rhs.end(), s.begin() + 1);
-  s[0] = (left - (h[0] + h[1]) * s[1]) / h[1];
-  s[n - 1] = (right - (h[e - 1] + h[e]) * s[n - 2]) / h[e - 1];
-
-  b_.resize(pieces);
-  c_.resize(pieces);
-  d_.resize(pieces);
-  for (std::size_t i = 0; i < pieces; ++i) {
-    b_[i] = s[i];
-    c_[i] = (3 * m[i] - 2 * s[i] - s[i + 1]) / h[i];
-    d_[i] = (s[i] + s[i + 1] - 2 * m[i]) / (h[i] * h[i]);
+  // R_{n-2} - E: the last row, its diagonal 2 (h_{n-3} + h_{n-2}) - (h_{n-3} + h_{n-2}) and no
+  // super-diagonal.
+  const std::size_t e = n - 2;
+  {
+    const double h = x[e + 1] - x[e];
+    const double m = (y[e + 1] - y[e]) / h;
+    p += kCoefs;
+    p[0] = y[e];
+    p[2] = m;
+    const double right = ((3 * h + 2 * hp) * hp * m + h * h * mp) / (hp + h);
+    const double d = (hp + h) - h * hpp * inv;
+    r = 3 * (h * mp + hp * m) - right - h * inv * r;
+    // Upwards: s_{n-2}, then s_{n-1} from E and the last piece.
+    double s_next = r / d;                                  // s_{n-2}
+    const double s_end = (right - (hp + h) * s_next) / hp;  // s_{n-1}
+    p[1] = s_next;
+    p[2] = (3 * m - 2 * s_next - s_end) / h;
+    p[3] = (s_next + s_end - 2 * m) / (h * h);
+    // The pieces n-3 ... 1.
+    for (std::size_t i = e - 1; i >= 1; --i) {
+      double* q = coef + kCoefs * i;
+      const double hi = x[i + 1] - x[i];
+      const double him = x[i] - x[i - 1];
+      const double mi = q[2];
+      const double s = (q[1] - him * s_next) * q[3];
+      q[1] = s;
+      q[2] = (3 * mi - 2 * s - s_next) / hi;
+      q[3] = (s + s_next - 2 * mi) / (hi * hi);
+      s_next = s;
+    }
+    // s_0 from L and the first piece.
+    const double s0 = (left - (h0 + h1) * s_next) / h1;
+    coef[1] = s0;
+    coef[2] = (3 * m0 - 2 * s0 - s_next) / h0;
+    coef[3] = (s0 + s_next - 2 * m0) / (h0 * h0);
   }
 }
 
-// The piece that holds t: the count of inner knots at or below t, so that t below x_0 falls in
-// the first piece and t beyond x_{n-1} (or NaN) in the last.
-std::size_t Spline::piece(double t) const {
-  const auto first = x_.begin() + 1, last = x_.end() - 1;
-  return static_cast<std::size_t>(std::upper_bound(first, last, t) - first);
+// The piece that holds t among pieces 0 ... last, searched from piece i: the count of inner
+// knots x_1 ... x_last at or below t, so t below x_0 falls in the first piece and t beyond
+// x_{n-1} (or NaN) in the last. Gallops away from i in steps 1, 2, 4, ... and halves the
+// bracket it lands in, so a piece k places away costs O(log k) comparisons.
+std::size_t hunt(const double* x, std::size_t last, std::size_t i, double t) {
+  if (!(t < x[i + 1])) {     // at or beyond the right end of piece i (NaN goes this way too)
+    std::size_t lo = i + 1;  // x[lo] <= t
+    if (lo >= last) return last;
+    std::size_t step = 1, hi = lo + 1;
+    while (!(t < x[hi])) {
+      lo = hi;
+      if (lo == last) return last;
+      step *= 2;
+      hi = last - lo < step ? last + 1 : lo + step;
+      if (hi == last + 1) break;
+    }
+    // x[lo] <= t < x[hi] (x[last + 1] standing for infinity)
+    while (hi - lo > 1) {
+      const std::size_t mid = lo + (hi - lo) / 2;
+      if (t < x[mid])
+        hi = mid;
+      else
+        lo = mid;
+    }
+    return lo;
+  }
+  if (i == 0 || !(t < x[i])) return i;
+  std::size_t hi = i, step = 1, lo;  // t < x[hi]
+  while (true) {
+    if (hi <= step) {
+      lo = 0;  // the first piece holds everything below x_1
+      break;
+    }
+    lo = hi - step;
+    if (!(t < x[lo])) break;
+    hi = lo;
+    step *= 2;
+  }
+  // lo == 0 or x[lo] <= t, and t < x[hi]
+  while (hi - lo > 1) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (t < x[mid])
+      hi = mid;
+    else
+      lo = mid;
+  }
+  return lo;
+}
+
+// f(t) on piece i, in Horner form.
+inline double piece_value(const double* x, const double* coef, std::size_t i, double t) {
+  const double* c = coef + kCoefs * i;
+  const double u = t - x[i];
+  return c[0] + u * (c[1] + u * (c[2] + u * c[3]));
+}
+
+void evaluate(const double* x, const double* coef, std::size_t pieces, std::span<const double> t,
+              double* out) {
+  const std::size_t last = pieces - 1;
+  std::size_t i = 0;
+  for (std::size_t j = 0; j < t.size(); ++j) {
+    const double v = t[j];
+    // The same piece or the next one is the common case of ascending abscissae.
+    if (!(v < x[i + 1]) || (i > 0 && v < x[i])) {
+      if (i < last && v < x[i + 2] && !(v < x[i + 1]))
+        ++i;
+      else
+        i = hunt(x, last, i, v);
+    }
+    out[j] = piece_value(x, coef, i, v);
+  }
+}
+
+// Knots in ascending order. Returns the abscissae and ordinates to build from: the caller's own
+// when they already ascend, otherwise sorted copies (each ordinate travelling with its abscissa)
+// in `sorted`, which is resized as needed. Throws RuntimeError as Spline promises.
+std::pair<const double*, const double*> ordered_knots(std::span<const double> x,
+                                                      std::span<const double> y,
+                                                      std::vector<double>& sorted) {
+  if (x.size() != y.size()) throw RuntimeError(kSplineLengths);
+  const std::size_t n = x.size();
+  if (n < 2) throw RuntimeError(kSplineTooFew);
+  // Strictly ascending between two finite ends means every abscissa is finite and distinct.
+  bool ascending = true;
+  for (std::size_t i = 0; i + 1 < n; ++i) ascending &= x[i] < x[i + 1];
+  if (ascending && std::isfinite(x[0]) && std::isfinite(x[n - 1])) return {x.data(), y.data()};
+
+  for (double v : x)
+    if (!std::isfinite(v)) throw RuntimeError(kSplineNotNumber);
+  std::vector<std::size_t> order(n);
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t i, std::size_t j) { return x[i] < x[j]; });
+  if (sorted.size() < 2 * n) sorted.resize(2 * n);
+  double* sx = sorted.data();
+  double* sy = sx + n;
+  for (std::size_t i = 0; i < n; ++i) {
+    sx[i] = x[order[i]];
+    sy[i] = y[order[i]];
+  }
+  for (std::size_t i = 1; i < n; ++i)
+    if (!(sx[i] > sx[i - 1])) throw RuntimeError(kSplineDistinct);
+  return {sx, sy};
+}
+
+}  // namespace
+
+Spline::Spline(std::span<const double> x, std::span<const double> y) {
+  std::vector<double> sorted;
+  const auto [xs, ys] = ordered_knots(x, y, sorted);
+  n_ = x.size();
+  buf_.resize(n_ + kCoefs * (n_ - 1));
+  std::copy(xs, xs + n_, buf_.begin());
+  build_pieces(buf_.data(), ys, n_, buf_.data() + n_);
 }
 
 double Spline::operator()(double t) const {
-  const std::size_t i = piece(t);
-  const double u = t - x_[i];
-  return a_[i] + u * (b_[i] + u * (c_[i] + u * d_[i]));  // Horner form of the piece
+  const double* x = buf_.data();
+  // The count of inner knots at or below t.
+  const auto i = static_cast<std::size_t>(std::upper_bound(x + 1, x + n_ - 1, t) - (x + 1));
+  return piece_value(x, x + n_, i, t);
 }
 
 std::vector<double> Spline::operator()(std::span<const double> t) const {
   std::vector<double> out(t.size());
-  const std::size_t last = a_.size() - 1;
-  // Walks along the pieces while the abscissae ascend (one sweep for sorted input) and falls
-  // back to a binary search whenever t leaves the current or the next piece.
-  auto holds = [&](std::size_t i, double v) {
-    return (i == 0 || v >= x_[i]) && (i == last || v < x_[i + 1]);
-  };
-  std::size_t i = 0;
-  for (std::size_t j = 0; j < t.size(); ++j) {
-    const double v = t[j];
-    if (!holds(i, v)) {
-      if (i < last && holds(i + 1, v))
-        ++i;
-      else
-        i = piece(v);
-    }
-    const double u = v - x_[i];
-    out[j] = a_[i] + u * (b_[i] + u * (c_[i] + u * d_[i]));
-  }
+  evaluate(buf_.data(), buf_.data() + n_, n_ - 1, t, out.data());
   return out;
 }
 
 std::vector<double> spline(std::span<const double> x, std::span<const double> y,
                            std::span<const double> t) {
-  return Spline(x, y)(t);
+  // Sorted copies of unsorted knots, then the pieces; kept between calls so that building
+  // spline after spline reuses the same memory instead of handing it back and forth.
+  thread_local std::vector<double> sorted, pieces;
+  const auto [xs, ys] = ordered_knots(x, y, sorted);
+  const std::size_t n = x.size();
+  if (pieces.size() < kCoefs * (n - 1)) pieces.resize(kCoefs * (n - 1));
+  build_pieces(xs, ys, n, pieces.data());
+  std::vector<double> out(t.size());
+  evaluate(xs, pieces.data(), n - 1, t, out.data());
+  return out;
 }
 
 MinResult min_with_position(std::span<const double> v) {

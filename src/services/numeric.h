@@ -21,15 +21,18 @@ class Spline {
   Spline(std::span<const double> x, std::span<const double> y);
   // Value at t; beyond the end points the end pieces are extended.
   double operator()(double t) const;
-  // Values at many abscissae; sorted input is evaluated in one sweep.
+  // Values at many abscissae; each search for the piece starts from the previous one, so
+  // ascending input costs O(1) per abscissa however many knots lie between two of them.
   std::vector<double> operator()(std::span<const double> t) const;
 
  private:
-  std::size_t piece(double t) const;
-  std::vector<double> x_, a_, b_, c_, d_;
+  // One buffer: the n knots, then a_i, b_i, c_i, d_i of each of the n - 1 pieces side by side.
+  std::vector<double> buf_;
+  std::size_t n_ = 0;
 };
 
-// spline(x, y, t): the spline through (x, y) evaluated at t.
+// spline(x, y, t): the spline through (x, y) evaluated at t. Builds the pieces in a workspace
+// kept by the calling thread, so repeated calls of similar size allocate only the result.
 std::vector<double> spline(std::span<const double> x, std::span<const double> y,
                            std::span<const double> t);
 

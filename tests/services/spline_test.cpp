@@ -244,5 +244,72 @@ TEST(Spline, RefusesUnusablePoints) {
   }
 }
 
+// 50,000 knots denser near zero: values recorded from the plain tridiagonal elimination with a
+// division per row, which the faster sweep must reproduce. (Far outside, a million end-piece
+// widths away, the end cubic magnifies the last bits of its slopes; no such point is asked.)
+TEST(Spline, FiftyThousandKnotsKeepTheirValues) {
+  const std::size_t n = 50000;
+  std::vector<double> x(n), y(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    x[i] = 5.0 * std::pow(static_cast<double>(i) / (n - 1), 1.5);
+    y[i] = 4000.0 * std::sqrt(x[i] + 0.01) + 300.0 * x[i] * std::sin(3 * x[i]);
+  }
+  const std::vector<std::array<double, 2>> expected = {
+      {-9.9999999999999995e-07, 399.97999950087473},
+      {0, 400},
+      {9.9999999999999995e-07, 400.01999950092505},
+      {0.0012340000000000001, 423.96363294882531},
+      {0.25, 2090.730712438864},
+      {1, 4062.2862508663161},
+      {2.5, 7040.6917896829982},
+      {3.1415899999999999, 7101.0947435397647},
+      {4.9900000000000002, 9951.4272399239871},
+      {5, 9928.6434744754315},
+      {5.0000010000000001, 9928.6411444951609},
+      {5.75, 7095.7557031272372},
+  };
+  std::vector<double> t;
+  for (const auto& e : expected) t.push_back(e[0]);
+  const auto v = spline(x, y, t);
+  for (std::size_t i = 0; i < t.size(); ++i)
+    EXPECT_NEAR(v[i], expected[i][1], 1e-12 * std::fabs(expected[i][1])) << "at " << t[i];
+}
+
+// Abscissae that jump across many pieces, forwards, backwards, to both ends and back, give
+// exactly what one-by-one evaluation gives, and ascending runs through a long spline match too.
+TEST(Spline, FarJumpsBetweenPiecesMatchOneByOne) {
+  const std::size_t n = 50000;
+  std::vector<double> x(n);
+  for (std::size_t i = 0; i < n; ++i)
+    x[i] = static_cast<double>(i) + 0.3 * std::sin(static_cast<double>(i));
+  const Spline s(x, sample(x, smooth));
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  std::vector<double> ascending;
+  for (double t = -3; t < 50003; t += 9.7) ascending.push_back(t);
+  const std::vector<std::vector<double>> cases = {
+      ascending,
+      {0.5, 1, 1.5, 2, 40000, 3, 49998.9, 49999, 60000, -7, 25000.25, 25001, 24999, 1},
+      {49990, 49000, 30000, 10, 9.5, 0.2, 0, -1, 31.7, 31.6, 31.8},
+      {100, nan, 101, nan, -5, 50000},
+      {x[1], x[2], x[n - 2], x[n - 1], x[1], x[0], x[n - 3]},  // right on knots
+  };
+  for (const auto& t : cases) {
+    const auto v = s(t);
+    for (std::size_t i = 0; i < t.size(); ++i) {
+      if (std::isnan(t[i])) {
+        EXPECT_TRUE(std::isnan(v[i]));
+      } else {
+        EXPECT_EQ(v[i], s(t[i])) << "at " << t[i];
+      }
+    }
+    const auto w = spline(x, sample(x, smooth), t);
+    for (std::size_t i = 0; i < t.size(); ++i) {
+      if (!std::isnan(t[i])) {
+        EXPECT_EQ(w[i], v[i]) << "at " << t[i];
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quorin

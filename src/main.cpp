@@ -7,7 +7,9 @@
 
 #include "services/qt/output.h"
 #include "services/qt/qt_dialogs.h"
+#include "services/qt/qt_settings.h"
 #include "services/qt/toolkit.h"
+#include "services/remembered_folders.h"
 #include "startup/program.h"
 #include "startup/start_folder.h"
 
@@ -40,9 +42,15 @@ class SystemPrinter : public quorin::Printer {
 
 int main(int argc, char** argv) {
   if (argc > 1 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
-    std::cout << "Usage: quorin\n\nStarts the damper curve program. It takes no arguments; it reads its "
-                 "data files from the current folder when they are there, otherwise from the "
-                 "folder of the executable. For headless use see quorin-script --help.\n";
+    std::cout << "Usage: quorin [--help | --version]\n\n"
+                 "Starts the damper curve program. It takes no other arguments.\n\n"
+              << quorin::start_folder_help()
+              << "\nFile dialog folders and window places are kept between sessions in "
+                 "~/.config/quorin/quorin.conf.\nFor headless use see quorin-script --help.\n";
+    return 0;
+  }
+  if (argc > 1 && std::string_view(argv[1]) == "--version") {
+    std::cout << "quorin " QUORIN_VERSION "\n";
     return 0;
   }
   if (!quorin::qtk::display_available() || local_display_missing()) {
@@ -53,12 +61,17 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
 
-  const std::filesystem::path folder = quorin::find_start_folder(
-      std::filesystem::current_path(), quorin::executable_folder(argv[0]));
+  const quorin::StartPlaces places = quorin::start_places(argv[0]);
+  const quorin::StartFolder chosen = quorin::prepare_start_folder(places);
+  if (std::string note = quorin::describe_start_folder(chosen, places); !note.empty())
+    std::cerr << "quorin: " << note << "\n";
+  const std::filesystem::path& folder = chosen.folder;
   std::error_code ec;
   std::filesystem::current_path(folder, ec);
 
-  quorin::qtk::QtDialogs dialogs;
+  quorin::qtk::QtSettings settings(std::cerr);
+  quorin::qtk::QtDialogs system_dialogs;
+  quorin::FolderRememberingDialogs dialogs(system_dialogs, settings);
   quorin::Program program(folder, dialogs, std::cout);
   program.report_error = [](const std::string& m) { quorin::qtk::show_error(m); };
   SystemPrinter printer(program.gfx);
@@ -67,6 +80,7 @@ int main(int argc, char** argv) {
   quorin::qtk::Toolkit toolkit(
       program.gfx, [&](const std::string& command) { program.run_command(command); },
       [&](int window) { program.close_requested(window); });
+  toolkit.keep_window_places(settings);
   const bool started = program.guarded([&] { program.start(); });
   toolkit.sync();
   if (!started && program.gfx.window_numbers().empty()) return 1;

@@ -11,11 +11,18 @@
 int main(int argc, char** argv) {
   if (argc > 2 ||
       (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h"))) {
-    std::cout << quorin::script_help();
+    std::cout << quorin::script_help() << "\n" << quorin::start_folder_help();
     return argc > 2 ? 2 : 0;
   }
-  const std::filesystem::path folder = quorin::find_start_folder(
-      std::filesystem::current_path(), quorin::executable_folder(argv[0]));
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::cout << "quorin-script " QUORIN_VERSION "\n";
+    return 0;
+  }
+  const quorin::StartPlaces places = quorin::start_places(argv[0]);
+  const quorin::StartFolder chosen = quorin::prepare_start_folder(places);
+  if (std::string note = quorin::describe_start_folder(chosen, places); !note.empty())
+    std::cerr << "quorin-script: " << note << "\n";
+  const std::filesystem::path& folder = chosen.folder;
 
   quorin::ScriptHooks hooks;
   hooks.snapshot = [](quorin::gfx::Model& m, int n, const std::filesystem::path& png) {

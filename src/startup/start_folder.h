@@ -1,8 +1,13 @@
-// Where the program reads its supplied files from: the current folder when it holds them,
-// otherwise the folder of the executable, beside which the build puts them.
+// Where the program reads its supplied files from: the current folder when it holds them, else
+// the folder of the executable when the build put them there, else the user's own start folder,
+// made on first start from the copy installed beside the program.
 #pragma once
 
 #include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace quorin {
 
@@ -12,5 +17,57 @@ std::filesystem::path find_start_folder(const std::filesystem::path& cwd,
 
 // The folder of the running executable; `argv0` serves when the system cannot say.
 std::filesystem::path executable_folder(const char* argv0);
+
+// Whether `folder` holds the files that mark a start folder.
+bool holds_supplied_files(const std::filesystem::path& folder);
+
+// The user's own start folder: `$XDG_DATA_HOME/quorin`, or `$HOME/.local/share/quorin` when
+// XDG_DATA_HOME is unset, empty or not an absolute path. Nothing when neither can say (no HOME).
+// Either argument may be null.
+std::optional<std::filesystem::path> user_start_folder(const char* xdg_data_home, const char* home);
+
+// The installed copy of the supplied files for an executable in `<prefix>/bin`:
+// `<prefix>/share/quorin`.
+std::filesystem::path installed_data_folder(const std::filesystem::path& executable_dir);
+
+// What the start-up of an executable knows about its surroundings.
+struct StartPlaces {
+  std::filesystem::path cwd;
+  std::filesystem::path executable_dir;
+  std::optional<std::filesystem::path> user_folder;  // see user_start_folder
+  std::filesystem::path installed_copy;              // see installed_data_folder
+};
+
+// The chosen start folder and what choosing it did.
+struct StartFolder {
+  std::filesystem::path folder;
+  // Files copied into the user's start folder this time (paths relative to it), and whether
+  // the empty export file was made.
+  std::vector<std::filesystem::path> copied;
+  bool made_export_file = false;
+  // Set when the user's start folder could not be made or completed; the folder is then the
+  // installed copy, read but never written.
+  std::optional<std::string> problem;
+};
+
+// Chooses the start folder: the current folder when it holds the supplied files, then the
+// executable's folder when it does, then the user's start folder when there is an installed
+// copy; otherwise the executable's folder, whose start-up then names the missing file.
+// The user's start folder is completed from the installed copy: every file missing there is
+// copied (written under a temporary name, then renamed, so an interrupted copy is never taken
+// for a whole file), `data/export.txt` is made empty when missing, and no existing file is
+// replaced. Nothing is written anywhere else. Never throws.
+StartFolder prepare_start_folder(const StartPlaces& places);
+
+// The places of the running process: its current folder, its executable's folder, the user's
+// start folder from the environment and the installed copy beside the executable.
+StartPlaces start_places(const char* argv0);
+
+// One line for standard error about what prepare_start_folder did worth telling (a first
+// start, files restored, a problem); empty when there is nothing to say.
+std::string describe_start_folder(const StartFolder& chosen, const StartPlaces& places);
+
+// The start-folder rules as `--help` prints them.
+std::string_view start_folder_help();
 
 }  // namespace quorin

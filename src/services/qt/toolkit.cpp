@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "services/gfx/window_places.h"
+#include "services/qt/look.h"
 #include "services/qt/window_view.h"
 #include "services/runtime_error.h"
 
@@ -69,6 +71,7 @@ Toolkit::Toolkit(gfx::Model& model, Runner run, CloseHandler on_close)
 }
 
 Toolkit::~Toolkit() {
+  remember_places();
   model_.on_drawnow = nullptr;
   model_.on_pause = nullptr;
   for (auto& [n, v] : views_) {
@@ -118,6 +121,10 @@ void Toolkit::sync() {
       WindowView::Hooks hooks;
       hooks.control_used = [this](gfx::Handle h) { control_used(h); };
       hooks.close_requested = [this](int number) { close_requested(number); };
+      if (gfx::Window* w = model_.window(n); w && places_) {
+        const QSize area = screen_area(nullptr);
+        gfx::restore_place(*w, *places_, from_qrect(w->units, QRect(QPoint(0, 0), area), area));
+      }
       v = new WindowView(model_, n, std::move(hooks), true);
     }
     v->reconcile();
@@ -152,6 +159,7 @@ void Toolkit::control_used(gfx::Handle h) {
   const int number = model_.window_of(h).number;
   model_.figure(number);  // the control's window becomes the current window
   const std::string command = c->callback;
+  remember_places();
   if (!blank(command) && run_) {
     CommandRunning busy(running_command_);
     run_(command);
@@ -169,6 +177,7 @@ void Toolkit::after_command() {
 
 void Toolkit::close_window(int number) {
   if (!model_.window(number)) return;
+  remember_places();
   if (on_close_) {
     CommandRunning busy(running_command_);
     on_close_(number);
@@ -184,6 +193,18 @@ void Toolkit::close_requested(int number) {
   }
   close_window(number);
   after_command();
+}
+
+void Toolkit::keep_window_places(Settings& settings) {
+  places_ = &settings;
+}
+
+void Toolkit::remember_places() {
+  if (!places_) return;
+  for (auto& [n, v] : views_) {
+    const gfx::Window* w = model_.window(n);
+    if (v && w && v->isVisible()) gfx::remember_place(*w, *places_);
+  }
 }
 
 void Toolkit::drawnow() {

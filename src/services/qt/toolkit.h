@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "services/gfx/model.h"
+#include "services/settings.h"
 
 class QWidget;
 
@@ -53,7 +54,13 @@ class Toolkit {
   // when none is shown.
   QWidget* widget(gfx::Handle h);
 
+  // Keeps each window's place in `settings`: a window opening takes its kept place, and the
+  // places of the shown windows are kept before every command, before a window is closed
+  // from the window manager and when the toolkit ends. `settings` must outlive the toolkit.
+  void keep_window_places(Settings& settings);
+
  private:
+  void remember_places();
   void control_used(gfx::Handle control);
   void close_requested(int number);
   void close_window(int number);
@@ -67,6 +74,7 @@ class Toolkit {
   std::map<int, QPointer<WindowView>> views_;
   std::vector<int> stacked_;
   std::vector<int> pending_closes_;
+  Settings* places_ = nullptr;
   bool running_command_ = false;
   bool syncing_ = false;
   bool in_exec_ = false;

@@ -138,6 +138,8 @@ void set_role(QPalette& pal, QPalette::ColorRole role, const QColor& c) {
   pal.setColor(QPalette::Inactive, role, c);
 }
 
+}  // namespace
+
 QSize screen_area(QPoint* origin) {
   const QString platform = QGuiApplication::platformName();
   QScreen* s = QGuiApplication::primaryScreen();
@@ -149,8 +151,6 @@ QSize screen_area(QPoint* origin) {
   if (origin) *origin = avail.topLeft();
   return avail.size();
 }
-
-}  // namespace
 
 WindowView::WindowView(gfx::Model& m, int number, Hooks hooks, bool top_level)
     : QWidget(nullptr),

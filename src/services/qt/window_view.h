@@ -16,6 +16,10 @@ namespace quorin::qtk {
 
 class AxesWidget;
 
+// The screen area windows are placed on, in pixels; `origin` receives its top-left corner in
+// Qt's screen coordinates. Offscreen it is a fixed 1920 by 1080.
+QSize screen_area(QPoint* origin);
+
 class WindowView : public QWidget {
   Q_OBJECT
  public:

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "services/qt/desktop_outputs.h"
 #include "services/qt/output.h"
 #include "services/qt/qt_dialogs.h"
 #include "services/qt/qt_settings.h"
@@ -76,6 +77,10 @@ int main(int argc, char** argv) {
   program.report_error = [](const std::string& m) { quorin::qtk::show_error(m); };
   SystemPrinter printer(program.gfx);
   program.printer = &printer;
+  quorin::qtk::SystemClipboard clipboard;
+  program.clipboard = &clipboard;
+  quorin::qtk::WindowPictureWriter pictures(program.gfx);
+  program.pictures = &pictures;
 
   quorin::qtk::Toolkit toolkit(
       program.gfx, [&](const std::string& command) { program.run_command(command); },

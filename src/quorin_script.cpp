@@ -29,6 +29,9 @@ int main(int argc, char** argv) {
     quorin::qtk::ensure_application();
     return quorin::qtk::render_window_png(m, n, png);
   };
+  hooks.save_picture = [](quorin::gfx::Model& m, const quorin::PictureRequest& r) {
+    quorin::qtk::save_window_picture(m, r);
+  };
   hooks.print_pdf = [](quorin::gfx::Model& m, int n, const std::filesystem::path& pdf) {
     quorin::qtk::print_window_pdf(m, n, pdf);
   };

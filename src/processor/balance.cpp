@@ -47,9 +47,15 @@ void reset_turn_window(Processor& p, gfx::Handle plot, gfx::Handle key, gfx::Han
 }  // namespace
 
 void balance(Processor& p) {
+  if (p.g.counter < kBalanceCounter) return;
+  draw_balance(p, corner_curves(p.g.plotdata));
+}
+
+}  // namespace actions
+
+void draw_balance(Processor& p, std::span<const CornerCurves> corners) {
   Globals& g = p.g;
   gfx::Model& m = p.gfx;
-  if (g.counter < kBalanceCounter) return;
   g.siunits = control_by_tag(m, "SIUnits").value;
   g.usunits = control_by_tag(m, "USUnits").value;
   const bool metric = g.siunits == 1;
@@ -61,11 +67,10 @@ void balance(Processor& p) {
   check_balance_axes(m, axes);
   gfx::Axes scratch;
   set_axis_limits(scratch, {g.xmin, g.xmax, g.ymin, g.ymax});
-  const std::vector<CornerCurves> corners = corner_curves(g.plotdata);
   force_balance(corners, metric ? kMetricBalance : kImperialBalance);
 
-  reset_turn_window(p, g.plothandle_lht, g.ID_lht, g.balance_lht);
-  reset_turn_window(p, g.plothandle_rht, g.ID_rht, g.balance_rht);
+  actions::reset_turn_window(p, g.plothandle_lht, g.ID_lht, g.balance_lht);
+  actions::reset_turn_window(p, g.plothandle_rht, g.ID_rht, g.balance_rht);
 
   const BalanceLimits limits{g.xmin, g.xmax, g.ymin, g.ymax};
   if (metric)
@@ -79,5 +84,4 @@ void balance(Processor& p) {
   m.touch();
 }
 
-}  // namespace actions
 }  // namespace quorin

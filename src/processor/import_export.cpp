@@ -10,6 +10,7 @@
 
 #include "plotting/plotfunction.h"
 #include "plotting/overlays.h"
+#include "processor/export_grid.h"
 #include "processor/processor.h"
 #include "services/file_io.h"
 #include "services/numeric.h"
@@ -28,13 +29,6 @@ constexpr std::string_view kExportFile = "export.txt";
 constexpr double kExportPause = 0.8;  // seconds with the busy pointer before writing
 constexpr std::string_view kCompressionIndent = "   ";
 
-// Velocities an exported curve is sampled at: inches per second, and metres per second.
-constexpr std::array<double, 20> kUSGrid = {0,    0.25, 0.5, 0.75, 1,   1.25, 1.5,
-                                            1.75, 2,    2.25, 2.5, 2.75, 3,   3.5,
-                                            4,    4.5,  5,    6,   8,    10};
-constexpr std::array<double, 20> kMetricGrid = {0,     0.005, 0.01, 0.015, 0.02, 0.025, 0.03,
-                                                0.035, 0.04,  0.05, 0.06,  0.07, 0.08,  0.09,
-                                                0.1,   0.125, 0.15, 0.175, 0.2,  0.25};
 
 // Puts the busy pointer on the main window and takes it off again however the export ends.
 class BusyMainWindow {

@@ -26,4 +26,15 @@ std::optional<PrintAnswer> ScriptedDialogs::next_print() {
   return a;
 }
 
+InputAnswer ScriptedDialogs::input(const std::string& title,
+                                   const std::vector<InputField>& fields) {
+  last_title_ = title;
+  if (input_queue_.empty()) return std::nullopt;
+  InputAnswer a = std::move(input_queue_.front());
+  input_queue_.pop_front();
+  if (!a) return a;
+  for (std::size_t i = a->size(); i < fields.size(); ++i) a->push_back(fields[i].initial);
+  return a;
+}
+
 }  // namespace quorin

@@ -16,12 +16,28 @@ struct DialogResult {
   std::string folder;
 };
 
+// One field of an input dialog: its prompt, the text it starts with and, when not empty, the
+// only answers it offers (a list to choose from).
+struct InputField {
+  std::string prompt;
+  std::string initial;
+  std::vector<std::string> choices;
+};
+// The answers of an input dialog, one per field; nullopt when the user cancelled.
+using InputAnswer = std::optional<std::vector<std::string>>;
+
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
   // `filter` is a folder followed by a pattern ("/home/me/data/*.pvp"); `title` the caption.
   virtual DialogResult open_file(const std::string& filter, const std::string& title) = 0;
   virtual DialogResult save_file(const std::string& filter, const std::string& title) = 0;
+  // Asks for a few values at once. Dialogs that cannot ask anyone cancel.
+  virtual InputAnswer input(const std::string& title, const std::vector<InputField>& fields) {
+    (void)title;
+    (void)fields;
+    return std::nullopt;
+  }
 };
 
 // The answer of a print dialog: cancelled, or a PDF printer writing the file `pdf`.
@@ -37,10 +53,15 @@ class ScriptedDialogs : public Dialogs {
  public:
   void push(DialogResult r) { queue_.push_back(std::move(r)); }
   void push_print(PrintAnswer a) { print_queue_.push_back(std::move(a)); }
+  // Queues the answer of the next input dialog (nullopt: cancel it). An answer with fewer
+  // values than the dialog has fields leaves the other fields at their initial text.
+  void push_input(InputAnswer a) { input_queue_.push_back(std::move(a)); }
   // Takes the next queued print-dialog answer; nothing when none is queued.
   std::optional<PrintAnswer> next_print();
   DialogResult open_file(const std::string& filter, const std::string& title) override;
   DialogResult save_file(const std::string& filter, const std::string& title) override;
+  // With nothing queued an input dialog is cancelled.
+  InputAnswer input(const std::string& title, const std::vector<InputField>& fields) override;
   const std::string& last_filter() const { return last_filter_; }
   const std::string& last_title() const { return last_title_; }
 
@@ -48,6 +69,7 @@ class ScriptedDialogs : public Dialogs {
   DialogResult next(const std::string& filter, const std::string& title);
   std::deque<DialogResult> queue_;
   std::deque<PrintAnswer> print_queue_;
+  std::deque<InputAnswer> input_queue_;
   std::string last_filter_, last_title_;
 };
 

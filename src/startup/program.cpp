@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "services/runtime_error.h"
+#include "startup/comparison_tools.h"
 
 namespace quorin {
 namespace {
@@ -39,7 +40,10 @@ const std::array<InitTermPair, 22>& init_term_table() { return kPairs; }
 const std::vector<std::string>& lifecycle_log() { return log_storage(); }
 
 Program::Program(std::filesystem::path start_folder, Dialogs& d, std::ostream& out)
-    : dialogs(d), console(out), current_folder(std::move(start_folder)) {
+    : dialogs(d),
+      console(out),
+      current_folder(std::move(start_folder)),
+      tools(std::make_unique<ComparisonTools>(*this)) {
   for (const auto& p : kPairs) p.initialize();
   report_error = [](const std::string& m) { std::cerr << m << std::endl; };
 }
@@ -70,7 +74,7 @@ bool Program::guarded(const std::function<void()>& work) {
 }
 
 bool Program::run_command(std::string_view text) {
-  return guarded([&] {
+  const bool done = guarded([&] {
     // Plot-editing commands are accepted and do nothing; their arguments are not texts.
     std::size_t n = 0;
     while (n < text.size() && (std::isalnum(static_cast<unsigned char>(text[n])) || text[n] == '_')) ++n;
@@ -80,10 +84,15 @@ bool Program::run_command(std::string_view text) {
       gfx.close_current();
       return;
     }
+    if (tools->run(c)) return;
+    tools->before_command(c);
     std::vector<Value> in;
     for (auto& s : c.inputs) in.push_back(Value::text(std::move(s)));
     call(c.name, 0, std::move(in));
   });
+  // What the action changed, even when it failed part way, can be undone.
+  guarded([&] { tools->after_command(); });
+  return done;
 }
 
 void Program::close_requested(int number) {
@@ -111,6 +120,9 @@ Processor Program::processor() {
                    &bleed_cache, printer};
 }
 
-void Program::start() { call("quorin_interface_v41", 1, {}); }
+void Program::start() {
+  call("quorin_interface_v41", 1, {});
+  tools->install_menus();
+}
 
 }  // namespace quorin

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,9 +15,12 @@
 #include "processor/processor.h"
 #include "services/dialogs.h"
 #include "services/gfx/model.h"
+#include "services/outputs.h"
 #include "startup/function_table.h"
 
 namespace quorin {
+
+class ComparisonTools;
 
 // The 22 (initialize, terminate) pairs: the two service libraries, then one per program
 // function in table order. Module constants are compile-time constants, so each pair only
@@ -46,6 +50,14 @@ class Program {
   // Where PRINT goes: the system's printer in the desktop program, a recorder headless.
   ScriptedPrinter headless_printer;
   Printer* printer = &headless_printer;
+  // Where copied text and saved pictures go: the system's clipboard and picture writers in
+  // the desktop program, recorders headless.
+  ScriptedClipboard headless_clipboard;
+  Clipboard* clipboard = &headless_clipboard;
+  RecordingPictureWriter headless_pictures;
+  PictureWriter* pictures = &headless_pictures;
+  // The comparison window's menu, the hidden curves and the undo history.
+  std::unique_ptr<ComparisonTools> tools;
 
   // Runs a program function through its generic entry. Throws RuntimeError.
   std::vector<Value> call(std::string_view name, int nargout, std::vector<Value> inputs);
@@ -68,7 +80,8 @@ class Program {
   // The context the damper processor's actions run in.
   Processor processor();
 
-  // The start-up sequence: runs the entry function with one output asked.
+  // The start-up sequence: runs the entry function with one output asked, then puts the
+  // context menus into the comparison and main windows.
   void start();
 };
 

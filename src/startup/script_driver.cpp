@@ -146,6 +146,43 @@ gfx::Control& named_control(gfx::Model& m, std::string_view name, bool allow_lab
   throw RuntimeError("The current window has no control \"" + std::string(name) + "\".");
 }
 
+// A label without the ellipsis that marks an item asking for more.
+std::string_view without_ellipsis(std::string_view label) {
+  label = trim(label);
+  for (std::string_view dots : {std::string_view("\xE2\x80\xA6"), std::string_view("...")})
+    if (label.size() >= dots.size() && label.substr(label.size() - dots.size()) == dots)
+      return trim(label.substr(0, label.size() - dots.size()));
+  return label;
+}
+
+// The item of window `number`'s context menu labelled `label` (with or without its ellipsis).
+gfx::Menu& menu_item(gfx::Model& m, int number, std::string_view label) {
+  gfx::Window* w = m.window(number);
+  if (!w) throw RuntimeError("Window " + std::to_string(number) + " is not open.");
+  for (gfx::Menu* menu : m.children_of<gfx::Menu>(*w)) {
+    if (menu->kind() != gfx::Kind::ContextMenu) continue;
+    for (gfx::Menu* item : m.children_of<gfx::Menu>(*menu))
+      if (without_ellipsis(item->label) == without_ellipsis(label)) return *item;
+  }
+  throw RuntimeError("The menu of window " + std::to_string(number) + " has no item \"" +
+                     std::string(label) + "\".");
+}
+
+// The command a click on curve `curve`'s legend marker runs.
+std::string legend_marker_command(Program& p, int curve) {
+  auto* legend = dynamic_cast<gfx::Axes*>(p.gfx.find(p.globals.IDhandle));
+  if (!legend) throw RuntimeError("The comparison window's legend is not open.");
+  int k = 0;
+  for (gfx::Line* l : p.gfx.children_of<gfx::Line>(*legend)) {
+    if (l->marker != "s" || ++k != curve) continue;
+    auto it = l->extra.find("buttondownfcn");
+    if (it == l->extra.end() || !it->second.is_text())
+      throw RuntimeError("The legend marker of curve " + std::to_string(curve) + " does nothing.");
+    return it->second.str();
+  }
+  throw RuntimeError("The legend shows no curve " + std::to_string(curve) + ".");
+}
+
 }  // namespace
 
 // PRINT in the driver: every request is recorded by the program's headless printer; a print
@@ -170,12 +207,29 @@ class ScriptDriver::DialogPrinter : public Printer {
   ScriptDriver& d_;
 };
 
+// Saved pictures in the driver: recorded by the program's headless writer, and written
+// through the driver's hook when it has one.
+class ScriptDriver::HookPictureWriter : public PictureWriter {
+ public:
+  explicit HookPictureWriter(ScriptDriver& d) : d_(d) {}
+  void write_picture(const PictureRequest& request) override {
+    Program& p = *d_.program_;
+    p.headless_pictures.write_picture(request);
+    if (!d_.hooks_.save_picture) throw RuntimeError("This driver cannot save pictures.");
+    d_.hooks_.save_picture(p.gfx, request);
+  }
+
+ private:
+  ScriptDriver& d_;
+};
+
 ScriptDriver::ScriptDriver(std::filesystem::path start_folder, std::ostream& console,
                            ScriptHooks hooks)
     : start_folder_(std::move(start_folder)),
       console_(console),
       hooks_(std::move(hooks)),
-      printer_(std::make_unique<DialogPrinter>(*this)) {
+      printer_(std::make_unique<DialogPrinter>(*this)),
+      pictures_(std::make_unique<HookPictureWriter>(*this)) {
   restart(start_folder_);
 }
 
@@ -186,6 +240,7 @@ void ScriptDriver::restart(const std::filesystem::path& folder) {
   program_ = std::make_unique<Program>(folder, dialogs_, console_);
   program_->report_error = [](const std::string&) {};
   program_->printer = printer_.get();
+  program_->pictures = pictures_.get();
 }
 
 std::optional<std::string> ScriptDriver::run_line(std::string_view line) {
@@ -240,8 +295,26 @@ std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest)
       dialogs_.push_print(rest == "cancel" ? PrintAnswer{} : PrintAnswer{false, std::string(rest)});
       return ok();
     }
+    if (kind == "input") {
+      if (rest.empty()) throw ScriptSyntaxError("dialog input needs TEXT, a JSON array or cancel");
+      if (rest == "cancel") {
+        dialogs_.push_input(std::nullopt);
+        return ok();
+      }
+      std::vector<std::string> answers;
+      if (rest.front() == '[') {
+        json arr = json::parse(rest, nullptr, false);
+        if (arr.is_discarded() || !arr.is_array())
+          throw ScriptSyntaxError("the answers of dialog input must be a JSON array");
+        for (const auto& a : arr) answers.push_back(a.is_string() ? a.get<std::string>() : a.dump());
+      } else {
+        answers.emplace_back(rest);
+      }
+      dialogs_.push_input(std::move(answers));
+      return ok();
+    }
     if (kind != "open" && kind != "save")
-      throw ScriptSyntaxError("dialog takes open, save, print or cancel");
+      throw ScriptSyntaxError("dialog takes open, save, print, input or cancel");
     std::string folder(next_word(rest));
     std::string file(rest);
     if (folder.empty() || file.empty())
@@ -310,6 +383,34 @@ std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest)
     if (!p.run_command(callback)) return error(p.last_error.value_or("error"));
     return ok();
   }
+  if (verb == "menu") {
+    const int n = parse_int(next_word(rest), "N");
+    if (rest.empty()) throw ScriptSyntaxError("menu needs N LABEL");
+    std::string callback;
+    std::string found = boundary([&] {
+      callback = menu_item(p.gfx, n, rest).callback;
+      p.gfx.figure(n);  // the window whose menu is used becomes the current window
+      return ok();
+    });
+    if (found != ok()) return found;
+    if (!p.run_command(callback)) return error(p.last_error.value_or("error"));
+    return ok();
+  }
+  if (verb == "legend") {
+    const int curve = parse_int(next_word(rest), "CURVE");
+    std::string callback;
+    std::string found = boundary([&] {
+      callback = legend_marker_command(p, curve);
+      p.gfx.figure(2);
+      return ok();
+    });
+    if (found != ok()) return found;
+    if (!p.run_command(callback)) return error(p.last_error.value_or("error"));
+    return ok();
+  }
+  if (verb == "clipboard") {
+    return json{{"value", p.clipboard->text()}}.dump();
+  }
   if (verb == "command") {
     if (rest.empty()) throw ScriptSyntaxError("command needs a command text");
     if (!p.run_command(rest)) return error(p.last_error.value_or("error"));
@@ -375,6 +476,11 @@ the script goes on; a line that is not a command ends the script with status 2, 
   get TAG_OR_LABEL PROPERTY    print a property as {"value": ...}
   press TAG_OR_LABEL           use a control as a click does (check boxes and radio buttons
                                toggle first), then run its command
+  dialog input TEXT|[...]      answer the next input dialog (a JSON array for several fields)
+  dialog input cancel          cancel the next input dialog
+  menu N LABEL                 use the item LABEL of window N's context menu
+  legend CURVE                 click the legend marker of a curve (shows or hides the curve)
+  clipboard                    print the clipboard's text as {"value": ...}
   command TEXT                 run a command text such as close
   snapshot N FILE.png          render window N to a PNG file
   objects N                    print window N's object tree as {"value": ...}

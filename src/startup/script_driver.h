@@ -13,6 +13,7 @@
 
 #include "services/dialogs.h"
 #include "services/gfx/model.h"
+#include "services/outputs.h"
 #include "startup/program.h"
 
 namespace quorin {
@@ -29,6 +30,9 @@ struct ScriptHooks {
   // Prints window `number` into a PDF file as its paper settings say (what a PDF printer
   // chosen in the print dialog does). Throws RuntimeError when it cannot.
   std::function<void(gfx::Model&, int number, const std::filesystem::path& pdf)> print_pdf;
+  // Saves a picture of a window as the comparison window's "Save picture" item does. Throws
+  // RuntimeError when it cannot.
+  std::function<void(gfx::Model&, const PictureRequest&)> save_picture;
 };
 
 class ScriptDriver {
@@ -47,6 +51,7 @@ class ScriptDriver {
 
  private:
   class DialogPrinter;
+  class HookPictureWriter;
   std::string run_verb(std::string_view verb, std::string_view rest);
   void restart(const std::filesystem::path& folder);
   std::filesystem::path start_folder_;
@@ -54,6 +59,7 @@ class ScriptDriver {
   ScriptHooks hooks_;
   ScriptedDialogs dialogs_;
   std::unique_ptr<DialogPrinter> printer_;
+  std::unique_ptr<HookPictureWriter> pictures_;
   std::unique_ptr<Program> program_;
 };
 

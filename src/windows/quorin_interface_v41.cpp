@@ -348,4 +348,19 @@ gfx::Handle quorin_interface_v41(WindowContext& ctx) {
   return main_handle;
 }
 
+void open_turn_windows(WindowContext& ctx) {
+  Globals& g = ctx.g;
+  gfx::Model& m = ctx.gfx;
+  if (!m.valid(g.plothandle_lht) || !m.valid(g.balance_lht) || !m.valid(g.ID_lht)) {
+    if (m.valid(g.plothandle_lht)) m.close(m.window_of(g.plothandle_lht).number);
+    lht(ctx);
+    prepare_turn_window(ctx, kLeftHandTurn, g.plothandle_lht, g.balance_lht, g.ID_lht);
+  }
+  if (!m.valid(g.plothandle_rht) || !m.valid(g.balance_rht) || !m.valid(g.ID_rht)) {
+    if (m.valid(g.plothandle_rht)) m.close(m.window_of(g.plothandle_rht).number);
+    rht(ctx);
+    prepare_turn_window(ctx, kRightHandTurn, g.plothandle_rht, g.balance_rht, g.ID_rht);
+  }
+}
+
 }  // namespace quorin

@@ -16,6 +16,11 @@ namespace quorin {
 // the later steps then do not run.
 gfx::Handle quorin_interface_v41(WindowContext& ctx);
 
+// Opens the left-hand-turn and right-hand-turn windows again when they were closed (as
+// start-up leaves them), with their axes prepared as start-up prepares them and their handles
+// in the globals; a window whose axes are all alive is left as it is.
+void open_turn_windows(WindowContext& ctx);
+
 // The file names the start folder must hold.
 inline constexpr std::string_view kValvingFile = "quorin_matrix_2007_v1";
 inline constexpr std::string_view kMainWindowFile = "quorin_interface_v41";

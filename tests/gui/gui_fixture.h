@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include "services/dialogs.h"
+#include "services/qt/desktop_outputs.h"
 #include "services/qt/toolkit.h"
 #include "startup/program.h"
 #include "windows/start_folder_fixture.h"
@@ -55,6 +56,9 @@ class GuiFixture : public ::testing::Test {
 
     program_ = std::make_unique<Program>(folder_, dialogs_, console_);
     program_->report_error = [this](const std::string& m) { errors_.push_back(m); };
+    program_->clipboard = &clipboard_;
+    pictures_ = std::make_unique<qtk::WindowPictureWriter>(program_->gfx);
+    program_->pictures = pictures_.get();
     toolkit_ = std::make_unique<qtk::Toolkit>(
         program_->gfx, [this](const std::string& command) { program_->run_command(command); },
         [this](int number) { program_->close_requested(number); });
@@ -147,6 +151,8 @@ class GuiFixture : public ::testing::Test {
   std::unique_ptr<StartFolderFixture> scratch_;
   ScriptedDialogs dialogs_;
   std::ostringstream console_;
+  qtk::SystemClipboard clipboard_;
+  std::unique_ptr<qtk::WindowPictureWriter> pictures_;
   std::unique_ptr<Program> program_;
   std::unique_ptr<qtk::Toolkit> toolkit_;
   std::vector<std::string> errors_;

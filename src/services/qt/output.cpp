@@ -10,6 +10,8 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
 #include <QPen>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -20,6 +22,7 @@
 #include <QStyleOptionFrame>
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -273,6 +276,66 @@ void print_window_pdf(gfx::Model& m, int window, const std::filesystem::path& pd
   printer.setOutputFormat(QPrinter::PdfFormat);
   printer.setOutputFileName(QString::fromStdString(pdf.string()));
   print_window_to(m, window, printer);
+}
+
+void save_window_picture(gfx::Model& m, const PictureRequest& r) {
+  ensure_application();
+  gfx::Window& w = open_window(m, r.window);
+  OffscreenView snap(m, r.window);
+  const QSize client = snap.view.size();
+  const QString file = QString::fromStdString(r.file.string());
+  const std::string cannot = "Could not write \"" + r.file.string() + "\".";
+  QPainter p;
+  switch (r.format) {
+    case PictureFormat::Png: {
+      if (!(r.dpi > 0)) throw RuntimeError("A picture needs a resolution above 0 dpi.");
+      const double scale = r.dpi / static_cast<double>(kScreenDpi);
+      const QSize size(static_cast<int>(std::lround(client.width() * scale)),
+                       static_cast<int>(std::lround(client.height() * scale)));
+      QImage image(size, QImage::Format_RGB32);
+      if (image.isNull()) throw RuntimeError("A picture of that size cannot be made. " + cannot);
+      const int per_metre = static_cast<int>(std::lround(r.dpi / 0.0254));
+      image.setDotsPerMeterX(per_metre);
+      image.setDotsPerMeterY(per_metre);
+      image.fill(to_qcolor(w.color));
+      p.begin(&image);
+      p.setRenderHint(QPainter::Antialiasing);
+      p.setRenderHint(QPainter::TextAntialiasing);
+      p.scale(scale, scale);
+      paint_window(p, m, w, snap.view);
+      p.end();
+      if (!image.save(file, "PNG")) throw RuntimeError(cannot);
+      return;
+    }
+    case PictureFormat::Svg: {
+      QSvgGenerator svg;
+      svg.setFileName(file);
+      svg.setSize(client);
+      svg.setViewBox(QRect(QPoint(0, 0), client));
+      svg.setResolution(kScreenDpi);
+      svg.setTitle(QString::fromStdString(w.name));
+      if (!p.begin(&svg)) throw RuntimeError(cannot);
+      paint_window(p, m, w, snap.view);
+      p.end();
+      break;
+    }
+    case PictureFormat::Pdf: {
+      QPdfWriter pdf(file);
+      pdf.setTitle(QString::fromStdString(w.name));
+      pdf.setPageSize(QPageSize(QSizeF(client.width() * 72.0 / kScreenDpi,
+                                       client.height() * 72.0 / kScreenDpi),
+                                QPageSize::Point));
+      pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+      if (!p.begin(&pdf)) throw RuntimeError(cannot);
+      const double scale = pdf.resolution() / static_cast<double>(kScreenDpi);
+      p.scale(scale, scale);
+      paint_window(p, m, w, snap.view);
+      p.end();
+      break;
+    }
+  }
+  std::error_code ec;
+  if (std::filesystem::file_size(r.file, ec) == 0 || ec) throw RuntimeError(cannot);
 }
 
 bool render_window_png(gfx::Model& m, int window, const std::filesystem::path& png) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "services/gfx/model.h"
+#include "services/outputs.h"
 
 class QPrinter;
 
@@ -29,5 +30,12 @@ void print_window_pdf(gfx::Model& m, int window, const std::filesystem::path& pd
 // Renders window `window` at its size to a PNG file. False when the window is not open or
 // the file cannot be written. Works headless (ensure_application runs it offscreen).
 bool render_window_png(gfx::Model& m, int window, const std::filesystem::path& png);
+
+// Saves a picture of a window with the same painter as the screen, laid out at the window's
+// size: PNG at the requested resolution (the window's pixels are at 96 dpi, so 600 dpi
+// gives 6.25 times as many pixels each way), SVG and PDF as vectors with texts as text.
+// Throws RuntimeError when the window is not open or the file cannot be written. Works
+// headless (ensure_application runs it offscreen).
+void save_window_picture(gfx::Model& m, const PictureRequest& request);
 
 }  // namespace quorin::qtk

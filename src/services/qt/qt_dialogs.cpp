@@ -1,6 +1,11 @@
 #include "services/qt/qt_dialogs.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -61,6 +66,39 @@ DialogResult QtDialogs::open_file(const std::string& filter, const std::string& 
 
 DialogResult QtDialogs::save_file(const std::string& filter, const std::string& title) {
   return ask(Mode::Save, filter, title);
+}
+
+InputAnswer QtDialogs::input(const std::string& title, const std::vector<InputField>& fields) {
+  ensure_application();
+  if (headless()) return std::nullopt;
+  QDialog dialog(QApplication::activeWindow());
+  dialog.setWindowTitle(QString::fromStdString(title));
+  auto* form = new QFormLayout(&dialog);
+  std::vector<QWidget*> editors;
+  for (const InputField& f : fields) {
+    QWidget* editor = nullptr;
+    if (!f.choices.empty()) {
+      auto* list = new QComboBox(&dialog);
+      for (const std::string& c : f.choices) list->addItem(QString::fromStdString(c));
+      list->setCurrentText(QString::fromStdString(f.initial));
+      editor = list;
+    } else {
+      editor = new QLineEdit(QString::fromStdString(f.initial), &dialog);
+    }
+    form->addRow(QString::fromStdString(f.prompt), editor);
+    editors.push_back(editor);
+  }
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  form->addRow(buttons);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  std::vector<std::string> answers;
+  for (QWidget* e : editors) {
+    if (auto* list = qobject_cast<QComboBox*>(e)) answers.push_back(list->currentText().toStdString());
+    if (auto* edit = qobject_cast<QLineEdit*>(e)) answers.push_back(edit->text().toStdString());
+  }
+  return answers;
 }
 
 void show_error(const std::string& message) {

@@ -15,6 +15,9 @@ class QtDialogs : public Dialogs {
  public:
   DialogResult open_file(const std::string& filter, const std::string& title) override;
   DialogResult save_file(const std::string& filter, const std::string& title) override;
+  // A small dialog with one row per field: a list when the field offers choices, otherwise
+  // an edit box; OK and Cancel. Offscreen it is cancelled.
+  InputAnswer input(const std::string& title, const std::vector<InputField>& fields) override;
 };
 
 // Splits a dialog filter into its folder (ending in a separator, empty when none) and its

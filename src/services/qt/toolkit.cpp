@@ -154,11 +154,22 @@ void Toolkit::control_used(gfx::Handle h) {
   // The user's edit is already in the model. While a command runs (or the windows are
   // being brought in step) no second command starts.
   if (running_command_ || syncing_) return;
-  auto* c = dynamic_cast<gfx::Control*>(model_.find(h));
-  if (!c) return;
+  // A control's command, a menu item's, or the ButtonDownFcn of a clicked line.
+  gfx::Object* o = model_.find(h);
+  std::string command;
+  if (auto* c = dynamic_cast<gfx::Control*>(o)) {
+    command = c->callback;
+  } else if (auto* item = dynamic_cast<gfx::Menu*>(o)) {
+    command = item->callback;
+  } else if (o && o->kind() == gfx::Kind::Line) {
+    auto it = o->extra.find("buttondownfcn");
+    if (it == o->extra.end() || !it->second.is_text()) return;
+    command = it->second.str();
+  } else {
+    return;
+  }
   const int number = model_.window_of(h).number;
   model_.figure(number);  // the control's window becomes the current window
-  const std::string command = c->callback;
   remember_places();
   if (!blank(command) && run_) {
     CommandRunning busy(running_command_);

@@ -8,11 +8,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QToolTip>
@@ -160,6 +162,8 @@ WindowView::WindowView(gfx::Model& m, int number, Hooks hooks, bool top_level)
       top_level_(top_level) {
   setAutoFillBackground(true);
   setMouseTracking(false);
+  // A right click reaches mousePressEvent, which shows the window's own menu.
+  setContextMenuPolicy(Qt::PreventContextMenu);
 }
 
 WindowView::~WindowView() {
@@ -287,6 +291,7 @@ void WindowView::reconcile() {
   }
   place_children();
   apply_tab_order(*w);
+  apply_shortcuts();
 
   std::vector<double> order = axes_order;
   order.insert(order.end(), control_order.begin(), control_order.end());
@@ -603,7 +608,112 @@ AxesWidget* WindowView::zoom_target(QPointF at) const {
   return nullptr;
 }
 
+gfx::Menu* WindowView::context_menu() const {
+  gfx::Window* w = model_window();
+  if (!w) return nullptr;
+  for (auto* m : model_.children_of<gfx::Menu>(*w))
+    if (m->kind() == gfx::Kind::ContextMenu && m->visible) return m;
+  return nullptr;
+}
+
+namespace {
+
+std::string accelerator_of(const gfx::Menu& item) {
+  auto it = item.extra.find("accelerator");
+  return it != item.extra.end() && it->second.is_text() ? it->second.str() : std::string();
+}
+
+}  // namespace
+
+void WindowView::show_context_menu(QPoint global_pos) {
+  gfx::Menu* cm = context_menu();
+  if (!cm || detached_) return;
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  for (gfx::Menu* item : model_.children_of<gfx::Menu>(*cm)) {
+    if (!item->visible) continue;
+    if (item->separator && !menu->isEmpty()) menu->addSeparator();
+    QAction* a = menu->addAction(QString::fromStdString(item->label));
+    const std::string accelerator = accelerator_of(*item);
+    if (!accelerator.empty()) a->setShortcut(QKeySequence(QString::fromStdString(accelerator)));
+    const gfx::Handle h = item->handle();
+    connect(a, &QAction::triggered, this, [this, h] { use_object(h); });
+  }
+  menu->popup(global_pos);
+}
+
+void WindowView::apply_shortcuts() {
+  std::vector<std::pair<std::string, gfx::Handle>> wanted;
+  std::string key;
+  if (gfx::Menu* cm = context_menu()) {
+    for (gfx::Menu* item : model_.children_of<gfx::Menu>(*cm)) {
+      const std::string accelerator = accelerator_of(*item);
+      if (accelerator.empty() || !item->visible) continue;
+      wanted.emplace_back(accelerator, item->handle());
+      key += accelerator + "=" + std::to_string(item->handle().value) + ";";
+    }
+  }
+  if (key == applied_shortcuts_) return;
+  for (auto& s : shortcuts_) delete s.data();
+  shortcuts_.clear();
+  for (const auto& [accelerator, h] : wanted) {
+    auto* s = new QShortcut(QKeySequence(QString::fromStdString(accelerator)), this);
+    s->setContext(Qt::WindowShortcut);
+    connect(s, &QShortcut::activated, this, [this, h = h] { use_object(h); });
+    shortcuts_.emplace_back(s);
+  }
+  applied_shortcuts_ = key;
+}
+
+void WindowView::use_object(gfx::Handle h) {
+  if (detached_) return;
+  commit_pending_edits();
+  if (model_.find(h) && hooks_.control_used) hooks_.control_used(h);
+}
+
+bool WindowView::click_line(QPointF at) {
+  // Markers are small: a click counts within their drawn size and a few pixels more.
+  constexpr double kSlack = 3;
+  for (auto i = stacked_.rbegin(); i != stacked_.rend(); ++i) {
+    auto f = items_.find(*i);
+    if (f == items_.end()) continue;
+    auto* aw = qobject_cast<AxesWidget*>(f->second.widget.data());
+    auto* a = dynamic_cast<gfx::Axes*>(model_.find(gfx::Handle{*i}));
+    if (!aw || !a) continue;
+    const QRectF box = aw->box();
+    const AxesLimits lim = aw->limits();
+    const double dx = lim.x[1] - lim.x[0], dy = lim.y[1] - lim.y[0];
+    if (!(dx > 0) || !(dy > 0)) continue;
+    for (gfx::Line* l : model_.children_of<gfx::Line>(*a)) {
+      auto cb = l->extra.find("buttondownfcn");
+      if (cb == l->extra.end() || !cb->second.is_text() || cb->second.str().empty()) continue;
+      const double reach = l->marker_size * 96.0 / 72.0 / 2 + kSlack;
+      for (std::size_t k = 0; k < std::min(l->x.size(), l->y.size()); ++k) {
+        const double fx = (l->x[k] - lim.x[0]) / dx;
+        const double fy = (l->y[k] - lim.y[0]) / dy;
+        const QPointF px(box.left() + fx * box.width(),
+                         a->ydir_reverse ? box.top() + fy * box.height()
+                                         : box.bottom() - fy * box.height());
+        if (std::abs(px.x() - at.x()) <= reach && std::abs(px.y() - at.y()) <= reach) {
+          use_object(l->handle());
+          return true;
+        }
+      }
+    }
+  }
+  return false;
+}
+
 void WindowView::mousePressEvent(QMouseEvent* e) {
+  if (e->button() == Qt::RightButton && context_menu()) {
+    show_context_menu(e->globalPosition().toPoint());
+    e->accept();
+    return;
+  }
+  if (e->button() == Qt::LeftButton && click_line(e->position())) {
+    e->accept();
+    return;
+  }
   if (e->button() == Qt::LeftButton) {
     if (AxesWidget* t = zoom_target(e->position())) {
       zooming_ = t;

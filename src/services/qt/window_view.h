@@ -24,7 +24,9 @@ class WindowView : public QWidget {
   Q_OBJECT
  public:
   // What the view reports to its owner. `control_used` comes after the user's edit has been
-  // written into the model; `close_requested` when the user closes the window.
+  // written into the model, and also when the user picks a context-menu item (by the right
+  // mouse button or its shortcut) or clicks a line that has a ButtonDownFcn;
+  // `close_requested` when the user closes the window.
   struct Hooks {
     std::function<void(gfx::Handle control)> control_used;
     std::function<void(int window)> close_requested;
@@ -79,6 +81,13 @@ class WindowView : public QWidget {
   void user_edit(gfx::Handle h, const std::function<void(gfx::Control&)>& write);
   void write_back_geometry();
   AxesWidget* zoom_target(QPointF at) const;
+  // The window's context menu: shown at a right click, its items' shortcuts kept in step.
+  gfx::Menu* context_menu() const;
+  void show_context_menu(QPoint global_pos);
+  void apply_shortcuts();
+  // Runs the command of the clickable line under `at`; false when there is none.
+  bool click_line(QPointF at);
+  void use_object(gfx::Handle h);
 
   gfx::Model& model_;
   int number_;
@@ -93,6 +102,8 @@ class WindowView : public QWidget {
   std::vector<double> stacked_;               // handles in the order last stacked
   std::vector<QPointer<QWidget>> tab_chain_;  // the keyboard order last applied
   QPointer<AxesWidget> zooming_;
+  std::vector<QPointer<QObject>> shortcuts_;
+  std::string applied_shortcuts_;  // "key=handle;..." of the shortcuts last made
 };
 
 }  // namespace quorin::qtk

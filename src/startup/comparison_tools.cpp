@@ -1,0 +1,361 @@
+#include "startup/comparison_tools.h"
+
+#include <array>
+#include <cmath>
+#include <fstream>
+
+#include "analysis/curve_points.h"
+#include "analysis/hidden_curves.h"
+#include "analysis/tool_windows.h"
+#include "analysis/velocity_table.h"
+#include "plotting/plotfunction.h"
+#include "processor/balance_corners.h"
+#include "processor/processor.h"
+#include "services/numeric.h"
+#include "services/outputs.h"
+#include "services/runtime_error.h"
+#include "startup/program.h"
+#include "windows/quorin_interface_v41.h"
+
+namespace quorin {
+namespace {
+
+constexpr int kMainWindow = 1;
+constexpr int kComparisonWindow = 2;
+
+struct MenuItem {
+  std::string_view label, item, accelerator;
+  bool separator = false;  // a line above the item
+};
+
+constexpr std::array<MenuItem, 8> kComparisonMenu = {{
+    {"Save picture\xE2\x80\xA6", "savepicture", "Ctrl+S"},
+    {"Copy curves", "copycurves", "Ctrl+C"},
+    {"Save curves as CSV\xE2\x80\xA6", "savecsv", "Ctrl+E"},
+    {"Table at velocities\xE2\x80\xA6", "table", "Ctrl+T", true},
+    {"Difference\xE2\x80\xA6", "difference", "Ctrl+D"},
+    {"Front/rear balance", "balance", "Ctrl+B"},
+    {"Undo", "undo", "Ctrl+Z", true},
+    {"Redo", "redo", "Ctrl+Shift+Z"},
+}};
+constexpr std::array<MenuItem, 2> kMainMenu = {{
+    {"Undo", "undo", "Ctrl+Z"},
+    {"Redo", "redo", "Ctrl+Shift+Z"},
+}};
+
+// The actions of the main window that change the comparison plot and can be undone: PLOT,
+// UPDATE #, CLEAR, Add 3rd, IMPORT and the dyno overlay.
+constexpr std::array<std::string_view, 6> kUndoable = {"view",   "overwrite", "clear",
+                                                       "add3rd", "import",    "roehrig"};
+
+constexpr std::string_view kPictureFilter = "*.png *.svg *.pdf";
+constexpr std::string_view kPictureTitle = "Save Picture As";
+constexpr std::string_view kCsvFilter = "*.csv";
+constexpr std::string_view kCsvTitle = "Save Curves As";
+constexpr std::string_view kResolutionTitle = "Picture Resolution";
+constexpr std::string_view kDifferenceTitle = "Difference of Two Curves";
+constexpr int kDefaultDpi = 300;
+constexpr int kBalanceCurves = 4;
+
+std::string command_text(std::string_view item, std::string_view argument = {}) {
+  std::string s = std::string(kMenuCommand) + "('" + std::string(item) + "'";
+  if (!argument.empty()) s += ", '" + std::string(argument) + "'";
+  return s + ")";
+}
+
+void add_menu(gfx::Model& m, gfx::Window& w, std::span<const MenuItem> items) {
+  for (auto* old : m.children_of<gfx::Menu>(w))
+    if (old->kind() == gfx::Kind::ContextMenu) m.delete_object(old->handle());
+  gfx::Menu& menu = m.new_menu(w, gfx::Kind::ContextMenu);
+  for (const MenuItem& i : items) {
+    gfx::Menu& entry = m.new_menu(menu);
+    entry.label = std::string(i.label);
+    entry.callback = command_text(i.item);
+    entry.separator = i.separator;
+    entry.extra["accelerator"] = Value::text(std::string(i.accelerator));
+  }
+}
+
+// A whole number written in a dialog; throws RuntimeError naming what it was for.
+int whole_number(const std::string& text, std::string_view what) {
+  const std::optional<double> v = str2double(text);
+  if (!v || *v != std::floor(*v) || std::abs(*v) > 1e9)
+    throw RuntimeError("The " + std::string(what) + " \"" + text + "\" is not a whole number.");
+  return static_cast<int>(*v);
+}
+
+std::filesystem::path answered_path(const DialogResult& r) {
+  return std::filesystem::path(r.folder) / r.file;
+}
+
+void write_text_file(const std::filesystem::path& file, const std::string& text) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.close();
+  if (!out) throw RuntimeError("Could not write \"" + file.string() + "\".");
+}
+
+}  // namespace
+
+void ComparisonTools::install_menus() {
+  gfx::Model& m = p_.gfx;
+  if (gfx::Window* w = m.window(kComparisonWindow)) add_menu(m, *w, kComparisonMenu);
+  if (gfx::Window* w = m.window(kMainWindow)) add_menu(m, *w, kMainMenu);
+  m.touch();
+}
+
+bool ComparisonTools::run(const Command& c) {
+  if (c.name != kMenuCommand) return false;
+  if (c.inputs.empty()) throw RuntimeError("comparison_menu needs the name of an item.");
+  const std::string& item = c.inputs[0];
+  const std::string argument = c.inputs.size() > 1 ? c.inputs[1] : std::string();
+  gfx::Window* from = p_.gfx.current_window();
+  const int origin = from ? from->number : kMainWindow;
+  if (item == "savepicture")
+    save_picture();
+  else if (item == "copycurves")
+    copy_curves();
+  else if (item == "savecsv")
+    save_csv();
+  else if (item == "table")
+    show_table(std::nullopt);
+  else if (item == "tablevelocities")
+    show_table(argument);
+  else if (item == "tablecopy")
+    copy_table();
+  else if (item == "difference")
+    difference();
+  else if (item == "undo")
+    undo(false);
+  else if (item == "redo")
+    undo(true);
+  else if (item == "togglecurve")
+    toggle_curve(argument);
+  else if (item == "balance")
+    balance();
+  else
+    throw RuntimeError("The menu has no item \"" + item + "\".");
+  // Undo, redo and the legend leave the user where they were.
+  if ((item == "undo" || item == "redo" || item == "togglecurve") && p_.gfx.window(origin))
+    p_.gfx.figure(origin);
+  return true;
+}
+
+void ComparisonTools::before_command(const Command& c) {
+  before_.reset();
+  if (c.name != "quorin_processor_ct" || c.inputs.empty()) return;
+  for (std::string_view a : kUndoable)
+    if (c.inputs[0] == a) before_ = capture();
+}
+
+void ComparisonTools::after_command() {
+  if (before_) {
+    std::optional<analysis::PlotState> now = capture();
+    if (now && !(*now == *before_)) history_.record(std::move(*before_));
+    before_.reset();
+  }
+  apply_hidden();
+}
+
+std::optional<analysis::PlotState> ComparisonTools::capture() {
+  Globals& g = p_.globals;
+  gfx::Model& m = p_.gfx;
+  auto* plot = dynamic_cast<gfx::Axes*>(m.find(g.plothandle));
+  auto* legend = dynamic_cast<gfx::Axes*>(m.find(g.IDhandle));
+  if (!plot || !legend) return std::nullopt;
+  analysis::PlotState s;
+  s.plotdata = g.plotdata;
+  s.counter = g.counter;
+  s.counter2 = g.counter2;
+  s.import = g.import;
+  s.ShockData = g.ShockData;
+  s.plot = analysis::capture_axes(m, *plot);
+  s.legend = analysis::capture_axes(m, *legend);
+  return s;
+}
+
+void ComparisonTools::restore(const analysis::PlotState& s) {
+  Globals& g = p_.globals;
+  gfx::Model& m = p_.gfx;
+  g.plotdata = s.plotdata;
+  g.counter = s.counter;
+  g.counter2 = s.counter2;
+  g.import = s.import;
+  g.ShockData = s.ShockData;
+  m.figure(kComparisonWindow);
+  if (s.plot) analysis::restore_axes(m, m.get<gfx::Axes>(g.plothandle), *s.plot);
+  if (s.legend) analysis::restore_axes(m, m.get<gfx::Axes>(g.IDhandle), *s.legend);
+}
+
+void ComparisonTools::apply_hidden() {
+  Globals& g = p_.globals;
+  gfx::Model& m = p_.gfx;
+  // Numbers no longer stored are forgotten, so a curve plotted later starts shown.
+  const int stored = g.counter >= 1 ? static_cast<int>(g.counter) - 1 : 0;
+  std::erase_if(hidden_, [&](int n) { return n > stored; });
+  auto* plot = dynamic_cast<gfx::Axes*>(m.find(g.plothandle));
+  auto* legend = dynamic_cast<gfx::Axes*>(m.find(g.IDhandle));
+  if (!plot || !legend) return;
+  analysis::apply_hidden_curves(m, *plot, *legend, hidden_, [](int n) {
+    return command_text("togglecurve", std::to_string(n));
+  });
+}
+
+bool ComparisonTools::si_shown() {
+  gfx::Window* w = p_.gfx.window(kMainWindow);
+  if (!w) throw RuntimeError("The main window is not open.");
+  for (gfx::Object* o : p_.gfx.find_all_by_tag(*w, "SIUnits"))
+    if (auto* c = dynamic_cast<gfx::Control*>(o)) return c->value == 1;
+  throw RuntimeError("The control \"SIUnits\" is not in the main window.");
+}
+
+void ComparisonTools::save_picture() {
+  if (!p_.gfx.window(kComparisonWindow)) throw RuntimeError("The comparison window is not open.");
+  const std::string folder = p_.globals.pn.value_or(p_.current_folder.string() + "/");
+  const DialogResult r =
+      p_.dialogs.save_file(folder + std::string(kPictureFilter), std::string(kPictureTitle));
+  if (r.cancelled) return;
+  PictureRequest request{kComparisonWindow, answered_path(r), PictureFormat::Png, kScreenDpi};
+  if (request.file.extension().empty()) {
+    request.file += std::string(extension_of(PictureFormat::Png));
+  } else if (!picture_format_of(request.file, request.format)) {
+    throw RuntimeError("Pictures are saved as .png, .svg or .pdf files, not as \"" + r.file +
+                       "\".");
+  }
+  if (request.format == PictureFormat::Png) {
+    InputField dpi{"Resolution (dots per inch)", std::to_string(kDefaultDpi), {}};
+    for (int d : kPictureDpis) dpi.choices.push_back(std::to_string(d));
+    const InputAnswer a = p_.dialogs.input(std::string(kResolutionTitle), {dpi});
+    if (!a) return;
+    request.dpi = whole_number(a->at(0), "resolution");
+    if (std::find(kPictureDpis.begin(), kPictureDpis.end(), request.dpi) == kPictureDpis.end())
+      throw RuntimeError("Pictures are saved at 96, 150, 300 or 600 dots per inch, not " +
+                         std::to_string(request.dpi) + ".");
+  }
+  p_.pictures->write_picture(request);
+}
+
+void ComparisonTools::copy_curves() {
+  const analysis::ShownUnits units = analysis::shown_units(si_shown());
+  std::vector<analysis::DrawnCurve> curves =
+      analysis::stored_curves(p_.globals.plotdata, p_.globals.counter, units.factors);
+  if (auto* plot = dynamic_cast<gfx::Axes*>(p_.gfx.find(p_.globals.plothandle)))
+    for (auto& c : analysis::overlay_curves(p_.gfx, *plot)) curves.push_back(std::move(c));
+  p_.clipboard->set_text(analysis::points_tsv(curves, units));
+}
+
+void ComparisonTools::save_csv() {
+  const analysis::ShownUnits units = analysis::shown_units(si_shown());
+  std::vector<analysis::DrawnCurve> curves =
+      analysis::stored_curves(p_.globals.plotdata, p_.globals.counter, units.factors);
+  if (auto* plot = dynamic_cast<gfx::Axes*>(p_.gfx.find(p_.globals.plothandle)))
+    for (auto& c : analysis::overlay_curves(p_.gfx, *plot)) curves.push_back(std::move(c));
+  const std::string folder = p_.globals.pn.value_or(p_.current_folder.string() + "/");
+  const DialogResult r =
+      p_.dialogs.save_file(folder + std::string(kCsvFilter), std::string(kCsvTitle));
+  if (r.cancelled) return;
+  std::filesystem::path file = answered_path(r);
+  if (file.extension().empty()) file += ".csv";
+  write_text_file(file, analysis::points_csv(curves, units));
+}
+
+void ComparisonTools::show_table(std::optional<std::string> list_text) {
+  const bool si = si_shown();
+  const analysis::ShownUnits units = analysis::shown_units(si);
+  gfx::Model& m = p_.gfx;
+  if (!list_text) {
+    // An open table keeps its list when it is shown again.
+    if (gfx::Window* w = analysis::window_named(m, analysis::kTableWindowName))
+      for (gfx::Object* o : m.find_all_by_tag(*w, analysis::kVelocitiesTag))
+        if (auto* c = dynamic_cast<gfx::Control*>(o)) list_text = c->string;
+  }
+  std::vector<double> velocities =
+      list_text ? analysis::parse_velocities(*list_text) : analysis::default_velocities(si);
+  const std::vector<analysis::DrawnCurve> stored =
+      analysis::stored_curves(p_.globals.plotdata, p_.globals.counter, units.factors);
+  const analysis::VelocityTable table = analysis::velocity_table(stored, velocities);
+  analysis::show_table_window(
+      m, table, units, analysis::velocities_text(velocities),
+      {command_text("tablevelocities"), command_text("tablecopy"), command_text("difference")});
+}
+
+void ComparisonTools::copy_table() {
+  gfx::Model& m = p_.gfx;
+  gfx::Window* w = analysis::window_named(m, analysis::kTableWindowName);
+  if (!w) throw RuntimeError("The table window is not open.");
+  std::string list;
+  for (gfx::Object* o : m.find_all_by_tag(*w, analysis::kVelocitiesTag))
+    if (auto* c = dynamic_cast<gfx::Control*>(o)) list = c->string;
+  const analysis::ShownUnits units = analysis::shown_units(si_shown());
+  const std::vector<analysis::DrawnCurve> stored =
+      analysis::stored_curves(p_.globals.plotdata, p_.globals.counter, units.factors);
+  const analysis::VelocityTable table =
+      analysis::velocity_table(stored, analysis::parse_velocities(list));
+  p_.clipboard->set_text(analysis::table_tsv(table, units));
+}
+
+void ComparisonTools::difference() {
+  const Globals& g = p_.globals;
+  const int stored = g.counter >= 1 ? static_cast<int>(g.counter) - 1 : 0;
+  if (stored < 1) throw RuntimeError("A difference needs a stored curve; none is stored.");
+  const std::string b_default = std::to_string(stored >= 2 ? 2 : 1);
+  const InputAnswer a = p_.dialogs.input(std::string(kDifferenceTitle),
+                                         {{"Curve A", "1", {}}, {"Curve B", b_default, {}}});
+  if (!a) return;
+  const int ca = whole_number(a->at(0), "curve A");
+  const int cb = whole_number(a->at(1), "curve B");
+  require_stored_curve(ca, g.counter, "take as curve A");
+  require_stored_curve(cb, g.counter, "take as curve B");
+  const analysis::ShownUnits units = analysis::shown_units(si_shown());
+  const std::vector<analysis::DrawnCurve> curves =
+      analysis::stored_curves(g.plotdata, g.counter, units.factors);
+  const analysis::CurveDifference d = analysis::curve_difference(curves, ca, cb);
+  const analysis::DifferenceNames names{ca, cb, g.plotdata[ca - 1].curveIDcompression1,
+                                        g.plotdata[cb - 1].curveIDcompression1};
+  analysis::show_difference_window(p_.gfx, d, names, units);
+}
+
+void ComparisonTools::undo(bool forward) {
+  std::optional<analysis::PlotState> now = capture();
+  if (!now) throw RuntimeError("The comparison window is not open.");
+  std::optional<analysis::PlotState> to =
+      forward ? history_.redo(std::move(*now)) : history_.undo(std::move(*now));
+  if (!to) return;  // nothing to take back or bring again
+  restore(*to);
+}
+
+void ComparisonTools::toggle_curve(const std::string& number) {
+  const int n = whole_number(number, "curve number");
+  require_stored_curve(n, p_.globals.counter, "show or hide");
+  if (!hidden_.erase(n)) hidden_.insert(n);
+  apply_hidden();
+}
+
+void ComparisonTools::balance() {
+  Globals& g = p_.globals;
+  gfx::Model& m = p_.gfx;
+  const int stored = g.counter >= 1 ? static_cast<int>(g.counter) - 1 : 0;
+  if (stored < kBalanceCurves)
+    throw RuntimeError(
+        "The front/rear balance needs four stored curves (left front, right "
+        "front, left rear, right rear); " +
+        std::to_string(stored) + (stored == 1 ? " is" : " are") + " stored.");
+  // The limits and unit flags as the main window shows them: the dispatcher's prologue with
+  // no action.
+  m.figure(kMainWindow);
+  Processor proc = p_.processor();
+  quorin_processor_ct(proc, "");
+  const UnitFactors units = g.siunits == 1 ? kSIFactors : kUSFactors;
+  std::vector<WheelCurves> wheels;
+  for (int i = 0; i < kBalanceCurves; ++i) wheels.push_back(wheel_curves(g.plotdata.at(i), units));
+  std::vector<CornerCurves> corners;
+  for (const WheelCurves& w : wheels)
+    corners.push_back(
+        {w.compression_velocity, w.compression_force, w.rebound_velocity, w.rebound_force});
+  WindowContext ctx{m, g, p_.current_folder};
+  open_turn_windows(ctx);
+  m.figure(kMainWindow);
+  draw_balance(proc, corners);
+}
+
+}  // namespace quorin

@@ -183,5 +183,27 @@ TEST_F(ComparisonActions, ClosingTheMainWindowExitsAndAWarningWindowCloses) {
   EXPECT_TRUE(program->gfx.window_numbers().empty());
 }
 
+// Every PLOT past the seventh opens one more warning window; window numbers climb past the
+// first object handles and every window stays a sound object.
+TEST_F(ComparisonActions, AThousandOverlayWarningsOpenAThousandWindows) {
+  plot(7);
+  constexpr int kWarnings = 1005;
+  for (int i = 0; i < kWarnings; ++i) {
+    program->gfx.figure(1);  // PLOT is pressed in the main window
+    ASSERT_TRUE(action("view")) << i << ": " << errors.back();
+  }
+  const std::vector<int> open = program->gfx.window_numbers();
+  ASSERT_EQ(open.size(), 2u + kWarnings);
+  EXPECT_EQ(open.back(), 2 + kWarnings);
+  for (int n : {1003, 1004, 2 + kWarnings}) {
+    gfx::Window* w = program->gfx.window(n);
+    ASSERT_NE(w, nullptr) << n;
+    EXPECT_EQ(w->name, "Valdane Racing");
+    EXPECT_EQ(program->gfx.children_of<gfx::Control>(*w).size(), 3u) << n;
+  }
+  EXPECT_EQ(control("plotindex").string, "1");  // the main window's controls still answer
+  EXPECT_TRUE(action("view"));
+}
+
 }  // namespace
 }  // namespace quorin

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "services/numeric.h"
 #include "services/runtime_error.h"
 
 namespace quorin::gfx {
@@ -168,6 +169,10 @@ Window& Model::window_of(Handle h) {
 Handle Model::attach(std::unique_ptr<Object> obj, Object* parent) {
   if (!obj->handle_) obj->handle_ = Handle{next_id_++};
   const Handle h = obj->handle_;
+  // Refused before anything changes: the object is freed here, and no caller has been given
+  // a reference to it yet.
+  if (objects_.count(h.value))
+    throw RuntimeError("The handle " + num2str(h.value) + " is already in use.");
   if (parent) {
     obj->parent_ = parent->handle_;
     parent->children_.push_back(h);

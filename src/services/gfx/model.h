@@ -19,7 +19,8 @@
 namespace quorin::gfx {
 
 // A handle. Windows are addressed by their number (1, 2, ...); every other object by an id
-// that is never reused, so a handle into a closed window stops working.
+// that is never reused, so a handle into a closed window stops working. Object ids lie halfway
+// between whole numbers (1001.5, 1002.5, ...), so no window number can ever equal one.
 struct Handle {
   double value = 0;
   explicit operator bool() const { return value != 0; }
@@ -269,7 +270,7 @@ class Model {
   std::map<double, std::unique_ptr<Object>> objects_;
   std::vector<int> stacking_;  // open window numbers, back to front
   int current_ = 0;            // current window number, 0 when none
-  double next_id_ = 1001;
+  double next_id_ = 1001.5;
   std::uint64_t revision_ = 0;
 };
 

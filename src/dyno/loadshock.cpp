@@ -1,5 +1,6 @@
 #include "dyno/loadshock.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -43,39 +44,80 @@ constexpr std::array<std::string_view, 34> kUnitTexts = {
 
 constexpr std::string_view kInvalidNameChars = " #-()+,.[]{}=;%!";
 
+}  // namespace
+
+ByteReader::ByteReader(std::FILE* file, std::uint64_t announced, std::string name)
+    : file_(file), window_(std::size_t{1} << 16), announced_(announced), name_(std::move(name)) {
+  bytes_ = {window_.data(), 0};
+}
+
+std::uint64_t ByteReader::remaining() const {
+  const std::uint64_t in_window = bytes_.size() - pos_;
+  return in_window + (announced_ > window_end_ ? announced_ - window_end_ : 0);
+}
+
+bool ByteReader::ready(std::size_t n) {
+  if (bytes_.size() - pos_ >= n) return true;
+  if (!file_) return false;
+  // Keep the unread tail, then read on behind it.
+  const std::size_t tail = bytes_.size() - pos_;
+  if (window_.size() < n) window_.resize(n);
+  std::memmove(window_.data(), window_.data() + pos_, tail);
+  std::size_t have = tail;
+  while (have < n) {
+    const std::size_t got = std::fread(window_.data() + have, 1, window_.size() - have, file_);
+    if (got == 0) break;
+    have += got;
+    window_end_ += got;
+  }
+  if (std::ferror(file_))
+    throw RuntimeError("loadshock: cannot read the dyno file \"" + name_ + "\".");
+  bytes_ = {window_.data(), have};
+  pos_ = 0;
+  return have >= n;
+}
+
 template <typename T>
-std::optional<T> read_le(std::span<const std::uint8_t> bytes, std::size_t& pos) {
-  if (bytes.size() - pos < sizeof(T)) return std::nullopt;
-  T v = load_le<T>(bytes.data() + pos);
-  pos += sizeof(T);
+std::optional<T> ByteReader::take() {
+  if (!ready(sizeof(T))) return std::nullopt;
+  T v = load_le<T>(bytes_.data() + pos_);
+  pos_ += sizeof(T);
   return v;
 }
 
-}  // namespace
-
-std::optional<std::int8_t> ByteReader::i8() { return read_le<std::int8_t>(bytes_, pos_); }
-std::optional<std::int16_t> ByteReader::i16() { return read_le<std::int16_t>(bytes_, pos_); }
-std::optional<std::int32_t> ByteReader::i32() { return read_le<std::int32_t>(bytes_, pos_); }
-std::optional<std::uint32_t> ByteReader::u32() { return read_le<std::uint32_t>(bytes_, pos_); }
-std::optional<std::uint64_t> ByteReader::u64() { return read_le<std::uint64_t>(bytes_, pos_); }
-std::optional<float> ByteReader::f32() { return read_le<float>(bytes_, pos_); }
-std::optional<double> ByteReader::f64() { return read_le<double>(bytes_, pos_); }
+std::optional<std::int8_t> ByteReader::i8() { return take<std::int8_t>(); }
+std::optional<std::int16_t> ByteReader::i16() { return take<std::int16_t>(); }
+std::optional<std::int32_t> ByteReader::i32() { return take<std::int32_t>(); }
+std::optional<std::uint32_t> ByteReader::u32() { return take<std::uint32_t>(); }
+std::optional<std::uint64_t> ByteReader::u64() { return take<std::uint64_t>(); }
+std::optional<float> ByteReader::f32() { return take<float>(); }
+std::optional<double> ByteReader::f64() { return take<double>(); }
 
 std::optional<std::span<const std::uint8_t>> ByteReader::bytes(std::size_t n) {
-  if (remaining() < n) return std::nullopt;
+  if (!ready(n)) return std::nullopt;
   auto s = bytes_.subspan(pos_, n);
   pos_ += n;
   return s;
 }
 
 std::vector<double> ByteReader::f32_samples(std::uint64_t n) {
-  const std::size_t present = remaining() / 4;
-  const std::size_t count = n < present ? static_cast<std::size_t>(n) : present;
-  std::vector<double> out(count);
-  const std::uint8_t* p = bytes_.data() + pos_;
-  for (std::size_t i = 0; i < count; ++i) out[i] = load_le<float>(p + 4 * i);
+  std::vector<double> out;
+  out.reserve(static_cast<std::size_t>(std::min(n, remaining() / 4)));
+  // Converted a block at a time in a small buffer, so each sample is written to memory once.
+  constexpr std::size_t kBlock = 1024;
+  std::array<double, kBlock> block;
+  std::uint64_t left = n;
+  while (left > 0 && ready(4)) {
+    const std::size_t k = static_cast<std::size_t>(
+        std::min<std::uint64_t>({left, (bytes_.size() - pos_) / 4, kBlock}));
+    const std::uint8_t* p = bytes_.data() + pos_;
+    for (std::size_t i = 0; i < k; ++i) block[i] = load_le<float>(p + 4 * i);
+    out.insert(out.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(k));
+    pos_ += 4 * k;
+    left -= k;
+  }
   // A cut-off last channel: whatever is left of the file belongs to it.
-  pos_ = count < n ? bytes_.size() : pos_ + 4 * count;
+  if (left > 0) pos_ = bytes_.size();
   return out;
 }
 
@@ -271,13 +313,8 @@ Value read_page(ByteReader& r, std::ostream& console, double version, const std:
   return std::move(page).build();
 }
 
-}  // namespace
-}  // namespace dyno
-
-Value read_dyno(std::span<const std::uint8_t> bytes, std::ostream& console, std::string_view fn,
-                std::string_view pn) {
-  using namespace dyno;
-  ByteReader r(bytes);
+// The whole file, from either kind of reader.
+Value read_shock(ByteReader& r, std::ostream& console, std::string_view fn, std::string_view pn) {
   FieldList shock;
   shock["fn"] = Value::text(std::string(fn));
   shock["pn"] = Value::text(std::string(pn));
@@ -322,40 +359,14 @@ Value read_dyno(std::span<const std::uint8_t> bytes, std::ostream& console, std:
   return std::move(shock).build();
 }
 
-namespace {
-
-// The bytes of a whole file, read into memory that is not cleared first (the read fills it).
-class FileBytes {
- public:
-  explicit FileBytes(const std::string& full_name) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(full_name.c_str(), "rb"), &std::fclose);
-    if (!f) throw RuntimeError("loadshock: cannot open the dyno file \"" + full_name + "\".");
-    std::error_code ec;
-    const auto announced = std::filesystem::file_size(full_name, ec);
-    std::size_t capacity = ec ? 0 : static_cast<std::size_t>(announced);
-    data_.reset(new std::uint8_t[capacity + 1]);
-    // Reads until the end of the file, growing when it holds more than announced (a file
-    // still being written, a special file).
-    while (true) {
-      size_ += std::fread(data_.get() + size_, 1, capacity + 1 - size_, f.get());
-      if (size_ <= capacity || std::ferror(f.get())) break;
-      const std::size_t bigger = 2 * capacity + (1 << 16);
-      std::unique_ptr<std::uint8_t[]> grown(new std::uint8_t[bigger + 1]);
-      std::memcpy(grown.get(), data_.get(), size_);
-      data_ = std::move(grown);
-      capacity = bigger;
-    }
-    if (std::ferror(f.get()))
-      throw RuntimeError("loadshock: cannot read the dyno file \"" + full_name + "\".");
-  }
-  std::span<const std::uint8_t> bytes() const { return {data_.get(), size_}; }
-
- private:
-  std::unique_ptr<std::uint8_t[]> data_;
-  std::size_t size_ = 0;
-};
-
 }  // namespace
+}  // namespace dyno
+
+Value read_dyno(std::span<const std::uint8_t> bytes, std::ostream& console, std::string_view fn,
+                std::string_view pn) {
+  dyno::ByteReader r(bytes);
+  return dyno::read_shock(r, console, fn, pn);
+}
 
 LoadshockResult loadshock(Dialogs& dialogs, std::ostream& console,
                           const std::optional<std::string>& pn) {
@@ -363,8 +374,13 @@ LoadshockResult loadshock(Dialogs& dialogs, std::ostream& console,
   const DialogResult answer = dialogs.open_file(filter, std::string(kLoadshockDialogTitle));
   if (answer.cancelled) return {Value::number(1), std::nullopt};
   const std::string full_name = answer.folder + answer.file;
-  const FileBytes file(full_name);
-  return {read_dyno(file.bytes(), console, answer.file, answer.folder), answer.folder};
+  // Read through a small window: the samples go from the file straight into their channels.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(full_name.c_str(), "rb"), &std::fclose);
+  if (!f) throw RuntimeError("loadshock: cannot open the dyno file \"" + full_name + "\".");
+  std::error_code ec;
+  const auto announced = std::filesystem::file_size(full_name, ec);
+  dyno::ByteReader r(f.get(), ec ? 0 : static_cast<std::uint64_t>(announced), full_name);
+  return {dyno::read_shock(r, console, answer.file, answer.folder), answer.folder};
 }
 
 }  // namespace quorin

@@ -5,11 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <iosfwd>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "services/value.h"
 
@@ -25,12 +27,15 @@ inline constexpr std::string_view kVarValueNotAssigned =
 inline constexpr std::string_view kUnknownUnit = "unknown";
 inline constexpr std::string_view kTestNotPerformed = "test not performed";
 
-// Sequential little-endian reads over the bytes of a dyno file. Every read either returns a
-// whole value and moves on, or returns nullopt and leaves the position unchanged when the
-// file ends first.
+// Sequential little-endian reads over the bytes of a dyno file, held in memory or read from
+// an open file through a small window. Every read either returns a whole value and moves on,
+// or returns nullopt and leaves the position unchanged when the file ends first.
 class ByteReader {
  public:
   explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+  // Reads `file` from its start; `announced` is the size the file system gives (the file may
+  // turn out shorter or longer). A read error throws RuntimeError naming `name`.
+  ByteReader(std::FILE* file, std::uint64_t announced, std::string name);
 
   std::optional<std::int8_t> i8();
   std::optional<std::int16_t> i16();
@@ -42,15 +47,28 @@ class ByteReader {
   // The next n bytes, or nullopt when fewer remain.
   std::optional<std::span<const std::uint8_t>> bytes(std::size_t n);
   // Up to n single-precision samples, as many as the file still holds; a trailing part of a
-  // sample is consumed and dropped.
+  // sample is consumed and dropped. The samples go straight into the array returned.
   std::vector<double> f32_samples(std::uint64_t n);
 
-  std::size_t position() const { return pos_; }
-  std::size_t remaining() const { return bytes_.size() - pos_; }
+  // Bytes read so far.
+  std::uint64_t position() const { return (file_ ? window_end_ - bytes_.size() : 0) + pos_; }
+  // Bytes left as far as is known: in memory, what follows; from a file, up to its announced
+  // end.
+  std::uint64_t remaining() const;
 
  private:
-  std::span<const std::uint8_t> bytes_;
+  template <typename T>
+  std::optional<T> take();
+  // Makes at least n bytes ready at pos_, reading on from the file; false when it ends first.
+  bool ready(std::size_t n);
+
+  std::span<const std::uint8_t> bytes_;  // in memory: the file; from a file: the window
   std::size_t pos_ = 0;
+  std::FILE* file_ = nullptr;
+  std::vector<std::uint8_t> window_;
+  std::uint64_t window_end_ = 0;  // file offset just past the window
+  std::uint64_t announced_ = 0;
+  std::string name_;
 };
 
 // One value read from the file: a number, or a text kept as its raw character bytes (each

@@ -110,16 +110,19 @@ void draw_import_curve(gfx::Model& m, gfx::Axes& axes, const Matrix& import) {
     throw RuntimeError("The import curve is a " + std::to_string(import.rows) + " by " +
                        std::to_string(import.cols) +
                        " matrix; it needs a velocity column and two force columns.");
-  std::vector<double> v(import.rows), compression(import.rows), rebound(import.rows);
-  for (std::size_t r = 0; r < import.rows; ++r) {
-    v[r] = import.at(r, 0);
-    compression[r] = import.at(r, 1);
-    rebound[r] = import.at(r, 2);
+  // Each column is gathered once, straight into the line that draws it (an import can hold a
+  // million rows, so no second copy is made).
+  auto column = [&import](std::size_t c) {
+    std::vector<double> out(import.rows);
+    for (std::size_t r = 0; r < import.rows; ++r) out[r] = import.at(r, c);
+    return out;
+  };
+  for (std::size_t force : {1, 2}) {
+    gfx::Line& line = m.plot(axes, {}, {}, "b--");
+    line.x = column(0);
+    line.y = column(force);
+    axes.hold = true;
   }
-  m.plot(axes, v, compression, "b--");
-  axes.hold = true;
-  m.plot(axes, v, rebound, "b--");
-  axes.hold = true;
 }
 
 DynoOverlay dyno_overlay_curve(const Value& ShockData, bool si) {

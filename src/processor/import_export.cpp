@@ -113,9 +113,8 @@ void import(Processor& p) {
   // The file is checked whole before it replaces the import curve, so a bad file leaves the
   // held curve drawable.
   const std::string name = answer.folder + answer.file;
-  const std::vector<std::uint8_t> bytes = read_file_bytes(std::filesystem::path(name));
-  const std::string text(bytes.begin(), bytes.end());
-  std::optional<Matrix> matrix = str2matrix(text);
+  // The text is let go before the curve is drawn: an import of a million rows is tens of MB.
+  std::optional<Matrix> matrix = str2matrix(read_file_text(std::filesystem::path(name)));
   if (!matrix)
     throw RuntimeError("The import file \"" + name +
                        "\" is not a matrix of numbers; the import curve is unchanged.");

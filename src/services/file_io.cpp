@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <utility>
 
 #include "services/runtime_error.h"
@@ -189,6 +190,29 @@ void File::close() {
 std::vector<std::uint8_t> read_file_bytes(const std::filesystem::path& path) {
   File f(path, "r");
   return f.read_all();
+}
+
+std::string read_file_text(const std::filesystem::path& path) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!f)
+    throw RuntimeError("Unable to open file " + quoted(path) + ": " + std::strerror(errno) + ".");
+  std::FILE* stream = f.get();
+  struct stat st {};
+  std::string text;
+  if (fstat(fileno(stream), &st) == 0 && st.st_size > 0) text.resize(static_cast<std::size_t>(st.st_size));
+  std::size_t have = 0;
+  while (true) {
+    have += std::fread(text.data() + have, 1, text.size() - have, stream);
+    if (have < text.size()) break;
+    // Full: the file may hold more than it announced.
+    const int c = std::fgetc(stream);
+    if (c == EOF) break;
+    text.resize(text.size() + text.size() / 2 + (1 << 16));
+    text[have++] = static_cast<char>(c);
+  }
+  if (std::ferror(stream)) throw RuntimeError("Error reading file " + quoted(path) + ".");
+  text.resize(have);
+  return text;
 }
 
 }  // namespace quorin

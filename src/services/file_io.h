@@ -51,5 +51,8 @@ class File {
 
 // Whole-file helpers.
 std::vector<std::uint8_t> read_file_bytes(const std::filesystem::path& path);  // throws RuntimeError
+// The whole file as text, read into one string of the file's size (no growing copies); a file
+// that grows while it is read is followed to its end. Throws RuntimeError.
+std::string read_file_text(const std::filesystem::path& path);
 
 }  // namespace quorin

@@ -1,8 +1,10 @@
 #include "services/numeric.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <numeric>
 #include <system_error>
@@ -419,45 +421,137 @@ std::optional<double> str2double(std::string_view s) {
   return negative ? -value : value;
 }
 
+namespace {
+
+// What a character is to a matrix text.
+enum class CharKind : unsigned char { Token, Blank, Comma, RowEnd };
+
+constexpr std::array<CharKind, 256> kCharKinds = [] {
+  std::array<CharKind, 256> k{};
+  k.fill(CharKind::Token);
+  for (unsigned char c : {' ', '\t', '\r', '\v', '\f'}) k[c] = CharKind::Blank;
+  k[static_cast<unsigned char>(',')] = CharKind::Comma;
+  k[static_cast<unsigned char>('\n')] = CharKind::RowEnd;
+  k[static_cast<unsigned char>(';')] = CharKind::RowEnd;
+  return k;
+}();
+
+CharKind kind_of(char c) { return kCharKinds[static_cast<unsigned char>(c)]; }
+
+// Powers of ten that doubles hold exactly.
+constexpr std::array<double, 23> kExactPowers = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The number token that starts at p, read in one pass; p is left at the first character after
+// the token. Plain decimals whose significant digits fit in 53 bits and whose power of ten is
+// within 22 are one exact product or quotient, hence correctly rounded like str2double; every
+// other token (Inf, NaN, long mantissas, big exponents, words) goes through str2double.
+std::optional<double> matrix_number(const char*& p, const char* end) {
+  const char* const start = p;
+  const char* q = p;
+  bool negative = false;
+  if (*q == '+' || *q == '-') negative = *q++ == '-';
+  std::uint64_t mantissa = 0;
+  int significant = 0, power = 0;
+  bool digits = false, exact = true;
+  auto digit = [&](int d, bool fraction) {
+    digits = true;
+    if (mantissa == 0 && d == 0) {
+      if (fraction) --power;
+    } else if (significant < 19) {
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(d);
+      ++significant;
+      if (fraction) --power;
+    } else {
+      exact = false;
+    }
+  };
+  while (q != end && is_digit(*q)) digit(*q++ - '0', false);
+  if (q != end && *q == '.') {
+    ++q;
+    while (q != end && is_digit(*q)) digit(*q++ - '0', true);
+  }
+  if (q != end && (*q == 'e' || *q == 'E')) {
+    ++q;
+    bool exp_negative = false;
+    if (q != end && (*q == '+' || *q == '-')) exp_negative = *q++ == '-';
+    int e = 0;
+    bool exp_digits = false;
+    while (q != end && is_digit(*q)) {
+      exp_digits = true;
+      if (e < 10000) e = e * 10 + (*q - '0');
+      ++q;
+    }
+    if (!exp_digits) exact = false;
+    power += exp_negative ? -e : e;
+  }
+  if (digits && exact && (q == end || kind_of(*q) != CharKind::Token)) {
+    double v;
+    if (mantissa == 0)
+      v = 0;
+    else if (mantissa <= (std::uint64_t{1} << 53) && power >= -22 && power <= 22)
+      v = power >= 0 ? static_cast<double>(mantissa) * kExactPowers[static_cast<std::size_t>(power)]
+                     : static_cast<double>(mantissa) / kExactPowers[static_cast<std::size_t>(-power)];
+    else
+      v = kNaN, exact = false;
+    if (exact) {
+      p = q;
+      return negative ? -v : v;
+    }
+  }
+  while (q != end && kind_of(*q) == CharKind::Token) ++q;
+  p = q;
+  return str2double(std::string_view(start, static_cast<std::size_t>(q - start)));
+}
+
+}  // namespace
+
 std::optional<Matrix> str2matrix(std::string_view s) {
   Matrix out;
-  std::size_t start = 0;
-  while (start <= s.size()) {
-    std::size_t end = s.find_first_of("\n;", start);
-    if (end == std::string_view::npos) end = s.size();
-    const std::string_view line = s.substr(start, end - start);
-    start = end + 1;
-
-    // One row: tokens between blanks or commas; a comma needs a number on either side.
-    std::vector<double> row;
-    std::size_t i = 0;
-    bool after_comma = false;
-    while (true) {
-      while (i < line.size() && is_blank(line[i])) ++i;
-      if (i == line.size()) break;
-      if (line[i] == ',') {
-        if (row.empty() || after_comma) return std::nullopt;
-        after_comma = true;
-        ++i;
-        continue;
-      }
-      std::size_t j = i;
-      while (j < line.size() && !is_blank(line[j]) && line[j] != ',') ++j;
-      const auto v = str2double(line.substr(i, j - i));
-      if (!v) return std::nullopt;
-      row.push_back(*v);
-      after_comma = false;
-      i = j;
+  const char* p = s.data();
+  const char* const end = p + s.size();
+  std::size_t in_row = 0;  // numbers in the row being read
+  bool after_comma = false;
+  // Ends the row being read; false when it does not fit the matrix.
+  auto end_row = [&]() {
+    if (after_comma) return false;
+    if (in_row == 0) return true;  // blank line
+    if (out.rows == 0) {
+      out.cols = in_row;
+      // Room for as many rows as the text holds if they are as long as this first one.
+      const auto consumed = static_cast<std::size_t>(p - s.data()) + 1;
+      out.data.reserve(in_row * (s.size() / consumed + s.size() / consumed / 16 + 2));
+    } else if (in_row != out.cols) {
+      return false;
     }
-    if (after_comma) return std::nullopt;
-    if (row.empty()) continue;  // blank line
-    if (out.rows == 0)
-      out.cols = row.size();
-    else if (row.size() != out.cols)
-      return std::nullopt;
-    out.data.insert(out.data.end(), row.begin(), row.end());
     ++out.rows;
+    in_row = 0;
+    return true;
+  };
+  while (p != end) {
+    switch (kind_of(*p)) {
+      case CharKind::Blank: ++p; break;
+      case CharKind::RowEnd:
+        if (!end_row()) return std::nullopt;
+        ++p;
+        break;
+      case CharKind::Comma:  // a comma needs a number on either side
+        if (in_row == 0 || after_comma) return std::nullopt;
+        after_comma = true;
+        ++p;
+        break;
+      case CharKind::Token: {
+        const auto v = matrix_number(p, end);
+        if (!v) return std::nullopt;
+        out.data.push_back(*v);
+        ++in_row;
+        after_comma = false;
+        break;
+      }
+    }
   }
+  if (!end_row()) return std::nullopt;
   return out;
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <cmath>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "dyno/dyno_bytes.h"
@@ -299,6 +300,69 @@ TEST(Loadshock, ChannelBlocksTrustNoCount) {
   DynoBytes cut = DynoBytes::file(1, 1);
   cut.bytes.resize(cut.bytes.size() - 8 - 6);
   EXPECT_TRUE(read(cut).field("Speed_1").field("Force").field("Data").is_empty());
+}
+
+// The outcome of reading: the record, or the error and the console text.
+struct Outcome {
+  std::optional<Value> shock;
+  std::string error, console;
+  bool operator==(const Outcome&) const = default;
+};
+
+Outcome from_memory(const std::vector<std::uint8_t>& bytes, const std::string& folder) {
+  Outcome o;
+  std::ostringstream console;
+  try {
+    o.shock = read_dyno(bytes, console, "big.pvp", folder);
+  } catch (const RuntimeError& e) {
+    o.error = e.what();
+  }
+  o.console = console.str();
+  return o;
+}
+
+Outcome from_disk(const std::vector<std::uint8_t>& bytes, const std::string& folder) {
+  std::ofstream(folder + "big.pvp", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  ScriptedDialogs dialogs;
+  dialogs.push({false, "big.pvp", folder});
+  Outcome o;
+  std::ostringstream console;
+  try {
+    o.shock = loadshock(dialogs, console, std::nullopt).ShockData;
+  } catch (const RuntimeError& e) {
+    o.error = e.what();
+  }
+  o.console = console.str();
+  return o;
+}
+
+// A file on disk is read in pieces; whatever the pieces' edges cut (a sample, a name, a
+// descriptor, the file's end), the record is the one the whole file in memory gives.
+TEST(Loadshock, FileOnDiskReadsAsTheSameBytesInMemory) {
+  const std::string folder = (std::filesystem::temp_directory_path() / "quorin_loadshock_disk").string() + "/";
+  std::filesystem::create_directories(folder);
+  std::vector<float> velocity(40000), force(40000);
+  for (std::size_t i = 0; i < velocity.size(); ++i) {
+    velocity[i] = static_cast<float>(i) * 0.001f - 3.0f;
+    force[i] = velocity[i] * 1234.5f;
+  }
+  const DynoBytes whole = DynoBytes::file(4, 5, velocity, force);
+  ASSERT_GT(whole.bytes.size(), std::size_t{4} << 16);
+  std::vector<std::size_t> lengths = {whole.bytes.size(), 0, 100};
+  for (std::size_t edge : {std::size_t{1} << 16, std::size_t{2} << 16, whole.bytes.size() / 2})
+    for (std::size_t d = 0; d < 9; ++d) lengths.push_back(edge + d - 4);
+  for (std::size_t length : lengths) {
+    SCOPED_TRACE(length);
+    const std::vector<std::uint8_t> bytes(whole.bytes.begin(), whole.bytes.begin() + static_cast<std::ptrdiff_t>(length));
+    const Outcome memory = from_memory(bytes, folder);
+    EXPECT_EQ(from_disk(bytes, folder), memory);
+    if (length == whole.bytes.size()) {
+      ASSERT_TRUE(memory.shock.has_value());
+      EXPECT_EQ(memory.shock->field("Speed_5").field("Force").field("Data").numel(), force.size());
+    }
+  }
+  std::filesystem::remove_all(folder);
 }
 
 TEST(Loadshock, PropertiesFollowVersionAndMayReplaceIt) {

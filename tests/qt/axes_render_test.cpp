@@ -265,5 +265,60 @@ TEST(AxesRender, ZoomIsAViewThatTheProgramsLimitsReset) {
   EXPECT_EQ(w.limits().x[1], 20);
 }
 
+// A true-colour picture: 8-bit values in the order the picture is stored, fractions rounded
+// half away from zero, values beyond 255 full, a missing value black.
+TEST(AxesRender, TrueColourPictureKeepsEveryChannel) {
+  ensure_application();
+  Scene s;
+  gfx::Image& im = *s.m.children_of<gfx::Image>(*s.axes).front();
+  im.channels = 3;
+  im.true_colour_8bit = true;
+  const double nan = std::nan("");
+  //          red: c0r0 c0r1   c1r0 c1r1   green:              blue:
+  im.cdata = {255, 0, nan, 12.25, 0, 127.5, 64, 200, 0, 300, 0, 255};
+  const QImage img = s.render();
+  struct Cell {
+    double x, y;
+    int r, g, b;
+  };
+  for (const Cell& c : {Cell{2, -400, 255, 0, 0}, Cell{2, -200, 0, 128, 255},
+                        Cell{3, -400, 0, 64, 0}, Cell{3, -200, 12, 200, 255}}) {
+    EXPECT_TRUE(near(pixel(img, s.at(c.x, c.y)), c.r, c.g, c.b, 0))
+        << "cell at " << c.x << ", " << c.y << " is "
+        << pixel(img, s.at(c.x, c.y)).name().toStdString();
+  }
+}
+
+// A curve that leaves the box far on one side, crosses it, and has a gap: drawn inside the box
+// only, not across the gap.
+TEST(AxesRender, CurvesAreClippedAndBrokenAtGaps) {
+  ensure_application();
+  Scene s;
+  gfx::Axes& a = *s.axes;
+  a.hold = true;
+  const double nan = std::nan("");
+  const std::vector<double> x{-50, -40, 1, 4, nan, 6, 9, 60, 70, 80},
+      y{450, 450, 450, 450, 450, 450, 450, 450, 9000, 9000};
+  s.m.plot(a, x, y, "b");
+  const QImage img = s.render();
+  const QRectF b = s.box();
+  const int row = static_cast<int>(std::round(s.at(0, 450).y()));
+  auto blue = [](QColor c) { return near(c, 0, 0, 255); };
+  auto blue_between = [&](double x0, double x1) {
+    int n = 0;
+    for (int dy = -1; dy <= 1; ++dy)
+      n += count_row(img, row + dy, static_cast<int>(s.at(x0, 0).x()),
+                     static_cast<int>(s.at(x1, 0).x()), blue);
+    return n;
+  };
+  EXPECT_GT(blue_between(0.2, 3.8), (s.at(3.8, 0).x() - s.at(0.2, 0).x()) / 2);
+  EXPECT_GT(blue_between(6.2, 9.8), (s.at(9.8, 0).x() - s.at(6.2, 0).x()) / 2);
+  EXPECT_EQ(blue_between(4.3, 5.7), 0) << "no line across the gap";
+  int outside = 0;
+  for (int dy = -1; dy <= 1; ++dy)
+    outside += count_row(img, row + dy, 0, static_cast<int>(b.left()) - 2, blue);
+  EXPECT_EQ(outside, 0);
+}
+
 }  // namespace
 }  // namespace quorin::qtk

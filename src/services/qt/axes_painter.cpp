@@ -7,8 +7,10 @@
 #include <QPainterPath>
 #include <QPolygonF>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
+#include <vector>
 #include <string>
 
 #include "services/qt/look.h"
@@ -126,44 +128,64 @@ void draw_line_data(QPainter& p, const Mapper& mp, const gfx::Line& l) {
   const QColor colour = to_qcolor(l.color);
   const QRectF area = mp.box.adjusted(-10, -10, 10, 10);
   if (l.line_style != "none" && n >= 2) {
-    // Unclipped coordinates in double precision, then runs of visible segments so that a
-    // dash pattern runs on across the points of a densely sampled curve.
     p.setPen(line_pen(colour, l.line_width, l.line_style));
     p.setBrush(Qt::NoBrush);
-    QPolygonF run;
+    // Every point is mapped once, with the scale of each axis worked out beforehand; a point
+    // that is not finite (in data or in pixels) breaks the curve.
+    const double x_org = mp.box.left();
+    const double x_scale = mp.box.width() / (mp.lim.x[1] - mp.lim.x[0]);
+    const double y_org = mp.yrev ? mp.box.top() : mp.box.bottom();
+    const double y_scale =
+        (mp.yrev ? mp.box.height() : -mp.box.height()) / (mp.lim.y[1] - mp.lim.y[0]);
+    std::vector<QPointF> pts(n);
+    for (std::size_t i = 0; i < n; ++i)
+      pts[i] = QPointF(x_org + (l.x[i] - mp.lim.x[0]) * x_scale,
+                       y_org + (l.y[i] - mp.lim.y[0]) * y_scale);
+    auto usable = [&](std::size_t i) { return finite(pts[i].x()) && finite(pts[i].y()); };
+    auto inside = [&area](const QPointF& q) {
+      return q.x() >= area.left() && q.x() <= area.right() && q.y() >= area.top() &&
+             q.y() <= area.bottom();
+    };
+    std::vector<QPointF> run;
+    run.reserve(n);
     auto flush = [&] {
-      if (run.size() >= 2) p.drawPolyline(run);
+      if (run.size() >= 2) p.drawPolyline(run.data(), static_cast<int>(run.size()));
       run.clear();
     };
-    auto map_raw = [&](std::size_t i) {
-      const double t = (l.x[i] - mp.lim.x[0]) / (mp.lim.x[1] - mp.lim.x[0]);
-      const double u = (l.y[i] - mp.lim.y[0]) / (mp.lim.y[1] - mp.lim.y[0]);
-      const double x = mp.box.left() + t * mp.box.width();
-      const double y =
-          mp.yrev ? mp.box.top() + u * mp.box.height() : mp.box.bottom() - u * mp.box.height();
-      return QPointF(x, y);
-    };
+    // Runs of visible segments, so that a dash pattern runs on across the points of a densely
+    // sampled curve; only segments that leave the area are clipped.
+    bool usable_a = usable(0);
     for (std::size_t i = 0; i + 1 < n; ++i) {
-      if (!finite(l.x[i]) || !finite(l.y[i]) || !finite(l.x[i + 1]) || !finite(l.y[i + 1])) {
+      const bool usable_b = usable(i + 1);
+      if (!usable_a || !usable_b) {
+        usable_a = usable_b;
         flush();
         continue;
       }
-      QPointF a = map_raw(i), b = map_raw(i + 1);
-      if (!finite(a.x()) || !finite(a.y()) || !finite(b.x()) || !finite(b.y())) {
+      usable_a = usable_b;
+      QPointF a = pts[i], b = pts[i + 1];
+      if (inside(a) && inside(b)) {
+        if (run.empty() || run.back() != a) {
+          flush();
+          run.push_back(a);
+        }
+        run.push_back(b);
+        continue;
+      }
+      const bool beyond_one_side = (a.x() < area.left() && b.x() < area.left()) ||
+                                   (a.x() > area.right() && b.x() > area.right()) ||
+                                   (a.y() < area.top() && b.y() < area.top()) ||
+                                   (a.y() > area.bottom() && b.y() > area.bottom());
+      if (beyond_one_side || !clip_segment(a, b, area)) {
         flush();
         continue;
       }
-      const QPointF a_orig = a;
-      if (!clip_segment(a, b, area)) {
+      if (run.empty() || a != pts[i] || run.back() != a) {
         flush();
-        continue;
+        run.push_back(a);
       }
-      if (run.isEmpty() || a != a_orig || run.back() != a) {
-        flush();
-        run << a;
-      }
-      run << b;
-      if (b != map_raw(i + 1)) flush();
+      run.push_back(b);
+      if (b != pts[i + 1]) flush();
     }
     flush();
   }
@@ -220,8 +242,6 @@ void draw_text(QPainter& p, QPointF at, const QString& text, const QFont& font,
   if (text.isEmpty()) return;
   const QStringList lines = text.split('\n');
   const QFontMetricsF fm(font);
-  double width = 0;
-  for (const QString& s : lines) width = std::max(width, fm.horizontalAdvance(s));
   const double block = fm.height() + (lines.size() - 1) * fm.lineSpacing();
   double top;  // of the block, relative to the anchor
   if (valign == "top")
@@ -267,17 +287,48 @@ void draw_image(QPainter& p, const Mapper& mp, const gfx::Image& im, const gfx::
   auto at = [&](std::size_t r, std::size_t c, std::size_t k) {
     return im.cdata[(k * w + c) * h + r];
   };
+  // The colours of the map once, not once per pixel.
+  std::vector<QRgb> map_rgb(map.size());
+  for (std::size_t i = 0; i < map.size(); ++i) map_rgb[i] = to_qcolor(map[i]).rgb();
   auto from_map = [&](double idx) {
     const double i = std::clamp(finite(idx) ? idx : 0.0, 0.0, n - 1);
-    return to_qcolor(map[static_cast<std::size_t>(i)]).rgb();
+    return map_rgb[static_cast<std::size_t>(i)];
   };
-  for (std::size_t r = 0; r < h; ++r) {
+  // A colour fraction as a byte, as to_qcolor makes it (rounded half away from zero).
+  auto byte = [](double v) {
+    const double x = std::clamp(finite(v) ? v : 0.0, 0.0, 1.0) * 255.0;
+    const int i = static_cast<int>(x);
+    return x - i >= 0.5 ? i + 1 : i;
+  };
+  if (ch == 3) {
+    // True colour, walked in the order the picture is stored (column by column per channel);
+    // the whole numbers 0 to 255 of an 8-bit picture come from a table.
+    const double s = im.true_colour_8bit ? 255.0 : 1.0;
+    std::array<int, 256> table{};
+    for (int k = 0; k < 256; ++k) table[static_cast<std::size_t>(k)] = byte(k / s);
+    auto channel = [&](double v) {
+      if (v >= 0 && v < 256) {
+        const auto k = static_cast<std::size_t>(v);
+        if (static_cast<double>(k) == v) return table[k];
+      }
+      return byte(v / s);
+    };
+    img.fill(0xff000000u);
+    auto* bits = reinterpret_cast<QRgb*>(img.bits());
+    const auto stride = static_cast<std::size_t>(img.bytesPerLine()) / sizeof(QRgb);
+    for (std::size_t k = 0; k < 3; ++k) {
+      const int shift = 16 - 8 * static_cast<int>(k);
+      for (std::size_t c = 0; c < w; ++c) {
+        const double* column = im.cdata.data() + (k * w + c) * h;
+        for (std::size_t r = 0; r < h; ++r)
+          bits[r * stride + c] |= static_cast<QRgb>(channel(column[r])) << shift;
+      }
+    }
+  }
+  for (std::size_t r = 0; ch != 3 && r < h; ++r) {
     auto* line = reinterpret_cast<QRgb*>(img.scanLine(static_cast<int>(r)));
     for (std::size_t c = 0; c < w; ++c) {
-      if (ch == 3) {
-        const double s = im.true_colour_8bit ? 255.0 : 1.0;
-        line[c] = to_qcolor({at(r, c, 0) / s, at(r, c, 1) / s, at(r, c, 2) / s}).rgb();
-      } else if (im.cdata_scaled) {
+      if (im.cdata_scaled) {
         const double v = at(r, c, 0);
         line[c] = from_map(span > 0 ? std::floor((v - clim[0]) / span * n) : 0);
       } else {

@@ -167,5 +167,34 @@ TEST(Str2matrix, RefusesWhatIsNoMatrix) {
     EXPECT_FALSE(str2matrix(text).has_value()) << text;
 }
 
+// Each number of a matrix text is exactly the number str2double reads from it, whether it is a
+// plain decimal or one needing the careful path (long mantissas, huge or tiny exponents).
+TEST(Str2matrix, NumbersAreExactlyThoseOfStr2double) {
+  const std::vector<std::string> tokens = {
+      "0", "-0", "007", "1.5", "-2.25e-3", ".5", "5.", "+.5e+2", "0.1", "0.3", "123456.789",
+      "9007199254740992", "9007199254740993", "18014398509481985", "1234567890123456789012",
+      "0.000000000000000000000000000123456789012345678901234567", "1e22", "1e23", "1e-22",
+      "4.9406564584124654e-324", "2.2250738585072011e-308", "1.7976931348623157e308", "1e400",
+      "-1e400", "1e-400", "0e999", "3.14159265358979323846264338327950288", "inf", "-Inf", "NaN"};
+  for (const std::string& t : tokens) {
+    SCOPED_TRACE(t);
+    const auto m = str2matrix("7 " + t + "\n" + t + ",8");
+    const auto v = str2double(t);
+    ASSERT_TRUE(m.has_value());
+    ASSERT_TRUE(v.has_value());
+    ASSERT_EQ(m->data.size(), 4u);
+    for (double d : {m->data[1], m->data[2]}) {
+      if (std::isnan(*v)) {
+        EXPECT_TRUE(std::isnan(d));
+      } else {
+        EXPECT_EQ(std::signbit(d), std::signbit(*v));
+        EXPECT_EQ(d, *v);
+      }
+    }
+  }
+  for (const char* bad : {"1e", "1e+", "1.2.3", "--1", "1x", ".", "+", "e5", "1,2,", "0x10"})
+    EXPECT_FALSE(str2matrix(bad).has_value()) << bad;
+}
+
 }  // namespace
 }  // namespace quorin

@@ -253,11 +253,12 @@ std::optional<std::string> ScriptDriver::run_line(std::string_view line) {
 
 std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest) {
   Program& p = *program_;
-  // Runs `work` at the command boundary and turns a run-time error into the error line.
-  auto boundary = [&](const std::function<std::string()>& work) -> std::string {
+  // Runs `work` at the command boundary and turns a run-time error into the error line. The
+  // program is looked up when the work has run: `start` replaces it.
+  auto boundary = [this](const std::function<std::string()>& work) -> std::string {
     std::string out;
-    if (!p.guarded([&] { out = work(); })) return error(p.last_error.value_or("error"));
-    return out;
+    if (program_->guarded([&] { out = work(); })) return out;
+    return error(program_->last_error.value_or("error"));
   };
 
   if (verb == "call") {

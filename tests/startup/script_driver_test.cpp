@@ -71,6 +71,22 @@ TEST(ScriptDriver, DialogAnswersAndUnknownGlobals) {
             "{\"error\":\"There is no global named \\\"nosuch\\\".\"}\n");
 }
 
+// A start in a folder without the supplied files fails like any command, and the driver goes
+// on with the new, empty program.
+TEST(ScriptDriver, AFailedStartIsReportedAndTheScriptGoesOn) {
+  ScriptRun r = run("start /nonexistent/quorin\nglobal counter\nstart /nonexistent/quorin\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::istringstream lines(r.out);
+  std::string first, second, third;
+  std::getline(lines, first);
+  std::getline(lines, second);
+  std::getline(lines, third);
+  EXPECT_NE(first.find("\"error\""), std::string::npos) << first;
+  EXPECT_NE(first.find("/nonexistent/quorin"), std::string::npos) << first;
+  EXPECT_EQ(second.rfind("{\"value\":", 0), 0u) << second;
+  EXPECT_EQ(third, first);
+}
+
 // PRINT in a started program with a curve shown: what each print dialog answer does, with a
 // PDF writer that records what it was asked to write.
 TEST(ScriptDriver, PrintDialogAnswers) {

@@ -1,0 +1,80 @@
+// Windows open where the user left them: a window moved or resized by the window manager
+// keeps its place in the settings, and the next session opens it there.
+#include <QCloseEvent>
+
+#include "gui/gui_fixture.h"
+#include "services/gfx/window_places.h"
+#include "services/settings.h"
+
+namespace quorin::test {
+namespace {
+
+class WindowPlaces : public GuiFixture {
+ protected:
+  void SetUp() override {
+    GuiFixture::SetUp();
+    toolkit_->keep_window_places(settings_);
+  }
+  void close_from_window_manager(int number) {
+    QCloseEvent e;
+    QApplication::sendEvent(window(number), &e);
+    toolkit_->sync();
+  }
+  // The window manager moves and resizes a window.
+  void place(int number, const QRect& r) {
+    window(number)->setGeometry(r);
+    QApplication::processEvents();
+  }
+  std::optional<std::string> kept(int number) {
+    return settings_.value(gfx::window_place_key(*model().window(number)));
+  }
+  // A later session over the same settings, started as the desktop program starts.
+  void next_session() {
+    toolkit_.reset();
+    program_ = std::make_unique<Program>(folder_, dialogs_, console_);
+    program_->report_error = [this](const std::string& m) { errors_.push_back(m); };
+    toolkit_ = std::make_unique<qtk::Toolkit>(
+        program_->gfx, [this](const std::string& c) { program_->run_command(c); },
+        [this](int number) { program_->close_requested(number); });
+    toolkit_->keep_window_places(settings_);
+    ASSERT_TRUE(program_->guarded([this] { program_->start(); }));
+    toolkit_->sync();
+  }
+
+  MemorySettings settings_;
+};
+
+TEST_F(WindowPlaces, MovedWindowsOpenThereInTheNextSession) {
+  const QRect main_place = window(1)->geometry();
+  const QRect first(250, 140, 1000, 640), second(420, 200, 1100, 700);
+
+  // The comparison window is laid out in points (three quarters of a pixel here), from the
+  // screen's lower-left corner.
+  place(2, first);
+  click(1, "PLOT");  // the places are kept before a command runs
+  EXPECT_EQ(kept(2), "points 187.5 225 750 480");
+  place(2, second);
+  close_from_window_manager(2);  // and before a window closes
+  EXPECT_EQ(kept(2), "points 315 135 825 525");
+  close_from_window_manager(1);  // EXIT
+  ASSERT_TRUE(model().window_numbers().empty());
+
+  next_session();
+  EXPECT_EQ(window(2)->geometry(), second);
+  EXPECT_EQ(model().window(2)->position, (gfx::Rect{315, 135, 825, 525}));
+  EXPECT_EQ(window(1)->geometry(), main_place) << "the main window was not moved";
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
+}
+
+TEST_F(WindowPlaces, APlaceOffTheScreenIsNotTaken) {
+  const QRect built = window(2)->geometry();
+  const std::string key = gfx::window_place_key(*model().window(2));
+  close_from_window_manager(1);  // EXIT keeps the places as they are
+  // A screen that was bigger in the last session.
+  settings_.set_value(key, "pixels 5000 3000 800 600");
+  next_session();
+  EXPECT_EQ(window(2)->geometry(), built);
+}
+
+}  // namespace
+}  // namespace quorin::test

@@ -117,10 +117,8 @@ bool ComparisonTools::run(const Command& c) {
     copy_curves();
   else if (item == "savecsv")
     save_csv();
-  else if (item == "table")
-    show_table(std::nullopt);
-  else if (item == "tablevelocities")
-    show_table(argument);
+  else if (item == "table" || item == "tablevelocities")
+    show_table();
   else if (item == "tablecopy")
     copy_table();
   else if (item == "difference")
@@ -259,16 +257,15 @@ void ComparisonTools::save_csv() {
   write_text_file(file, analysis::points_csv(curves, units));
 }
 
-void ComparisonTools::show_table(std::optional<std::string> list_text) {
+void ComparisonTools::show_table() {
   const bool si = si_shown();
   const analysis::ShownUnits units = analysis::shown_units(si);
   gfx::Model& m = p_.gfx;
-  if (!list_text) {
-    // An open table keeps its list when it is shown again.
-    if (gfx::Window* w = analysis::window_named(m, analysis::kTableWindowName))
-      for (gfx::Object* o : m.find_all_by_tag(*w, analysis::kVelocitiesTag))
-        if (auto* c = dynamic_cast<gfx::Control*>(o)) list_text = c->string;
-  }
+  // An open table is filled again from its list as the user edited it.
+  std::optional<std::string> list_text;
+  if (gfx::Window* w = analysis::window_named(m, analysis::kTableWindowName))
+    for (gfx::Object* o : m.find_all_by_tag(*w, analysis::kVelocitiesTag))
+      if (auto* c = dynamic_cast<gfx::Control*>(o)) list_text = c->string;
   std::vector<double> velocities =
       list_text ? analysis::parse_velocities(*list_text) : analysis::default_velocities(si);
   const std::vector<analysis::DrawnCurve> stored =

@@ -46,7 +46,7 @@ class ComparisonTools {
   void save_picture();
   void copy_curves();
   void save_csv();
-  void show_table(std::optional<std::string> list_text);
+  void show_table();
   void copy_table();
   void difference();
   void undo(bool forward);

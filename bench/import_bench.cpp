@@ -16,17 +16,21 @@
 #include <string>
 
 #include "services/dialogs.h"
+#include "services/memory.h"
 #include "startup/program.h"
 
 namespace quorin {
 namespace {
 
+// The allocator set up as the program's executables set it up.
+const bool kPooled = (quorin::pool_large_arrays(), true);
+
 constexpr std::size_t kRows = 1'000'000;
 
 // The curve file, written once per run and removed when the program ends.
 struct CurveFile {
-  std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("quorin-import-bench-" + std::to_string(::getpid()));
+  std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                              ("quorin-import-bench-" + std::to_string(::getpid()));
   std::uintmax_t size = 0;
   CurveFile() {
     std::filesystem::create_directories(dir);
@@ -39,7 +43,8 @@ struct CurveFile {
                                   -2600 * v - 35.25);
       text.append(line, static_cast<std::size_t>(n));
     }
-    std::ofstream(dir / "curve.txt", std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
+    std::ofstream(dir / "curve.txt", std::ios::binary)
+        .write(text.data(), static_cast<std::streamsize>(text.size()));
     size = std::filesystem::file_size(dir / "curve.txt");
   }
   ~CurveFile() { std::filesystem::remove_all(dir); }
@@ -81,7 +86,8 @@ void BM_ImportMillionRows(benchmark::State& state) {
     const std::size_t before = status_kb("VmRSS");
     state.ResumeTiming();
 
-    if (!program->run_command("quorin_processor_ct('import')")) throw std::runtime_error("IMPORT failed");
+    if (!program->run_command("quorin_processor_ct('import')"))
+      throw std::runtime_error("IMPORT failed");
 
     state.PauseTiming();
     peak_sum += static_cast<double>(status_kb("VmHWM") - before);

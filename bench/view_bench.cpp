@@ -7,12 +7,16 @@
 #include <stdexcept>
 
 #include "services/dialogs.h"
+#include "services/memory.h"
 #include "services/qt/toolkit.h"
 #include "services/qt/window_view.h"
 #include "startup/program.h"
 
 namespace quorin {
 namespace {
+
+// The allocator set up as the program's executables set it up.
+const bool kPooled = (quorin::pool_large_arrays(), true);
 
 // A started program reading the supplied data beside the executables.
 struct StartedProgram {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "services/memory.h"
 #include "services/qt/desktop_outputs.h"
 #include "services/qt/output.h"
 #include "services/qt/qt_dialogs.h"
@@ -42,6 +43,7 @@ class SystemPrinter : public quorin::Printer {
 }  // namespace
 
 int main(int argc, char** argv) {
+  quorin::pool_large_arrays();
   if (argc > 1 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
     std::cout << "Usage: quorin [--help | --version]\n\n"
                  "Starts the damper curve program. It takes no other arguments.\n\n"

@@ -3,12 +3,14 @@
 #include <fstream>
 #include <iostream>
 
+#include "services/memory.h"
 #include "services/qt/output.h"
 #include "services/qt/toolkit.h"
 #include "startup/script_driver.h"
 #include "startup/start_folder.h"
 
 int main(int argc, char** argv) {
+  quorin::pool_large_arrays();
   if (argc > 2 ||
       (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h"))) {
     std::cout << quorin::script_help() << "\n" << quorin::start_folder_help();

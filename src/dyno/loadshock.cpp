@@ -100,19 +100,66 @@ std::optional<std::span<const std::uint8_t>> ByteReader::bytes(std::size_t n) {
   return s;
 }
 
+namespace {
+
+// Widens the n single-precision samples held in bytes [4n, 8n) of d into d[0] ... d[n-1],
+// front to back in stretches that never overwrite a sample before it is read.
+void widen_in_place(double* d, std::size_t n) {
+  const auto* samples = reinterpret_cast<const std::uint8_t*>(d) + 4 * n;
+  for (std::size_t i = 0; i < n;) {
+    const std::size_t k = std::max<std::size_t>(1, (n - i) / 2);  // 8(i + k) <= 4n + 4i
+    for (std::size_t j = i; j < i + k; ++j) d[j] = load_le<float>(samples + 4 * j);
+    i += k;
+  }
+}
+
+}  // namespace
+
 std::vector<double> ByteReader::f32_samples(std::uint64_t n) {
   std::vector<double> out;
+  if (file_ && n <= remaining() / 4) {
+    // The file announces all of them: they are read into the back half of their own array and
+    // widened there.
+    const auto count = static_cast<std::size_t>(n);
+    out.resize(count);
+    auto* raw = reinterpret_cast<std::uint8_t*>(out.data()) + 4 * count;
+    const std::size_t want = 4 * count;
+    std::size_t have = std::min(bytes_.size() - pos_, want);
+    std::memcpy(raw, bytes_.data() + pos_, have);
+    pos_ += have;
+    while (have < want) {
+      const std::size_t got = std::fread(raw + have, 1, want - have, file_);
+      if (got == 0) break;
+      have += got;
+      window_end_ += got;
+    }
+    if (std::ferror(file_))
+      throw RuntimeError("loadshock: cannot read the dyno file \"" + name_ + "\".");
+    if (have == want) {
+      widen_in_place(out.data(), count);
+      return out;
+    }
+    // Shorter than announced: what there is, then the end of the file.
+    const std::size_t present = have / 4;  // a part of a sample at the end is dropped
+    std::memmove(reinterpret_cast<std::uint8_t*>(out.data()) + 4 * present, raw, 4 * present);
+    widen_in_place(out.data(), present);
+    out.resize(present);
+    pos_ = bytes_.size();
+    return out;
+  }
   out.reserve(static_cast<std::size_t>(std::min(n, remaining() / 4)));
-  // Converted a block at a time in a small buffer, so each sample is written to memory once.
-  constexpr std::size_t kBlock = 1024;
-  std::array<double, kBlock> block;
+  // The array grows a block at a time and each block is converted while it is still in the
+  // cache, so each sample is written to memory once.
+  constexpr std::size_t kBlock = 2048;
   std::uint64_t left = n;
   while (left > 0 && ready(4)) {
     const std::size_t k = static_cast<std::size_t>(
         std::min<std::uint64_t>({left, (bytes_.size() - pos_) / 4, kBlock}));
     const std::uint8_t* p = bytes_.data() + pos_;
-    for (std::size_t i = 0; i < k; ++i) block[i] = load_le<float>(p + 4 * i);
-    out.insert(out.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(k));
+    const std::size_t at = out.size();
+    out.resize(at + k);
+    double* d = out.data() + at;
+    for (std::size_t i = 0; i < k; ++i) d[i] = load_le<float>(p + 4 * i);
     pos_ += 4 * k;
     left -= k;
   }

@@ -1,0 +1,14 @@
+// How the program keeps the memory of its large arrays: dyno channels, imported curves and
+// resampled curves of several megabytes are taken from and given back to one pool that the
+// next read reuses, instead of being mapped in and handed back to the system each time.
+#pragma once
+
+namespace quorin {
+
+// Sets the allocator of this process to pool arrays up to 32 MB and to keep up to 64 MB of
+// freed memory for reuse. Called once, first thing, by each executable. Without it a file
+// read after file read makes the system supply fresh zeroed pages every time (thousands of
+// page faults per dyno file).
+void pool_large_arrays();
+
+}  // namespace quorin

@@ -147,8 +147,7 @@ gfx::Window& show_table_window(gfx::Model& m, const VelocityTable& t, const Show
   a.ylim = {0, rows};
   a.xlim_manual = a.ylim_manual = true;
   a.ydir_reverse = true;
-  a.color = {1, 1, 1};
-  a.box = true;
+  a.visible = false;  // no ticks or box: the rules below divide the cells
   a.hold = true;
 
   cell(m, a, 0.92, 0.5, "Velocity", "right", true);
@@ -171,6 +170,7 @@ gfx::Window& show_table_window(gfx::Model& m, const VelocityTable& t, const Show
     cell(m, a, 0.92, kHeaderRows + static_cast<double>(r) + 0.5, exact_number(t.velocity[r]),
          "right", false);
   rule(m, a, {0, columns}, {kHeaderRows, kHeaderRows});
+  rule(m, a, {0, columns, columns, 0, 0}, {0, 0, rows, rows, 0});
   for (std::size_t c = 1; c < static_cast<std::size_t>(columns); c += 2)
     rule(m, a, {static_cast<double>(c), static_cast<double>(c)}, {0, rows});
   m.touch();

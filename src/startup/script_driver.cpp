@@ -307,7 +307,8 @@ std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest)
         json arr = json::parse(rest, nullptr, false);
         if (arr.is_discarded() || !arr.is_array())
           throw ScriptSyntaxError("the answers of dialog input must be a JSON array");
-        for (const auto& a : arr) answers.push_back(a.is_string() ? a.get<std::string>() : a.dump());
+        for (const auto& a : arr)
+          answers.push_back(a.is_string() ? a.get<std::string>() : a.dump());
       } else {
         answers.emplace_back(rest);
       }

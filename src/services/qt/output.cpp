@@ -11,7 +11,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSvgGenerator>
 #include <QPen>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -20,6 +19,7 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionFrame>
+#include <QSvgGenerator>
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -322,9 +322,9 @@ void save_window_picture(gfx::Model& m, const PictureRequest& r) {
     case PictureFormat::Pdf: {
       QPdfWriter pdf(file);
       pdf.setTitle(QString::fromStdString(w.name));
-      pdf.setPageSize(QPageSize(QSizeF(client.width() * 72.0 / kScreenDpi,
-                                       client.height() * 72.0 / kScreenDpi),
-                                QPageSize::Point));
+      pdf.setPageSize(
+          QPageSize(QSizeF(client.width() * 72.0 / kScreenDpi, client.height() * 72.0 / kScreenDpi),
+                    QPageSize::Point));
       pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
       if (!p.begin(&pdf)) throw RuntimeError(cannot);
       const double scale = pdf.resolution() / static_cast<double>(kScreenDpi);

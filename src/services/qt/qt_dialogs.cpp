@@ -4,10 +4,10 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFormLayout>
-#include <QLineEdit>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFormLayout>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <iostream>
 
@@ -95,7 +95,8 @@ InputAnswer QtDialogs::input(const std::string& title, const std::vector<InputFi
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   std::vector<std::string> answers;
   for (QWidget* e : editors) {
-    if (auto* list = qobject_cast<QComboBox*>(e)) answers.push_back(list->currentText().toStdString());
+    if (auto* list = qobject_cast<QComboBox*>(e))
+      answers.push_back(list->currentText().toStdString());
     if (auto* edit = qobject_cast<QLineEdit*>(e)) answers.push_back(edit->text().toStdString());
   }
   return answers;

@@ -691,9 +691,9 @@ bool WindowView::click_line(QPointF at) {
       for (std::size_t k = 0; k < std::min(l->x.size(), l->y.size()); ++k) {
         const double fx = (l->x[k] - lim.x[0]) / dx;
         const double fy = (l->y[k] - lim.y[0]) / dy;
-        const QPointF px(box.left() + fx * box.width(),
-                         a->ydir_reverse ? box.top() + fy * box.height()
-                                         : box.bottom() - fy * box.height());
+        const double py =
+            a->ydir_reverse ? box.top() + fy * box.height() : box.bottom() - fy * box.height();
+        const QPointF px(box.left() + fx * box.width(), py);
         if (std::abs(px.x() - at.x()) <= reach && std::abs(px.y() - at.y()) <= reach) {
           use_object(l->handle());
           return true;

@@ -1,5 +1,6 @@
 #include "analysis/history.h"
 
+#include <array>
 #include <utility>
 
 namespace quorin::analysis {
@@ -8,6 +9,14 @@ namespace {
 AxesPicture::LineItem line_item(const gfx::Line& l) {
   return {l.x,           l.y,          l.color,       l.line_style, l.marker,  l.marker_face,
           l.marker_edge, l.line_width, l.marker_size, l.tag,        l.visible, l.handle_visible};
+}
+
+// line_item(l) == s, field by field, without copying the points.
+bool line_is(const gfx::Line& l, const AxesPicture::LineItem& s) {
+  return l.x == s.x && l.y == s.y && l.color == s.color && l.line_style == s.line_style &&
+         l.marker == s.marker && l.marker_face == s.marker_face && l.marker_edge == s.marker_edge &&
+         l.line_width == s.line_width && l.marker_size == s.marker_size && l.tag == s.tag &&
+         l.visible == s.visible && l.handle_visible == s.handle_visible;
 }
 
 AxesPicture::TextItem text_item(const gfx::Text& t) {
@@ -74,6 +83,29 @@ AxesPicture capture_axes(gfx::Model& m, const gfx::Axes& axes) {
   return p;
 }
 
+bool axes_shows(gfx::Model& m, const gfx::Axes& axes, const AxesPicture& p) {
+  if (axes.xlim != p.xlim || axes.ylim != p.ylim || axes.xlim_manual != p.xlim_manual ||
+      axes.ylim_manual != p.ylim_manual || axes.xgrid != p.xgrid || axes.ygrid != p.ygrid ||
+      axes.zgrid != p.zgrid || axes.hold != p.hold || axes.visible != p.visible)
+    return false;
+  const std::array<gfx::Handle, 3> labels = {axes.title, axes.xlabel, axes.ylabel};
+  for (std::size_t k = 0; k < labels.size(); ++k) {
+    auto* t = dynamic_cast<gfx::Text*>(m.find(labels[k]));
+    if (t ? !(p.labels[k] && text_item(*t) == *p.labels[k]) : p.labels[k].has_value()) return false;
+  }
+  const std::vector<gfx::Object*> now = drawn_children(m, axes);
+  if (now.size() != p.items.size()) return false;
+  for (std::size_t k = 0; k < now.size(); ++k) {
+    const AxesPicture::Item& item = p.items[k];
+    if (auto* l = dynamic_cast<gfx::Line*>(now[k])) {
+      if (item.text || !item.line || !line_is(*l, *item.line)) return false;
+    } else if (auto* t = dynamic_cast<gfx::Text*>(now[k])) {
+      if (item.line || !item.text || !(text_item(*t) == *item.text)) return false;
+    }
+  }
+  return true;
+}
+
 void restore_axes(gfx::Model& m, gfx::Axes& axes, const AxesPicture& p) {
   axes.xlim = p.xlim;
   axes.ylim = p.ylim;
@@ -122,6 +154,17 @@ bool operator==(const PlotState& a, const PlotState& b) {
   return a.plotdata == b.plotdata && a.counter == b.counter && a.counter2 == b.counter2 &&
          same_matrix(a.import, b.import) && a.ShockData == b.ShockData && a.plot == b.plot &&
          a.legend == b.legend;
+}
+
+bool plot_still_in(const PlotState& s, const std::vector<DamperCurve>& plotdata, double counter,
+                   double counter2, const Matrix& import, const Value& ShockData, gfx::Model& m,
+                   const gfx::Axes* plot, const gfx::Axes* legend) {
+  auto shows = [&m](const gfx::Axes* a, const std::optional<AxesPicture>& p) {
+    return a ? p && axes_shows(m, *a, *p) : !p;
+  };
+  return s.plotdata == plotdata && s.counter == counter && s.counter2 == counter2 &&
+         same_matrix(s.import, import) && s.ShockData == ShockData && shows(plot, s.plot) &&
+         shows(legend, s.legend);
 }
 
 void History::record(PlotState before) {

@@ -58,6 +58,9 @@ struct AxesPicture {
 // and texts (handles of the drawn objects are new).
 AxesPicture capture_axes(gfx::Model& m, const gfx::Axes& axes);
 void restore_axes(gfx::Model& m, gfx::Axes& axes, const AxesPicture& picture);
+// Whether the live axes still shows the picture (capture_axes(m, axes) == picture) without
+// copying its curves, which may hold millions of points.
+bool axes_shows(gfx::Model& m, const gfx::Axes& axes, const AxesPicture& picture);
 
 // One state of the comparison plot.
 struct PlotState {
@@ -68,6 +71,12 @@ struct PlotState {
   std::optional<AxesPicture> plot, legend;  // nullopt when the axes was not open
   friend bool operator==(const PlotState&, const PlotState&);
 };
+
+// Whether the plot is still in `state`: the stored curves, counters, held import and dyno
+// curves, and the two axes (nullptr when not open) compare equal to it.
+bool plot_still_in(const PlotState& state, const std::vector<DamperCurve>& plotdata,
+                   double counter, double counter2, const Matrix& import, const Value& ShockData,
+                   gfx::Model& m, const gfx::Axes* plot, const gfx::Axes* legend);
 
 // The states before each undoable action, newest last, and the states undone since.
 class History {

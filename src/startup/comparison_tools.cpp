@@ -148,8 +148,15 @@ void ComparisonTools::before_command(const Command& c) {
 
 void ComparisonTools::after_command() {
   if (before_) {
-    std::optional<analysis::PlotState> now = capture();
-    if (now && !(*now == *before_)) history_.record(std::move(*before_));
+    // Compared in place: a copy of the plot as it is now could be tens of MB (an import of a
+    // million rows).
+    Globals& g = p_.globals;
+    auto* plot = dynamic_cast<gfx::Axes*>(p_.gfx.find(g.plothandle));
+    auto* legend = dynamic_cast<gfx::Axes*>(p_.gfx.find(g.IDhandle));
+    if (plot && legend &&
+        !analysis::plot_still_in(*before_, g.plotdata, g.counter, g.counter2, g.import,
+                                 g.ShockData, p_.gfx, plot, legend))
+      history_.record(std::move(*before_));
     before_.reset();
   }
   apply_hidden();

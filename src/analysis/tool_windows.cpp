@@ -101,6 +101,10 @@ gfx::Axes& plot_axes(gfx::Model& m, gfx::Window& w, std::string_view tag, gfx::R
 
 }  // namespace
 
+std::string velocities_caption(const ShownUnits& units) {
+  return "Velocities (" + std::string(units.velocity) + "):";
+}
+
 gfx::Window* window_named(gfx::Model& m, std::string_view name) {
   for (int n : m.window_numbers())
     if (gfx::Window* w = m.window(n); w && w->name == name) return w;
@@ -119,7 +123,8 @@ gfx::Window& show_table_window(gfx::Model& m, const VelocityTable& t, const Show
 
   const double top = height - 34;
   gfx::Control& caption = m.new_control(w, gfx::Control::Style::Text);
-  caption.string = "Velocities (" + std::string(units.velocity) + "):";
+  caption.tag = std::string(kVelocitiesCaptionTag);
+  caption.string = velocities_caption(units);
   caption.position = {kMargin, top, 100, 22};
   caption.background = kKhaki;
   caption.font_name = "arial";

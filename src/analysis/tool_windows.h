@@ -28,6 +28,10 @@ struct TableCommands {
   std::string difference;  // Difference...
 };
 
+// The caption of the table window's velocity list, naming the units its numbers are in.
+std::string velocities_caption(const ShownUnits& units);
+inline constexpr std::string_view kVelocitiesCaptionTag = "velocitiescaption";
+
 // The open window named `name`; nullptr when none is.
 gfx::Window* window_named(gfx::Model& m, std::string_view name);
 

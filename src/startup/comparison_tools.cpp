@@ -154,8 +154,8 @@ void ComparisonTools::after_command() {
     auto* plot = dynamic_cast<gfx::Axes*>(p_.gfx.find(g.plothandle));
     auto* legend = dynamic_cast<gfx::Axes*>(p_.gfx.find(g.IDhandle));
     if (plot && legend &&
-        !analysis::plot_still_in(*before_, g.plotdata, g.counter, g.counter2, g.import,
-                                 g.ShockData, p_.gfx, plot, legend))
+        !analysis::plot_still_in(*before_, g.plotdata, g.counter, g.counter2, g.import, g.ShockData,
+                                 p_.gfx, plot, legend))
       history_.record(std::move(*before_));
     before_.reset();
   }
@@ -268,11 +268,17 @@ void ComparisonTools::show_table() {
   const bool si = si_shown();
   const analysis::ShownUnits units = analysis::shown_units(si);
   gfx::Model& m = p_.gfx;
-  // An open table is filled again from its list as the user edited it.
+  // An open table is filled again from its list as the user edited it, while the list is in
+  // the units shown; after a switch of units the list starts again from the export grid.
   std::optional<std::string> list_text;
-  if (gfx::Window* w = analysis::window_named(m, analysis::kTableWindowName))
+  if (gfx::Window* w = analysis::window_named(m, analysis::kTableWindowName)) {
+    bool same_units = false;
+    for (gfx::Object* o : m.find_all_by_tag(*w, analysis::kVelocitiesCaptionTag))
+      if (auto* c = dynamic_cast<gfx::Control*>(o))
+        same_units = c->string == analysis::velocities_caption(units);
     for (gfx::Object* o : m.find_all_by_tag(*w, analysis::kVelocitiesTag))
-      if (auto* c = dynamic_cast<gfx::Control*>(o)) list_text = c->string;
+      if (auto* c = dynamic_cast<gfx::Control*>(o); c && same_units) list_text = c->string;
+  }
   std::vector<double> velocities =
       list_text ? analysis::parse_velocities(*list_text) : analysis::default_velocities(si);
   const std::vector<analysis::DrawnCurve> stored =

@@ -208,6 +208,15 @@ TEST_F(ComparisonMenu, TableValuesAreTheRecordsInterpolatedAtEachVelocity) {
   box()->string = "1.5 fast";
   EXPECT_FALSE(program->run_command(box()->callback));
   EXPECT_EQ(errors.back(), "The velocity \"fast\" is not a number.");
+
+  // After a switch to SI units the list in inches per second is not taken as metres per
+  // second: the table starts again from the metric export grid.
+  box()->string = "1.5";
+  control("SIUnits").value = 1;
+  control("USUnits").value = 0;
+  ASSERT_TRUE(action("si")) << errors.back();
+  ASSERT_TRUE(menu("table")) << errors.back();
+  EXPECT_EQ(box()->string.substr(0, 12), "0 0.005 0.01");
 }
 
 TEST_F(ComparisonMenu, DifferenceOfACurveWithItselfIsZeroEverywhere) {

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <system_error>
 #include <vector>
 
 #include "annotation/messages.h"
+#include "services/file_io.h"
 #include "services/runtime_error.h"
 
 namespace quorin::annotation {
@@ -51,20 +51,27 @@ Picture imread(std::string_view filename, const std::filesystem::path& current_f
 
   std::error_code ec;
   const bool listed = std::filesystem::exists(std::filesystem::symlink_status(path, ec));
-  std::ifstream file;
-  if (!std::filesystem::is_directory(path, ec)) file.open(path, std::ios::binary);
-  if (!file.is_open()) {
+  FilePtr file(nullptr, &std::fclose);
+  if (!std::filesystem::is_directory(path, ec)) file = open_for_reading(path);
+  if (!file) {
     if (listed) throw RuntimeError(with_name(kFileNotReadable, filename));
     throw RuntimeError(with_name(kFileMissing, filename));
   }
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                                  std::istreambuf_iterator<char>());
-  if (file.bad()) throw RuntimeError(with_name(kFileNotReadable, filename));
-  file.close();
+  const std::uintmax_t size = check_readable(file.get(), path, kPictureFileLimit);
 
+  // The signature first: a file of another kind is refused before the rest is read.
+  constexpr std::size_t kLongestSignature = 8;
+  std::vector<std::uint8_t> bytes(std::min<std::uintmax_t>(size, kLongestSignature));
+  std::size_t have = std::fread(bytes.data(), 1, bytes.size(), file.get());
+  bytes.resize(have);
   const auto format = image_format(bytes);
-  if (!format) throw RuntimeError(std::string(kUnknownFormat));
-  if (*format != "bmp") throw RuntimeError(with_name(kNoReader, *format));
+  if (!format && !std::ferror(file.get())) throw RuntimeError(std::string(kUnknownFormat));
+  if (format && *format != "bmp") throw RuntimeError(with_name(kNoReader, *format));
+
+  bytes.resize(static_cast<std::size_t>(size));
+  have += std::fread(bytes.data() + have, 1, bytes.size() - have, file.get());
+  if (std::ferror(file.get())) throw RuntimeError(with_name(kFileNotReadable, filename));
+  bytes.resize(have);
   return decode_bmp(bytes);
 }
 

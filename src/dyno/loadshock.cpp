@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dyno/loadshock_parts.h"
+#include "services/file_io.h"
 #include "services/runtime_error.h"
 
 namespace quorin {
@@ -422,11 +423,10 @@ LoadshockResult loadshock(Dialogs& dialogs, std::ostream& console,
   if (answer.cancelled) return {Value::number(1), std::nullopt};
   const std::string full_name = answer.folder + answer.file;
   // Read through a small window: the samples go from the file straight into their channels.
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(full_name.c_str(), "rb"), &std::fclose);
+  FilePtr f = open_for_reading(full_name);
   if (!f) throw RuntimeError("loadshock: cannot open the dyno file \"" + full_name + "\".");
-  std::error_code ec;
-  const auto announced = std::filesystem::file_size(full_name, ec);
-  dyno::ByteReader r(f.get(), ec ? 0 : static_cast<std::uint64_t>(announced), full_name);
+  const std::uintmax_t announced = check_readable(f.get(), full_name, kDynoFileLimit);
+  dyno::ByteReader r(f.get(), static_cast<std::uint64_t>(announced), full_name);
   return {dyno::read_shock(r, console, answer.file, answer.folder), answer.folder};
 }
 

@@ -114,7 +114,8 @@ void import(Processor& p) {
   // held curve drawable.
   const std::string name = answer.folder + answer.file;
   // The text is let go before the curve is drawn: an import of a million rows is tens of MB.
-  std::optional<Matrix> matrix = str2matrix(read_file_text(std::filesystem::path(name)));
+  std::optional<Matrix> matrix =
+      str2matrix(read_file_text(std::filesystem::path(name), kImportFileLimit));
   if (!matrix)
     throw RuntimeError("The import file \"" + name +
                        "\" is not a matrix of numbers; the import curve is unchanged.");
@@ -159,10 +160,7 @@ void export_curve(Processor& p) {
   const std::string entry = export_entry(g.plotdata[number - 1], number,
                                          UnitFactors{g.sitous_vel, g.sitous_force},
                                          g.usunits == 1);
-  File f(file, "r+");
-  f.seek(0, File::Origin::End);
-  f.write(entry);
-  f.close();
+  append_whole(file, entry);
   m.figure(kMainWindow);
 }
 

@@ -1,10 +1,13 @@
 #include "services/file_io.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <algorithm>
 #include <limits>
 #include <memory>
 #include <utility>
@@ -187,32 +190,145 @@ void File::close() {
     throw RuntimeError("Error closing file " + quoted(path_) + ": " + std::strerror(errno) + ".");
 }
 
-std::vector<std::uint8_t> read_file_bytes(const std::filesystem::path& path) {
-  File f(path, "r");
-  return f.read_all();
+FilePtr open_for_reading(const std::filesystem::path& path) {
+  // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return FilePtr(nullptr, &std::fclose);
+  // Reads of regular files do not block; the flag goes so a device reads as usual.
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  std::FILE* f = ::fdopen(fd, "rb");
+  if (!f) {
+    const int e = errno;
+    ::close(fd);
+    errno = e;
+  }
+  return FilePtr(f, &std::fclose);
 }
 
-std::string read_file_text(const std::filesystem::path& path) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!f)
-    throw RuntimeError("Unable to open file " + quoted(path) + ": " + std::strerror(errno) + ".");
-  std::FILE* stream = f.get();
-  struct stat st {};
-  std::string text;
-  if (fstat(fileno(stream), &st) == 0 && st.st_size > 0) text.resize(static_cast<std::size_t>(st.st_size));
+namespace {
+
+// A file size as people read it: bytes below a megabyte, else megabytes to one decimal.
+std::string megabytes(std::uintmax_t bytes) {
+  if (bytes < (1 << 20)) return std::to_string(bytes) + " bytes";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1 << 20));
+  return text;
+}
+
+std::string article(std::string_view kind) {
+  return std::string(kind.empty() || std::string_view("aeiou").find(kind[0]) == std::string_view::npos
+                         ? "a "
+                         : "an ") +
+         std::string(kind);
+}
+
+[[noreturn]] void too_large(const std::filesystem::path& path, std::uintmax_t size, ReadLimit limit) {
+  throw RuntimeError("The file \"" + path.string() + "\" is " + megabytes(size) + ", more than the " +
+                     megabytes(limit.bytes) + " " + article(limit.kind) +
+                     " may hold; it was not read.");
+}
+
+// Reads the whole stream into `out`, which starts at the size the file announced; a file that
+// grows while it is read is followed up to the limit.
+template <class Bytes>
+void read_whole(std::FILE* f, const std::filesystem::path& path, std::uintmax_t announced,
+                ReadLimit limit, Bytes& out) {
+  out.resize(static_cast<std::size_t>(announced));
   std::size_t have = 0;
   while (true) {
-    have += std::fread(text.data() + have, 1, text.size() - have, stream);
-    if (have < text.size()) break;
+    have += std::fread(out.data() + have, 1, out.size() - have, f);
+    if (have < out.size()) break;
     // Full: the file may hold more than it announced.
-    const int c = std::fgetc(stream);
+    const int c = std::fgetc(f);
     if (c == EOF) break;
-    text.resize(text.size() + text.size() / 2 + (1 << 16));
-    text[have++] = static_cast<char>(c);
+    if (have + 1 > limit.bytes) too_large(path, have + 1, limit);
+    out.resize(std::min<std::size_t>(out.size() + out.size() / 2 + (1 << 16), limit.bytes));
+    out[have++] = static_cast<typename Bytes::value_type>(c);
   }
-  if (std::ferror(stream)) throw RuntimeError("Error reading file " + quoted(path) + ".");
-  text.resize(have);
-  return text;
+  if (std::ferror(f)) throw RuntimeError("Error reading file " + quoted(path) + ".");
+  out.resize(have);
+}
+
+template <class Bytes>
+Bytes read_checked(const std::filesystem::path& path, ReadLimit limit) {
+  FilePtr f = open_for_reading(path);
+  if (!f)
+    throw RuntimeError("Unable to open file " + quoted(path) + ": " + std::strerror(errno) + ".");
+  const std::uintmax_t size = check_readable(f.get(), path, limit);
+  Bytes out;
+  read_whole(f.get(), path, size, limit, out);
+  return out;
+}
+
+}  // namespace
+
+std::uintmax_t check_readable(std::FILE* f, const std::filesystem::path& path, ReadLimit limit) {
+  struct stat st {};
+  if (::fstat(fileno(f), &st) != 0)
+    throw RuntimeError("Unable to find the size of file " + quoted(path) + ": " +
+                       std::strerror(errno) + ".");
+  if (!S_ISREG(st.st_mode))
+    throw RuntimeError("The file \"" + path.string() + "\" is not a regular file (" +
+                       (S_ISDIR(st.st_mode) ? "a folder" : S_ISFIFO(st.st_mode) ? "a pipe" : "a device") +
+                       "); it was not read.");
+  const auto size = static_cast<std::uintmax_t>(st.st_size);
+  if (size > limit.bytes) too_large(path, size, limit);
+  return size;
+}
+
+std::vector<std::uint8_t> read_file_bytes(const std::filesystem::path& path, ReadLimit limit) {
+  return read_checked<std::vector<std::uint8_t>>(path, limit);
+}
+
+std::string read_file_text(const std::filesystem::path& path, ReadLimit limit) {
+  return read_checked<std::string>(path, limit);
+}
+
+void append_whole(const std::filesystem::path& path, std::string_view text) {
+  // Plain descriptor writes: nothing is left in a buffer to reach the file after it was cut
+  // back.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0)
+    throw RuntimeError("Unable to open file " + quoted(path) + ": " + std::strerror(errno) + ".");
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw RuntimeError("The file " + quoted(path) + " is not a regular file; nothing was written.");
+  }
+  const off_t before = st.st_size;
+  std::string why;
+  std::size_t done = 0;
+  while (why.empty() && done < text.size()) {
+    const ssize_t n = ::pwrite(fd, text.data() + done, text.size() - done,
+                               before + static_cast<off_t>(done));
+    if (n > 0)
+      done += static_cast<std::size_t>(n);
+    else if (n < 0 && errno == EINTR)
+      continue;
+    else
+      why = n < 0 ? std::strerror(errno) : "nothing more could be written";
+  }
+  if (why.empty() && ::fsync(fd) != 0 && errno != EINVAL) why = std::strerror(errno);
+  if (why.empty()) {
+    if (::close(fd) == 0) return;
+    why = std::strerror(errno);
+    const int again = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (again >= 0 && ::ftruncate(again, before) == 0) {
+      ::close(again);
+      throw RuntimeError("Error writing file " + quoted(path) + ": " + why + ". The file is unchanged.");
+    }
+    if (again >= 0) ::close(again);
+  } else {
+    // Cut back whatever part of the text reached the file.
+    const bool put_back = ::ftruncate(fd, before) == 0;
+    const std::string cut_error = put_back ? "" : std::strerror(errno);
+    ::close(fd);
+    if (put_back)
+      throw RuntimeError("Error writing file " + quoted(path) + ": " + why + ". The file is unchanged.");
+    why += ". It could not be put back to its " + std::to_string(before) + " bytes: " + cut_error;
+  }
+  throw RuntimeError("Error writing file " + quoted(path) + ": " + why + ".");
 }
 
 }  // namespace quorin

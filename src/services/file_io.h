@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,10 +50,38 @@ class File {
   LastOp last_ = LastOp::None;
 };
 
-// Whole-file helpers.
-std::vector<std::uint8_t> read_file_bytes(const std::filesystem::path& path);  // throws RuntimeError
+// The largest file each reader takes: far beyond any real file of its kind, small enough that
+// reading one cannot use up the machine's memory.
+struct ReadLimit {
+  std::string_view kind;  // names the file in messages: "import file", "dyno file", ...
+  std::uintmax_t bytes;
+};
+inline constexpr ReadLimit kImportFileLimit{"import file", std::uintmax_t{128} << 20};
+inline constexpr ReadLimit kDynoFileLimit{"dyno file", std::uintmax_t{64} << 20};
+inline constexpr ReadLimit kVariableFileLimit{"variable file", std::uintmax_t{64} << 20};
+inline constexpr ReadLimit kPictureFileLimit{"picture file", std::uintmax_t{64} << 20};
+inline constexpr ReadLimit kAnyFileLimit{"file", std::uintmax_t{256} << 20};
+
+using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// Opens a file for reading without ever waiting on a FIFO; nullptr (errno set) when it cannot
+// be opened.
+FilePtr open_for_reading(const std::filesystem::path& path);
+// Refuses, before a byte is read, what is not a regular file (a folder, a device such as
+// /dev/zero, a FIFO) and a file larger than the limit, naming the file, its size and the
+// limit. Returns the file's size. Throws RuntimeError.
+std::uintmax_t check_readable(std::FILE* f, const std::filesystem::path& path, ReadLimit limit);
+
+// Whole-file helpers; both check the file first as check_readable does.
+std::vector<std::uint8_t> read_file_bytes(const std::filesystem::path& path,
+                                          ReadLimit limit = kAnyFileLimit);  // throws RuntimeError
 // The whole file as text, read into one string of the file's size (no growing copies); a file
-// that grows while it is read is followed to its end. Throws RuntimeError.
-std::string read_file_text(const std::filesystem::path& path);
+// that grows while it is read is followed up to the limit. Throws RuntimeError.
+std::string read_file_text(const std::filesystem::path& path, ReadLimit limit = kAnyFileLimit);
+
+// Appends `text` to the end of an existing file, all or nothing: on any failure (a full disk,
+// a file size limit) the file is cut back to its previous length and the RuntimeError says
+// that the file is unchanged.
+void append_whole(const std::filesystem::path& path, std::string_view text);
 
 }  // namespace quorin

@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 #include <simdjson.h>
 
+#include "services/file_io.h"
 #include "services/runtime_error.h"
 
 namespace quorin {
@@ -452,16 +453,11 @@ std::string quoted(const std::filesystem::path& p) { return "'" + p.string() + "
 }
 
 simdjson::padded_string load_text(const std::filesystem::path& p) {
-  std::FILE* f = std::fopen(p.c_str(), "rb");
+  FilePtr f = open_for_reading(p);
   if (!f) unreadable(p, std::strerror(errno));
-  struct stat st {};
-  if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
-    std::fclose(f);
-    unreadable(p, "not a regular file");
-  }
-  simdjson::padded_string text(static_cast<std::size_t>(st.st_size));
-  const std::size_t got = std::fread(text.data(), 1, text.size(), f);
-  std::fclose(f);
+  const std::uintmax_t size = check_readable(f.get(), p, kVariableFileLimit);
+  simdjson::padded_string text(static_cast<std::size_t>(size));
+  const std::size_t got = std::fread(text.data(), 1, text.size(), f.get());
   if (got != text.size()) unreadable(p, "the file could not be read whole");
   return text;
 }

@@ -1,12 +1,20 @@
 #include "startup/program.h"
 
 #include <iostream>
+#include <new>
+#include <stdexcept>
 
 #include "services/runtime_error.h"
 #include "startup/comparison_tools.h"
 
 namespace quorin {
 namespace {
+
+constexpr std::string_view kOutOfMemory =
+    "Out of memory: the action was abandoned. Every stored curve and setting is kept.";
+constexpr std::string_view kUnexpectedFailure =
+    "The action was abandoned after an unexpected failure; every stored curve and setting is "
+    "kept: ";
 
 std::vector<std::string>& log_storage() {
   static std::vector<std::string> log;
@@ -59,18 +67,25 @@ std::vector<Value> Program::call(std::string_view name, int nargout, std::vector
 }
 
 bool Program::guarded(const std::function<void()>& work) {
+  std::string message;
   try {
     work();
     return true;
   } catch (const RuntimeError& e) {
-    last_error = e.what();
-    // A failed action never leaves a window showing the busy pointer.
-    for (int n : gfx.window_numbers())
-      if (auto* w = gfx.window(n)) w->pointer = "arrow";
-    gfx.touch();
-    if (report_error) report_error(e.what());
-    return false;
+    message = e.what();
+  } catch (const std::bad_alloc&) {
+    // The action's own allocations are gone with it; what was stored before stays.
+    message = std::string(kOutOfMemory);
+  } catch (const std::exception& e) {
+    message = std::string(kUnexpectedFailure) + e.what();
   }
+  last_error = message;
+  // A failed action never leaves a window showing the busy pointer.
+  for (int n : gfx.window_numbers())
+    if (auto* w = gfx.window(n)) w->pointer = "arrow";
+  gfx.touch();
+  if (report_error) report_error(message);
+  return false;
 }
 
 bool Program::run_command(std::string_view text) {

@@ -19,7 +19,9 @@
 #include "services/gfx/model.h"
 #include "services/qt/axes_painter.h"
 #include "services/qt/look.h"
+#include "services/file_size_limit.h"
 #include "services/qt/output.h"
+#include "services/runtime_error.h"
 #include "services/qt/qt_dialogs.h"
 #include "services/qt/toolkit.h"
 
@@ -379,6 +381,36 @@ TEST(Toolkit, StaticTextAndFrameColoursInASnapshot) {
   EXPECT_EQ(img.pixelColor(10, 75), QColor(248, 190, 44)) << "frame border";
   EXPECT_EQ(img.pixelColor(185, 85), QColor(0, 90, 171)) << "label background";
   EXPECT_FALSE(render_window_png(m, 5, png)) << "no window 5";
+}
+
+// A snapshot that cannot be written says why and leaves no file, whole or empty, behind.
+TEST(Toolkit, AFailedSnapshotLeavesNoFile) {
+  ensure_application();
+  gfx::Model m;
+  m.figure(1).position = {0, 0, 300, 200};
+  const fs::path folder = fs::temp_directory_path() / "quorin_qt_snapshots";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  struct Row {
+    fs::path png;
+    std::uintmax_t room;  // bytes any file may grow to
+  } rows[] = {{folder / "absent" / "w.png", 1 << 30}, {folder / "full.png", 100}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.png.string());
+    std::string error;
+    {
+      test::FileSizeLimit disk(r.room);
+      try {
+        render_window_png(m, 1, r.png);
+      } catch (const RuntimeError& e) {
+        error = e.what();
+      }
+    }
+    EXPECT_NE(error.find(r.png.string()), std::string::npos) << error;
+    EXPECT_NE(error.find("no picture was written"), std::string::npos) << error;
+    EXPECT_TRUE(fs::is_empty(folder)) << "nothing left behind";
+  }
+  fs::remove_all(folder);
 }
 
 TEST(Toolkit, PrintingDrawsTheWindowOnThePage) {

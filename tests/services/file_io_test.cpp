@@ -1,11 +1,15 @@
 // Binary and text file access: little-endian precisions, short reads, positioning, update mode.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "services/file_io.h"
 #include "services/runtime_error.h"
+#include "services/file_size_limit.h"
 #include "services/temp_dir.h"
 
 namespace quorin {
@@ -133,6 +137,60 @@ TEST(File, MovesOwnership) {
   c = std::move(b);
   EXPECT_EQ(c.read_bytes(1), std::vector<std::uint8_t>{8});
   EXPECT_EQ(c.path().filename(), "m.bin");
+}
+
+std::string error_of(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const RuntimeError& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+// What the readers refuse before reading a byte, whichever of the two whole-file readers.
+TEST(FileLimits, OnlyRegularFilesWithinTheLimitAreRead) {
+  test::TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);  // no writer: opening must not wait
+  dir.write("small.txt", "1 2 3\n");
+  dir.write("big.txt", std::string(2000, '7'));
+  constexpr ReadLimit kSmall{"import file", 1024};
+  struct Row {
+    std::filesystem::path path;
+    const char* says;
+  } rows[] = {{dir.path(), "not a regular file (a folder)"},
+              {"/dev/zero", "not a regular file (a device)"},
+              {dir / "pipe", "not a regular file (a pipe)"},
+              {dir / "big.txt", "is 2000 bytes, more than the 1024 bytes an import file may hold"},
+              {dir / "absent.txt", "Unable to open file"}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.path.string());
+    for (const std::string& e : {error_of([&] { read_file_text(r.path, kSmall); }),
+                                 error_of([&] { read_file_bytes(r.path, kSmall); })}) {
+      EXPECT_NE(e.find(r.says), std::string::npos) << e;
+      EXPECT_NE(e.find(r.path.filename().string()), std::string::npos) << e;
+    }
+  }
+  EXPECT_EQ(read_file_text(dir / "small.txt", kSmall), "1 2 3\n");
+}
+
+// An append that cannot be written whole leaves the file as it was.
+TEST(FileLimits, AnAppendIsAllOrNothing) {
+  test::TempDir dir;
+  const std::string before = "first entry\n" + std::string(100, 'x') + "\n";
+  const auto file = dir.write("export.txt", before);
+  {
+    test::FileSizeLimit full(before.size() + 40);
+    const std::string e = error_of([&] { append_whole(file, std::string(96, 'y') + "\n"); });
+    EXPECT_NE(e.find("export.txt"), std::string::npos) << e;
+    EXPECT_NE(e.find("unchanged"), std::string::npos) << e;
+    EXPECT_EQ(test::TempDir::read(file), before);
+  }
+  append_whole(file, "second entry\n");
+  EXPECT_EQ(test::TempDir::read(file), before + "second entry\n");
+  EXPECT_NE(error_of([&] { append_whole(dir / "absent.txt", "z"); }).find("absent.txt"),
+            std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir / "absent.txt"));
 }
 
 }  // namespace

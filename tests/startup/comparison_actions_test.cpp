@@ -2,10 +2,13 @@
 // main window's command texts, over a copy of the shipped data.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
 
+#include "services/file_size_limit.h"
 #include "services/temp_dir.h"
 #include "startup/program.h"
 
@@ -203,6 +206,53 @@ TEST_F(ComparisonActions, AThousandOverlayWarningsOpenAThousandWindows) {
   }
   EXPECT_EQ(control("plotindex").string, "1");  // the main window's controls still answer
   EXPECT_TRUE(action("view"));
+}
+
+// Files no reader should take, a disk that fills up during EXPORT # and memory that runs out:
+// each action fails with a message and leaves every stored curve, counter and held curve.
+TEST_F(ComparisonActions, HostileFilesAFullDiskAndNoMemoryChangeNothingStored) {
+  plot(2);
+  const std::string fifo = (start.path() / "pipe").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);  // no writer: opening it must not wait
+  ASSERT_EQ(::mkfifo((fifo + ".mat").c_str(), 0600), 0);  // LOAD adds the damper files' ending
+  struct Row {
+    const char* action;
+    std::string folder, file;
+    const char* says;
+  } rows[] = {{"import", "/dev/", "zero", "not a regular file"},
+              {"import", start.path().string() + "/", "pipe", "not a regular file"},
+              {"roehrig", "/dev/", "zero", "not a regular file"},
+              {"roehrig", start.path().string() + "/", "pipe", "not a regular file"},
+              {"load", start.path().string() + "/", "pipe", "not a regular file"},
+              {"export", "", "", "unchanged"}};
+  const std::string exported = export_text();
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::string(r.action) + " " + r.folder + r.file);
+    const std::vector<DamperCurve> curves = program->globals.plotdata;
+    const double counter = program->globals.counter;
+    errors.clear();
+    if (r.file.empty()) {
+      test::FileSizeLimit full(exported.size() + 100);  // room for part of an entry only
+      EXPECT_FALSE(action(r.action));
+    } else {
+      dialogs.push({false, r.file, r.folder});
+      EXPECT_FALSE(action(r.action));
+    }
+    ASSERT_FALSE(errors.empty());
+    EXPECT_NE(errors.back().find(r.says), std::string::npos) << errors.back();
+    EXPECT_EQ(program->globals.counter, counter);
+    EXPECT_EQ(program->globals.plotdata.size(), curves.size());
+    EXPECT_EQ(export_text(), exported);
+  }
+  EXPECT_FALSE(program->guarded([] { throw std::bad_alloc(); }));
+  EXPECT_NE(errors.back().find("Out of memory"), std::string::npos) << errors.back();
+  EXPECT_FALSE(program->guarded([] { throw std::length_error("vector"); }));
+  EXPECT_NE(errors.back().find("unexpected failure"), std::string::npos) << errors.back();
+  EXPECT_EQ(program->globals.counter, 3);
+  plot(1);  // the program goes on
+  EXPECT_EQ(program->globals.counter, 4);
+  EXPECT_TRUE(action("export"));
+  EXPECT_GT(export_text().size(), exported.size());
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFontMetricsF>
+#include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPageLayout>
@@ -269,6 +271,37 @@ bool print_window(gfx::Model& m, int window, bool show_dialog) {
   return true;
 }
 
+namespace {
+
+// Writes a PNG file whole or not at all: the picture goes to a file beside it first and takes
+// the name only once it is complete, so a full disk or a missing folder leaves nothing behind.
+void save_png(const QImage& image, const std::filesystem::path& png) {
+  const std::filesystem::path part = png.string() + ".part";
+  QFile out(QString::fromStdString(part.string()));
+  std::string why;
+  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    why = out.errorString().toStdString();
+  } else {
+    QImageWriter writer(&out, "PNG");
+    if (!writer.write(image))
+      why = writer.errorString().toStdString();
+    else if (!out.flush())
+      why = out.errorString().toStdString();
+    out.close();
+    if (why.empty() && out.error() != QFileDevice::NoError) why = out.errorString().toStdString();
+  }
+  std::error_code ec;
+  if (why.empty()) {
+    std::filesystem::rename(part, png, ec);
+    if (!ec) return;
+    why = ec.message();
+  }
+  std::filesystem::remove(part, ec);
+  throw RuntimeError("Could not write \"" + png.string() + "\": " + why + "; no picture was written.");
+}
+
+}  // namespace
+
 void print_window_pdf(gfx::Model& m, int window, const std::filesystem::path& pdf) {
   ensure_application();
   open_window(m, window);
@@ -304,7 +337,7 @@ void save_window_picture(gfx::Model& m, const PictureRequest& r) {
       p.scale(scale, scale);
       paint_window(p, m, w, snap.view);
       p.end();
-      if (!image.save(file, "PNG")) throw RuntimeError(cannot);
+      save_png(image, r.file);
       return;
     }
     case PictureFormat::Svg: {
@@ -335,7 +368,10 @@ void save_window_picture(gfx::Model& m, const PictureRequest& r) {
     }
   }
   std::error_code ec;
-  if (std::filesystem::file_size(r.file, ec) == 0 || ec) throw RuntimeError(cannot);
+  if (std::filesystem::file_size(r.file, ec) == 0 || ec) {
+    std::filesystem::remove(r.file, ec);  // no empty picture is left behind
+    throw RuntimeError(cannot);
+  }
 }
 
 bool render_window_png(gfx::Model& m, int window, const std::filesystem::path& png) {
@@ -345,7 +381,8 @@ bool render_window_png(gfx::Model& m, int window, const std::filesystem::path& p
   QImage image(snap.view.size(), QImage::Format_RGB32);
   image.fill(to_qcolor(m.window(window)->color));
   snap.view.render(&image);
-  return image.save(QString::fromStdString(png.string()), "PNG");
+  save_png(image, png);
+  return true;
 }
 
 }  // namespace quorin::qtk

@@ -27,8 +27,9 @@ void print_window_to(gfx::Model& m, int window, QPrinter& printer);
 // written. Works headless (ensure_application runs it offscreen).
 void print_window_pdf(gfx::Model& m, int window, const std::filesystem::path& pdf);
 
-// Renders window `window` at its size to a PNG file. False when the window is not open or
-// the file cannot be written. Works headless (ensure_application runs it offscreen).
+// Renders window `window` at its size to a PNG file. False when the window is not open; a file
+// that cannot be written is a RuntimeError saying why, and leaves no file behind. Works
+// headless (ensure_application runs it offscreen).
 bool render_window_png(gfx::Model& m, int window, const std::filesystem::path& png);
 
 // Saves a picture of a window with the same painter as the screen, laid out at the window's

@@ -130,6 +130,23 @@ void BM_MinimalSplineBuildAndEvaluate(benchmark::State& state) {
 QUORIN_SPLINE_SIZES(BENCHMARK(BM_SplineBuildAndEvaluate));
 QUORIN_SPLINE_SIZES(BENCHMARK(BM_MinimalSplineBuildAndEvaluate));
 
+// As a bleed curve is turned round: velocity at each whole newton through the spline whose
+// knots are the forces at a uniform velocity grid (many newtons per piece at low speed, many
+// pieces per newton at high speed).
+void BM_SplineVelocityAtWholeNewtons(benchmark::State& state) {
+  std::vector<double> v, f;
+  make_curve(3501, v, f);
+  std::vector<double> newtons(static_cast<std::size_t>(f.back()) + 1);
+  for (std::size_t k = 0; k < newtons.size(); ++k) newtons[k] = static_cast<double>(k);
+  for (auto _ : state) {
+    auto out = quorin::spline(f, v, newtons);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.counters["knots"] = static_cast<double>(f.size());
+  state.counters["points"] = static_cast<double>(newtons.size());
+}
+BENCHMARK(BM_SplineVelocityAtWholeNewtons)->Unit(benchmark::kMicrosecond);
+
 void BM_SplineEvaluateUnsorted(benchmark::State& state) {
   std::vector<double> x, y;
   make_curve(5000, x, y);

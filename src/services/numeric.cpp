@@ -132,7 +132,9 @@ constexpr std::size_t kCoefs = 4;  // a_i, b_i, c_i, d_i of one piece
 
 // Fills the coefficients of the n - 1 pieces (coef[4i .. 4i+3]) of the spline through the
 // strictly ascending knots (x, y), n >= 2. During the sweeps the slots of piece i hold, for the
-// row of knot i: b the reduced right side r_i, c the secant slope m_i, d the inverse 1/D_i.
+// row of knot i: a the inverse width 1/h_i, b the reduced right side over the reduced diagonal
+// r_i / D_i, c the secant slope m_i, d the width h_{i-1} / D_i, so that the way up is
+// s_i = r_i / D_i - (h_{i-1} / D_i) s_{i+1}; two divisions per knot in all.
 void build_pieces(const double* x, const double* y, std::size_t n, double* coef) {
   if (n == 2) {  // the straight line
     const double m = (y[1] - y[0]) / (x[1] - x[0]);
@@ -157,25 +159,38 @@ void build_pieces(const double* x, const double* y, std::size_t n, double* coef)
   coef[0] = y[0];
   coef[2] = m0;
   double* p = coef + kCoefs;  // piece 1
-  p[0] = y[1];
+  p[0] = 1 / h1;  // a_i holds 1/h_i until the way up
   p[2] = m1;
   double inv = 1 / (h0 + h1);  // R_1 - L: diag 2 (h_0 + h_1) - (h_0 + h_1), no sub-diagonal
   double r = 3 * (h1 * m0 + h0 * m1) - left;
-  p[1] = r;
-  p[3] = inv;
+  p[1] = r * inv;
+  p[3] = h0 * inv;
   double hpp = h0, hp = h1, mp = m1;  // h_{i-2}, h_{i-1}, m_{i-1}
   const std::size_t last_row = n - 2;
+  // The reduced diagonal as a ratio D_i = P_i / P_{i-1} of the leading minors
+  //   P_i = diag_i P_{i-1} - h_i h_{i-2} P_{i-2},   P_0 = 1, P_1 = D_1,
+  // whose recurrence needs no division; 1/D_i = P_{i-1} / P_i is then a division off the chain.
+  // The minors are kept near 1 by powers of two, which leave every ratio as it is; any widths
+  // whose cubic coefficients a double can hold (about 1e-100 to 1e100) stay in range.
+  double minor_prev = 1, minor = h0 + h1;  // P_{i-2}, P_{i-1}
   for (std::size_t i = 2; i < last_row; ++i) {
     const double h = x[i + 1] - x[i];
-    const double m = (y[i + 1] - y[i]) / h;
+    const double inv_h = 1 / h;
+    const double m = (y[i + 1] - y[i]) * inv_h;
     p += kCoefs;
-    p[0] = y[i];
+    p[0] = inv_h;
     p[2] = m;
-    const double d = 2 * (hp + h) - h * hpp * inv;  // the product of widths is off the chain
+    const double next = 2 * (hp + h) * minor - h * (hpp * minor_prev);
     r = 3 * (h * mp + hp * m) - h * inv * r;
-    inv = 1 / d;
-    p[1] = r;
-    p[3] = inv;
+    inv = minor / next;
+    p[1] = r * inv;
+    p[3] = hp * inv;
+    minor_prev = minor, minor = next;
+    if (!(std::fabs(minor) < 0x1p200 && std::fabs(minor) > 0x1p-200)) {
+      int e = 0;
+      std::frexp(minor, &e);
+      minor = std::ldexp(minor, -e), minor_prev = std::ldexp(minor_prev, -e);
+    }
     hpp = hp, hp = h, mp = m;
   }
   // R_{n-2} - E: the last row, its diagonal 2 (h_{n-3} + h_{n-2}) - (h_{n-3} + h_{n-2}) and no
@@ -188,7 +203,7 @@ void build_pieces(const double* x, const double* y, std::size_t n, double* coef)
     p[0] = y[e];
     p[2] = m;
     const double right = ((3 * h + 2 * hp) * hp * m + h * h * mp) / (hp + h);
-    const double d = (hp + h) - h * hpp * inv;
+    const double d = (hp + h) - h * inv * hpp;
     r = 3 * (h * mp + hp * m) - right - h * inv * r;
     // Upwards: s_{n-2}, then s_{n-1} from E and the last piece.
     double s_next = r / d;                                  // s_{n-2}
@@ -199,13 +214,13 @@ void build_pieces(const double* x, const double* y, std::size_t n, double* coef)
     // The pieces n-3 ... 1.
     for (std::size_t i = e - 1; i >= 1; --i) {
       double* q = coef + kCoefs * i;
-      const double hi = x[i + 1] - x[i];
-      const double him = x[i] - x[i - 1];
+      const double inv_h = q[0];
       const double mi = q[2];
-      const double s = (q[1] - him * s_next) * q[3];
+      const double s = q[1] - q[3] * s_next;
+      q[0] = y[i];
       q[1] = s;
-      q[2] = (3 * mi - 2 * s - s_next) / hi;
-      q[3] = (s + s_next - 2 * mi) / (hi * hi);
+      q[2] = (3 * mi - 2 * s - s_next) * inv_h;
+      q[3] = (s + s_next - 2 * mi) * inv_h * inv_h;
       s_next = s;
     }
     // s_0 from L and the first piece.
@@ -362,11 +377,19 @@ std::vector<double> spline(std::span<const double> x, std::span<const double> y,
 MinResult min_with_position(std::span<const double> v) {
   if (v.empty()) throw RuntimeError("The minimum of an empty row is not defined.");
   // NaN never is the minimum unless every element is NaN; then the first one is returned.
-  std::size_t best = v.size();
-  for (std::size_t i = 0; i < v.size(); ++i)
-    if (!std::isnan(v[i]) && (best == v.size() || v[i] < v[best])) best = i;
-  if (best == v.size()) return {v[0], 1};
-  return {v[best], best + 1};
+  // The smallest value first, in four independent running minima (NaN never compares below
+  // one), then the first element equal to it (of 0 and -0 the first, as it stands).
+  const std::size_t n = v.size();
+  std::array<double, 4> low = {kInf, kInf, kInf, kInf};
+  std::size_t i = 0;
+  for (; i + 4 <= n; i += 4)
+    for (std::size_t k = 0; k < 4; ++k) low[k] = v[i + k] < low[k] ? v[i + k] : low[k];
+  for (; i < n; ++i) low[0] = v[i] < low[0] ? v[i] : low[0];
+  double least = low[0];
+  for (std::size_t k = 1; k < 4; ++k) least = low[k] < least ? low[k] : least;
+  for (std::size_t j = 0; j < n; ++j)
+    if (v[j] == least) return {v[j], j + 1};
+  return {v[0], 1};
 }
 
 std::vector<double> range(double a, double d, double b) {

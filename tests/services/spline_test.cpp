@@ -311,5 +311,21 @@ TEST(Spline, FarJumpsBetweenPiecesMatchOneByOne) {
   }
 }
 
+// Knots ninety orders of magnitude closer together or further apart than usual: the spline
+// still reproduces a cubic.
+TEST(Spline, ExtremeKnotSpacingsStillInterpolate) {
+  for (double scale : {1e-90, 1e-30, 1.0, 1e30, 1e90}) {
+    SCOPED_TRACE(scale);
+    std::vector<double> x, y;
+    for (int i = 0; i < 40; ++i) {
+      x.push_back(scale * (i + 0.4 * std::sin(i)));
+      y.push_back(cubic(x.back() / scale));
+    }
+    const Spline s(x, y);
+    for (double u = -1; u < 41; u += 0.37)
+      EXPECT_NEAR(s(u * scale), cubic(u), 1e-9 * (1 + std::fabs(cubic(u))));
+  }
+}
+
 }  // namespace
 }  // namespace quorin

@@ -159,7 +159,7 @@ void build_pieces(const double* x, const double* y, std::size_t n, double* coef)
   coef[0] = y[0];
   coef[2] = m0;
   double* p = coef + kCoefs;  // piece 1
-  p[0] = 1 / h1;  // a_i holds 1/h_i until the way up
+  p[0] = 1 / h1;              // a_i holds 1/h_i until the way up
   p[2] = m1;
   double inv = 1 / (h0 + h1);  // R_1 - L: diag 2 (h_0 + h_1) - (h_0 + h_1), no sub-diagonal
   double r = 3 * (h1 * m0 + h0 * m1) - left;
@@ -459,7 +459,9 @@ constexpr std::array<CharKind, 256> kCharKinds = [] {
   return k;
 }();
 
-CharKind kind_of(char c) { return kCharKinds[static_cast<unsigned char>(c)]; }
+CharKind kind_of(char c) {
+  return kCharKinds[static_cast<unsigned char>(c)];
+}
 
 // Powers of ten that doubles hold exactly.
 constexpr std::array<double, 23> kExactPowers = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
@@ -514,8 +516,9 @@ std::optional<double> matrix_number(const char*& p, const char* end) {
     if (mantissa == 0)
       v = 0;
     else if (mantissa <= (std::uint64_t{1} << 53) && power >= -22 && power <= 22)
-      v = power >= 0 ? static_cast<double>(mantissa) * kExactPowers[static_cast<std::size_t>(power)]
-                     : static_cast<double>(mantissa) / kExactPowers[static_cast<std::size_t>(-power)];
+      v = power >= 0
+              ? static_cast<double>(mantissa) * kExactPowers[static_cast<std::size_t>(power)]
+              : static_cast<double>(mantissa) / kExactPowers[static_cast<std::size_t>(-power)];
     else
       v = kNaN, exact = false;
     if (exact) {
@@ -554,7 +557,9 @@ std::optional<Matrix> str2matrix(std::string_view s) {
   };
   while (p != end) {
     switch (kind_of(*p)) {
-      case CharKind::Blank: ++p; break;
+      case CharKind::Blank:
+        ++p;
+        break;
       case CharKind::RowEnd:
         if (!end_row()) return std::nullopt;
         ++p;

@@ -25,6 +25,8 @@ constexpr double kMaxHeight = 960;
 constexpr std::string_view kMinus = "\xE2\x88\x92";  // −
 constexpr std::string_view kDelta = "\xCE\x94";      // Δ
 
+}  // namespace
+
 gfx::Window& open_tool_window(gfx::Model& m, std::string_view name) {
   if (gfx::Window* w = window_named(m, name)) {
     for (gfx::Handle h : std::vector<gfx::Handle>(w->children())) m.delete_object(h);
@@ -41,6 +43,8 @@ gfx::Window& open_tool_window(gfx::Model& m, std::string_view name) {
   w.tag = "Fig1";
   return w;
 }
+
+namespace {
 
 std::string fixed(double v, int decimals) {
   std::array<char, 64> buf{};

@@ -35,6 +35,10 @@ inline constexpr std::string_view kVelocitiesCaptionTag = "velocitiescaption";
 // The open window named `name`; nullptr when none is.
 gfx::Window* window_named(gfx::Model& m, std::string_view name);
 
+// The window named `name` emptied for new contents when it is open, else a new one at the
+// lowest free window number from 5 up (3 and 4 are the turn windows'); made current.
+gfx::Window& open_tool_window(gfx::Model& m, std::string_view name);
+
 // Shows the table in its window, opening it when it is not open (at the lowest free window
 // number from 5 up, leaving 3 and 4 to the turn windows) and rebuilding it otherwise; the
 // velocity box shows `list_text`. Leaves the table window current.

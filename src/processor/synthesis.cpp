@@ -57,7 +57,8 @@ std::size_t table_index(double x) {
 const std::vector<double>& table_entry(const ValvingTable& t, std::string_view table, double v,
                                        double s, double h) {
   const std::vector<double>* row = t.entry(table_index(v), table_index(s), table_index(h));
-  if (!row) throw RuntimeError("The valving table has no entry " + entry_name(table, v, s, h) + ".");
+  if (!row)
+    throw RuntimeError("The valving table has no entry " + entry_name(table, v, s, h) + ".");
   return *row;
 }
 
@@ -159,7 +160,8 @@ void check_diameters(double di, double de, double dp, const std::string& di_text
 
 double record_index(double counter) {
   if (!(counter >= 1) || counter != std::floor(counter))
-    throw RuntimeError("The curve counter " + num2str(counter) + " is not a whole number from 1 up.");
+    throw RuntimeError("The curve counter " + num2str(counter) +
+                       " is not a whole number from 1 up.");
   return counter;
 }
 
@@ -220,8 +222,7 @@ SideCurve synthesise_rebound(const SideSelection& r, const Globals& g, const Ble
   const double kr = number_in(r.bleed_text, "LSR setting") + 1;
   const double hr =
       high_speed_index(r.spring, number_in(r.high_text, "HSR setting"), r.high_value, 3);
-  return side_curve(g.rebvel, g.rebforce, "rebvel", "rebforce", r.valve, r.spring, hr, bleeds,
-                    kr);
+  return side_curve(g.rebvel, g.rebforce, "rebvel", "rebforce", r.valve, r.spring, hr, bleeds, kr);
 }
 
 SetupScales setup_scales(const SetupSelection& s) {

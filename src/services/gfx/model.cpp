@@ -262,6 +262,15 @@ Image& Model::new_image(Axes& parent) {
   return i;
 }
 
+void Model::send_to_back(Handle h) {
+  Object& o = get(h);
+  if (o.kind() == Kind::Window) return;
+  std::vector<Handle>& siblings = get(o.parent()).children_;
+  std::erase(siblings, h);
+  siblings.insert(siblings.begin(), h);
+  touch();
+}
+
 void Model::delete_object(Handle h) {
   Object& o = get(h);
   if (o.kind() == Kind::Window) {

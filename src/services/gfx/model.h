@@ -228,6 +228,9 @@ class Model {
   Line& new_line(Axes& parent, std::vector<double> x, std::vector<double> y);
   Image& new_image(Axes& parent);
   void delete_object(Handle h);
+  // Moves the object to the front of its parent's children, so it is drawn first (behind its
+  // siblings).
+  void send_to_back(Handle h);
 
   // The current axes of the current window, created when it has none.
   Axes& current_axes();

@@ -1,0 +1,365 @@
+#include "analysis/tuning.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <utility>
+
+#include "analysis/velocity_table.h"
+#include "services/numeric.h"
+#include "services/runtime_error.h"
+
+namespace quorin::analysis {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kNewtonMetresPerNewtonMillimetre = 1000;  // N/mm to N/m
+
+// A drawn curve read off at many velocities. Synthesised curves rise with force, so their
+// velocities are usually strictly increasing and the segment is found by bisection; the first
+// spanning segment is the same one the linear reading of the velocity table finds. Any other
+// curve is read by that linear reading itself.
+class CurveReader {
+ public:
+  CurveReader(const std::vector<double>& velocity, const std::vector<double>& force)
+      : v_(velocity), f_(force), n_(std::min(velocity.size(), force.size())) {
+    increasing_ = true;
+    for (std::size_t k = 0; k + 1 < n_ && increasing_; ++k) increasing_ = v_[k] < v_[k + 1];
+    for (std::size_t k = 0; k < n_; ++k) {
+      lo_ = std::min(lo_, v_[k]);
+      hi_ = std::max(hi_, v_[k]);
+    }
+  }
+  bool covers(double at) const { return n_ > 0 && at >= lo_ && at <= hi_; }
+  std::optional<double> at(double x) const {
+    if (!increasing_) return force_at(v_, f_, x);
+    if (n_ == 0 || std::isnan(x)) return std::nullopt;
+    const auto begin = v_.begin();
+    const auto it = std::lower_bound(begin, begin + static_cast<long>(n_), x);
+    const auto k = static_cast<std::size_t>(it - begin);
+    if (k < n_ && v_[k] == x) return f_[k];
+    if (k == 0 || k == n_) return std::nullopt;
+    const double v0 = v_[k - 1], v1 = v_[k];
+    // f(x) = f0 + (f1 - f0) * (x - v0) / (v1 - v0)
+    return f_[k - 1] + (f_[k] - f_[k - 1]) * (x - v0) / (v1 - v0);
+  }
+
+ private:
+  const std::vector<double>& v_;
+  const std::vector<double>& f_;
+  std::size_t n_;
+  bool increasing_ = true;
+  double lo_ = std::numeric_limits<double>::infinity();
+  double hi_ = -std::numeric_limits<double>::infinity();
+};
+
+std::size_t band_of(double v, const std::array<double, 3>& edges) {
+  std::size_t b = 0;
+  while (b < edges.size() && v >= edges[b]) ++b;
+  return b;
+}
+
+std::string short_number(double v) {
+  std::string s = num2str(v);
+  return s;
+}
+
+double parsed(const std::string& text) {
+  const auto n = str2double(text);
+  return n ? *n : kNaN;
+}
+
+}  // namespace
+
+std::string_view adjuster_name(Adjuster a) {
+  switch (a) {
+    case Adjuster::LSC:
+      return "LSC";
+    case Adjuster::HSC:
+      return "HSC";
+    case Adjuster::LSR:
+      return "LSR";
+    case Adjuster::HSR:
+      return "HSR";
+  }
+  return "LSC";
+}
+
+Adjuster adjuster_named(std::string_view name) {
+  for (Adjuster a : kAdjusters)
+    if (adjuster_name(a) == name) return a;
+  throw RuntimeError("There is no adjuster \"" + std::string(name) +
+                     "\"; choose LSC, HSC, LSR or HSR.");
+}
+
+bool adjusts_compression(Adjuster a) {
+  return a == Adjuster::LSC || a == Adjuster::HSC;
+}
+
+SetupSelection with_click(SetupSelection s, Adjuster a, std::size_t row,
+                          const std::vector<std::string>& rows) {
+  if (row < 1 || row > rows.size())
+    throw RuntimeError("The popup " + std::string(adjuster_name(a)) + " has no row " +
+                       std::to_string(row) + "; it has " + std::to_string(rows.size()) + ".");
+  SideSelection& side = adjusts_compression(a) ? s.compression : s.rebound;
+  const bool low = a == Adjuster::LSC || a == Adjuster::LSR;
+  (low ? side.bleed_value : side.high_value) = static_cast<double>(row);
+  (low ? side.bleed_text : side.high_text) = rows[row - 1];
+  return s;
+}
+
+std::array<double, 4> sweep_velocities(bool si) {
+  if (si) return {0.025, 0.05, 0.1, 0.25};
+  return {1, 2, 5, 10};
+}
+
+ClickerSweep clicker_sweep(const SetupSelection& s, Adjuster a,
+                           const std::vector<std::string>& rows, std::size_t first_row,
+                           std::size_t last_row, const Globals& tables, const BleedData& bleeds,
+                           UnitFactors units, double record_number, bool si) {
+  if (first_row < 1 || last_row > rows.size() || first_row > last_row)
+    throw RuntimeError("A sweep of " + std::string(adjuster_name(a)) + " runs over rows 1 to " +
+                       std::to_string(rows.size()) + " with the first at or before the last; " +
+                       std::to_string(first_row) + " to " + std::to_string(last_row) +
+                       " was asked for.");
+  ClickerSweep out;
+  out.adjuster = a;
+  out.velocity = sweep_velocities(si);
+  const bool compression = adjusts_compression(a);
+  for (std::size_t row = first_row; row <= last_row; ++row) {
+    SweepCurve c{
+        row, rows[row - 1],
+        synthesise_setup(with_click(s, a, row, rows), tables, bleeds, units, record_number)};
+    const std::vector<double>& v =
+        compression ? c.curve.compression_velocity : c.curve.rebound_velocity;
+    const std::vector<double>& f = compression ? c.curve.compression_force : c.curve.rebound_force;
+    const CurveReader reader(v, f);
+    std::array<std::optional<double>, 4> forces;
+    for (std::size_t k = 0; k < forces.size(); ++k) forces[k] = reader.at(out.velocity[k]);
+    out.force.push_back(forces);
+    out.curves.push_back(std::move(c));
+  }
+  return out;
+}
+
+std::string sweep_tsv(const ClickerSweep& sweep, const ShownUnits& units) {
+  std::string out(adjuster_name(sweep.adjuster));
+  for (double v : sweep.velocity)
+    out += "\t" + exact_number(v) + " " + std::string(units.velocity) + " (" +
+           std::string(units.force) + ")";
+  out += '\n';
+  for (std::size_t c = 0; c < sweep.curves.size(); ++c) {
+    out += sweep.curves[c].click;
+    for (const auto& f : sweep.force[c]) {
+      out += '\t';
+      if (f) out += exact_number(*f);
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+MeasuredSides measured_sides(const std::vector<double>& velocity,
+                             const std::vector<double>& force) {
+  MeasuredSides m;
+  const std::size_t n = std::min(velocity.size(), force.size());
+  for (std::size_t k = 0; k < n; ++k) {
+    if (force[k] > 0) {
+      m.compression_velocity.push_back(velocity[k]);
+      m.compression_force.push_back(force[k]);
+    } else if (force[k] < 0) {
+      m.rebound_velocity.push_back(velocity[k]);
+      m.rebound_force.push_back(force[k]);
+    }
+  }
+  return m;
+}
+
+std::array<double, 3> band_edges(bool si) {
+  if (si) return {0.05, 0.1, 0.25};
+  return {2, 4, 10};
+}
+
+std::array<std::string, 4> band_names(bool si) {
+  const std::array<double, 3> e = band_edges(si);
+  return {"0-" + short_number(e[0]), short_number(e[0]) + "-" + short_number(e[1]),
+          short_number(e[1]) + "-" + short_number(e[2]), ">" + short_number(e[2])};
+}
+
+FitError fit_error(const std::vector<double>& curve_velocity,
+                   const std::vector<double>& curve_force,
+                   const std::vector<double>& measured_velocity,
+                   const std::vector<double>& measured_force, const std::array<double, 3>& edges) {
+  const CurveReader reader(curve_velocity, curve_force);
+  FitError e;
+  double sum_error = 0, sum_measured = 0;
+  std::array<double, 4> band_sum{};
+  const std::size_t n = std::min(measured_velocity.size(), measured_force.size());
+  for (std::size_t k = 0; k < n; ++k) {
+    const double v = measured_velocity[k];
+    if (!reader.covers(v)) continue;
+    const std::optional<double> f = reader.at(v);
+    if (!f) continue;
+    const double d = *f - measured_force[k];
+    sum_error += d * d;
+    sum_measured += measured_force[k] * measured_force[k];
+    const std::size_t b = band_of(v, edges);
+    band_sum[b] += d * d;
+    ++e.band_points[b];
+    ++e.points;
+  }
+  if (e.points == 0) {
+    e.rms = e.percent = kNaN;
+    e.band_rms.fill(kNaN);
+    return e;
+  }
+  const auto count = static_cast<double>(e.points);
+  e.rms = std::sqrt(sum_error / count);
+  const double measured_rms = std::sqrt(sum_measured / count);
+  e.percent = measured_rms > 0 ? 100 * e.rms / measured_rms : kNaN;
+  for (std::size_t b = 0; b < band_sum.size(); ++b)
+    e.band_rms[b] =
+        e.band_points[b] ? std::sqrt(band_sum[b] / static_cast<double>(e.band_points[b])) : kNaN;
+  return e;
+}
+
+namespace {
+
+// Searches one side: every low-speed row against every high-speed row. Combinations that
+// land on the same table entry and bleed setting give the same curve; it is compared once and
+// listed once, with the other high-speed clicks beside it.
+SideSearch search_side(const SetupSelection& s, bool compression, const ClickRows& rows,
+                       const Globals& tables, const BleedData& bleeds, UnitFactors units,
+                       const SetupScales& scales, const std::vector<double>& mv,
+                       const std::vector<double>& mf, const std::array<double, 3>& edges,
+                       std::size_t keep) {
+  const std::vector<std::string>& low_rows = compression ? rows.lsc : rows.lsr;
+  const std::vector<std::string>& high_rows = compression ? rows.hsc : rows.hsr;
+  const Adjuster low = compression ? Adjuster::LSC : Adjuster::LSR;
+  const Adjuster high = compression ? Adjuster::HSC : Adjuster::HSR;
+  const double threshold = compression ? 2 : 3;
+  const SideSelection& side = compression ? s.compression : s.rebound;
+
+  struct Result {
+    std::optional<FitError> error;  // nothing: refused
+    std::size_t first = 0;          // index of the first candidate with this curve
+  };
+  std::map<std::pair<double, double>, Result> seen;
+  std::vector<Candidate> all;
+  SideSearch out;
+  for (std::size_t lr = 1; lr <= low_rows.size(); ++lr) {
+    for (std::size_t hr = 1; hr <= high_rows.size(); ++hr) {
+      const double k = parsed(low_rows[lr - 1]) + 1;
+      const double h = high_speed_index(side.spring, parsed(high_rows[hr - 1]),
+                                        static_cast<double>(hr), threshold);
+      auto found = seen.find({k, h});
+      if (found != seen.end()) {
+        if (found->second.error)
+          all[found->second.first].same_high_clicks.push_back(high_rows[hr - 1]);
+        continue;
+      }
+      Result& r = seen[{k, h}];
+      SetupSelection c = with_click(with_click(s, low, lr, low_rows), high, hr, high_rows);
+      DamperCurve d;
+      d.compscale = scales.compscale;
+      d.rebscale = scales.rebscale;
+      d.gasforce = 0;
+      d.motionratio = scales.motionratio;
+      try {
+        if (compression) {
+          SideCurve sc = synthesise_compression(c.compression, tables, bleeds);
+          d.cmpvelocity = std::move(sc.velocity);
+          d.cmpforce = std::move(sc.force);
+        } else {
+          SideCurve sc = synthesise_rebound(c.rebound, tables, bleeds);
+          d.rebvelocity = std::move(sc.velocity);
+          d.rebforce.resize(sc.force.size());
+          for (std::size_t j = 0; j < sc.force.size(); ++j) d.rebforce[j] = -1 * sc.force[j];
+        }
+      } catch (const RuntimeError&) {
+        ++out.refused;
+        continue;
+      }
+      const WheelCurves w = wheel_curves(d, units);
+      const FitError e = compression
+                             ? fit_error(w.compression_velocity, w.compression_force, mv, mf, edges)
+                             : fit_error(w.rebound_velocity, w.rebound_force, mv, mf, edges);
+      r.error = e;
+      r.first = all.size();
+      ++out.tried;
+      all.push_back({lr, hr, low_rows[lr - 1], high_rows[hr - 1], {}, e});
+    }
+  }
+  std::stable_sort(all.begin(), all.end(), [](const Candidate& a, const Candidate& b) {
+    const bool an = std::isnan(a.error.rms), bn = std::isnan(b.error.rms);
+    if (an != bn) return bn;
+    return !an && a.error.rms < b.error.rms;
+  });
+  if (all.size() > keep) all.resize(keep);
+  out.best = std::move(all);
+  return out;
+}
+
+}  // namespace
+
+ClosestSetup closest_setup(const SetupSelection& s, const ClickRows& rows, const Globals& tables,
+                           const BleedData& bleeds, UnitFactors units,
+                           const MeasuredSides& measured, const std::array<double, 3>& edges,
+                           std::size_t keep) {
+  const SetupScales scales = setup_scales(s);
+  ClosestSetup out;
+  out.compression =
+      search_side(s, true, rows, tables, bleeds, units, scales, measured.compression_velocity,
+                  measured.compression_force, edges, keep);
+  out.rebound = search_side(s, false, rows, tables, bleeds, units, scales,
+                            measured.rebound_velocity, measured.rebound_force, edges, keep);
+  return out;
+}
+
+double critical_damping(double sprung_mass_kg, double wheel_rate_n_per_mm) {
+  if (!(sprung_mass_kg > 0) || !std::isfinite(sprung_mass_kg))
+    throw RuntimeError("The corner's sprung mass must be a number of kilograms above 0, not " +
+                       num2str(sprung_mass_kg) + ".");
+  if (!(wheel_rate_n_per_mm > 0) || !std::isfinite(wheel_rate_n_per_mm))
+    throw RuntimeError("The wheel rate must be a number of N/mm above 0, not " +
+                       num2str(wheel_rate_n_per_mm) + ".");
+  // c_c = 2 sqrt(k m), k in N/m, m in kg, c_c in N s/m
+  return 2 * std::sqrt(wheel_rate_n_per_mm * kNewtonMetresPerNewtonMillimetre * sprung_mass_kg);
+}
+
+double guide_force(double zeta, double cc, double velocity, UnitFactors units) {
+  // v (m/s) = v shown / velocity factor; F shown = F (N) / force divisor
+  return zeta * cc * (velocity / units.velocity) / units.force;
+}
+
+std::vector<GuideLine> damping_guides(double cc, UnitFactors units, double to) {
+  std::vector<GuideLine> out;
+  for (bool compression : {true, false})
+    for (double zeta : kGuideRatios) {
+      const double f = guide_force(zeta, cc, to, units);
+      out.push_back({zeta, compression, {0, to}, {0, compression ? f : -f}});
+    }
+  return out;
+}
+
+std::vector<RatioCurve> damping_ratio_curves(const std::vector<DamperCurve>& plotdata,
+                                             double counter, UnitFactors units, double cc) {
+  std::vector<RatioCurve> out;
+  // The ratio is taken in SI whatever is shown; only the velocity axis is in the units shown.
+  const std::vector<DrawnCurve> si = stored_curves(plotdata, counter, kSIFactors);
+  for (const DrawnCurve& c : si) {
+    RatioCurve r{c.number.value_or(0), c.side, {}, {}};
+    const std::size_t n = std::min(c.velocity.size(), c.force.size());
+    for (std::size_t k = 0; k < n; ++k) {
+      const double v = c.velocity[k];
+      if (!(v > 0)) continue;
+      r.velocity.push_back(v * units.velocity);
+      r.ratio.push_back(std::abs(c.force[k]) / v / cc);
+    }
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
+}  // namespace quorin::analysis

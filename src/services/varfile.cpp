@@ -27,6 +27,9 @@ using json = nlohmann::ordered_json;
 
 constexpr std::string_view kFormat = "quorin-variables";
 constexpr int kVersion = 1;
+// The largest size a file may give an array in one dimension; only an empty array can be
+// larger, and such an array is neither read nor written.
+constexpr double kMaxSize = 1e15;
 
 // ---------------------------------------------------------------------------------------------
 // Where in a document a value sits, for error messages ("compvel{2,1}(3).data"). Built only when
@@ -186,7 +189,8 @@ class Decoder {
     Value::Dims d;
     Ops::items(n, [&](const Node& e) {
       const double v = Ops::kind(e) == NodeKind::Number ? Ops::number(e) : -1;
-      if (!(v >= 0 && v <= 1e15 && v == std::floor(v))) malformed(w, "\"$size\" must hold whole numbers");
+      if (!(v >= 0 && v <= kMaxSize && v == std::floor(v)))
+        malformed(w, "\"$size\" must hold whole numbers");
       d.push_back(static_cast<std::size_t>(v));
     });
     if (d.size() < 2) malformed(w, "\"$size\" needs at least two sizes");
@@ -351,9 +355,15 @@ json numbers_json(const double* p, std::size_t n, std::size_t stride) {
   return a;
 }
 
+// Sizes a file can give back: a larger one fails the save rather than the next load.
 json dims_json(const Value::Dims& d) {
   json a = json::array();
-  for (std::size_t v : d) a.push_back(v);
+  for (std::size_t v : d) {
+    if (static_cast<double>(v) > kMaxSize)
+      throw RuntimeError("An array with a size of " + std::to_string(v) +
+                         " cannot be saved: no size may exceed 10^15.");
+    a.push_back(v);
+  }
   return a;
 }
 

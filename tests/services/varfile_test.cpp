@@ -162,6 +162,27 @@ TEST(ValueEncoding, RefusesFieldNamesThatLookLikeKeys) {
   EXPECT_THROW(dump_value(r), RuntimeError);
 }
 
+// An empty array may be larger than any file gives back; saving it would leave a file that
+// the next load refuses, so the save refuses it instead and the previous file stays.
+TEST(Varfile, EmptyArraysTooLargeToReadBackAreNotSaved) {
+  test::TempDir dir;
+  save_variables(dir / "big", {{"a", Value::number(1)}});
+  const std::string before = test::TempDir::read(dir / "big.mat");
+  const Value too_large[] = {Value::numeric({0, 2'000'000'000'000'000}, {}),
+                             Value::cell({3, 0, std::size_t{1} << 60}, {}),
+                             Value::records({0, 1'000'000'000'000'001}, {"data"}, {})};
+  for (const Value& v : too_large) {
+    EXPECT_THROW(dump_value(v), RuntimeError) << describe(v);
+    EXPECT_THROW(save_variables(dir / "big", {{"a", v}}), RuntimeError) << describe(v);
+    EXPECT_EQ(test::TempDir::read(dir / "big.mat"), before);
+  }
+  // The largest size a file gives back is saved and read back.
+  const Value largest = Value::numeric({0, 1'000'000'000'000'000}, {});
+  save_variables(dir / "big", {{"a", largest}});
+  EXPECT_EQ(load_all_variables(dir / "big")[0].second, largest);
+  EXPECT_EQ(parse_value(dump_value(largest)), largest);
+}
+
 TEST(VarfilePath, BareNamesGainMat) {
   EXPECT_EQ(varfile_path("quorin_matrix_2007_v1"), "quorin_matrix_2007_v1.mat");
   EXPECT_EQ(varfile_path("/d/setup.mat"), "/d/setup.mat");

@@ -83,6 +83,7 @@ int main(int argc, char** argv) {
   program.clipboard = &clipboard;
   quorin::qtk::WindowPictureWriter pictures(program.gfx);
   program.pictures = &pictures;
+  program.settings = &settings;
 
   quorin::qtk::Toolkit toolkit(
       program.gfx, [&](const std::string& command) { program.run_command(command); },

@@ -28,13 +28,18 @@ struct MenuItem {
   bool separator = false;  // a line above the item
 };
 
-constexpr std::array<MenuItem, 8> kComparisonMenu = {{
+constexpr std::array<MenuItem, 13> kComparisonMenu = {{
     {"Save picture\xE2\x80\xA6", "savepicture", "Ctrl+S"},
     {"Copy curves", "copycurves", "Ctrl+C"},
     {"Save curves as CSV\xE2\x80\xA6", "savecsv", "Ctrl+E"},
     {"Table at velocities\xE2\x80\xA6", "table", "Ctrl+T", true},
     {"Difference\xE2\x80\xA6", "difference", "Ctrl+D"},
     {"Front/rear balance", "balance", "Ctrl+B"},
+    {"Clicker sweep\xE2\x80\xA6", "sweep", "Ctrl+K", true},
+    {"Closest set-up to the dyno curve\xE2\x80\xA6", "closest", "Ctrl+F"},
+    {"Error against the dyno curve", "dynoerror", "Ctrl+Shift+F"},
+    {"Damping guides\xE2\x80\xA6", "guides", "Ctrl+G"},
+    {"Damping ratio\xE2\x80\xA6", "ratio", "Ctrl+Shift+G"},
     {"Undo", "undo", "Ctrl+Z", true},
     {"Redo", "redo", "Ctrl+Shift+Z"},
 }};
@@ -131,7 +136,7 @@ bool ComparisonTools::run(const Command& c) {
     toggle_curve(argument);
   else if (item == "balance")
     balance();
-  else
+  else if (!tuning_.run(item, argument))
     throw RuntimeError("The menu has no item \"" + item + "\".");
   // Undo, redo and the legend leave the user where they were.
   if ((item == "undo" || item == "redo" || item == "togglecurve") && p_.gfx.window(origin))
@@ -160,6 +165,7 @@ void ComparisonTools::after_command() {
     before_.reset();
   }
   apply_hidden();
+  tuning_.apply_guides();
 }
 
 std::optional<analysis::PlotState> ComparisonTools::capture() {

@@ -11,6 +11,7 @@
 
 #include "analysis/history.h"
 #include "startup/function_table.h"
+#include "startup/tuning_tools.h"
 
 namespace quorin {
 
@@ -36,6 +37,7 @@ class ComparisonTools {
 
   const std::set<int>& hidden_curves() const { return hidden_; }
   const analysis::History& history() const { return history_; }
+  const TuningTools& tuning() const { return tuning_; }
 
  private:
   std::optional<analysis::PlotState> capture();
@@ -54,6 +56,7 @@ class ComparisonTools {
   void balance();
 
   Program& p_;
+  TuningTools tuning_{p_};
   analysis::History history_;
   std::optional<analysis::PlotState> before_;
   std::set<int> hidden_;

@@ -16,6 +16,7 @@
 #include "services/dialogs.h"
 #include "services/gfx/model.h"
 #include "services/outputs.h"
+#include "services/settings.h"
 #include "startup/function_table.h"
 
 namespace quorin {
@@ -56,6 +57,10 @@ class Program {
   Clipboard* clipboard = &headless_clipboard;
   RecordingPictureWriter headless_pictures;
   PictureWriter* pictures = &headless_pictures;
+  // What is kept between sessions (the corner the damping guides are drawn for): the user's
+  // settings file in the desktop program, memory headless.
+  MemorySettings headless_settings;
+  Settings* settings = &headless_settings;
   // The comparison window's menu, the hidden curves and the undo history.
   std::unique_ptr<ComparisonTools> tools;
 

@@ -6,7 +6,6 @@
 #include <map>
 #include <utility>
 
-#include "analysis/velocity_table.h"
 #include "services/numeric.h"
 #include "services/runtime_error.h"
 
@@ -16,42 +15,85 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kNewtonMetresPerNewtonMillimetre = 1000;  // N/mm to N/m
 
-// A drawn curve read off at many velocities. Synthesised curves rise with force, so their
-// velocities are usually strictly increasing and the segment is found by bisection; the first
-// spanning segment is the same one the linear reading of the velocity table finds. Any other
-// curve is read by that linear reading itself.
+// A drawn curve read off at many velocities with the velocity table's rule: a point's own
+// force where a point lies at the velocity (the first such point), else the first segment
+// that spans it, read linearly. Synthesised curves mostly rise with force, so a curve whose
+// velocities never fall is read by bisection; any other curve through a tree of its segments'
+// velocity ranges. Both give the same answers as the table's linear reading.
 class CurveReader {
  public:
   CurveReader(const std::vector<double>& velocity, const std::vector<double>& force)
       : v_(velocity), f_(force), n_(std::min(velocity.size(), force.size())) {
-    increasing_ = true;
-    for (std::size_t k = 0; k + 1 < n_ && increasing_; ++k) increasing_ = v_[k] < v_[k + 1];
+    for (std::size_t k = 0; k + 1 < n_ && rising_; ++k) rising_ = v_[k] <= v_[k + 1];
     for (std::size_t k = 0; k < n_; ++k) {
       lo_ = std::min(lo_, v_[k]);
       hi_ = std::max(hi_, v_[k]);
     }
+    if (!rising_) build_tree();
   }
   bool covers(double at) const { return n_ > 0 && at >= lo_ && at <= hi_; }
   std::optional<double> at(double x) const {
-    if (!increasing_) return force_at(v_, f_, x);
     if (n_ == 0 || std::isnan(x)) return std::nullopt;
-    const auto begin = v_.begin();
-    const auto it = std::lower_bound(begin, begin + static_cast<long>(n_), x);
-    const auto k = static_cast<std::size_t>(it - begin);
-    if (k < n_ && v_[k] == x) return f_[k];
-    if (k == 0 || k == n_) return std::nullopt;
-    const double v0 = v_[k - 1], v1 = v_[k];
+    std::optional<std::size_t> segment;
+    if (rising_) {
+      const auto begin = v_.begin();
+      const auto k = static_cast<std::size_t>(
+          std::lower_bound(begin, begin + static_cast<long>(n_), x) - begin);
+      if (k < n_ && v_[k] == x) return f_[k];
+      if (k == 0 || k == n_) return std::nullopt;
+      segment = k - 1;
+    } else {
+      const auto e =
+          std::lower_bound(by_velocity_.begin(), by_velocity_.end(), std::pair{x, std::size_t{0}});
+      if (e != by_velocity_.end() && e->first == x) return f_[e->second];
+      segment = first_spanning(1, 0, leaves_, x);
+      if (!segment) return std::nullopt;
+    }
+    const std::size_t k = *segment;
+    const double v0 = v_[k], v1 = v_[k + 1];
     // f(x) = f0 + (f1 - f0) * (x - v0) / (v1 - v0)
-    return f_[k - 1] + (f_[k] - f_[k - 1]) * (x - v0) / (v1 - v0);
+    return f_[k] + (f_[k + 1] - f_[k]) * (x - v0) / (v1 - v0);
   }
 
  private:
+  void build_tree() {
+    for (std::size_t k = 0; k < n_; ++k) by_velocity_.emplace_back(v_[k], k);
+    std::sort(by_velocity_.begin(), by_velocity_.end());
+    const std::size_t segments = n_ - 1;
+    leaves_ = 1;
+    while (leaves_ < segments) leaves_ *= 2;
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    low_.assign(2 * leaves_, inf);
+    high_.assign(2 * leaves_, -inf);
+    for (std::size_t k = 0; k < segments; ++k) {
+      low_[leaves_ + k] = std::min(v_[k], v_[k + 1]);
+      high_[leaves_ + k] = std::max(v_[k], v_[k + 1]);
+    }
+    for (std::size_t i = leaves_; i-- > 1;) {
+      low_[i] = std::min(low_[2 * i], low_[2 * i + 1]);
+      high_[i] = std::max(high_[2 * i], high_[2 * i + 1]);
+    }
+  }
+  // The first segment in node `i` (covering segments first .. first + width - 1) whose
+  // velocities lie strictly on both sides of x.
+  std::optional<std::size_t> first_spanning(std::size_t i, std::size_t first, std::size_t width,
+                                            double x) const {
+    if (!(low_[i] < x && x < high_[i])) return std::nullopt;
+    if (width == 1) return first;
+    const std::size_t half = width / 2;
+    if (auto left = first_spanning(2 * i, first, half, x)) return left;
+    return first_spanning(2 * i + 1, first + half, half, x);
+  }
+
   const std::vector<double>& v_;
   const std::vector<double>& f_;
   std::size_t n_;
-  bool increasing_ = true;
+  bool rising_ = true;
   double lo_ = std::numeric_limits<double>::infinity();
   double hi_ = -std::numeric_limits<double>::infinity();
+  std::vector<std::pair<double, std::size_t>> by_velocity_;
+  std::size_t leaves_ = 0;
+  std::vector<double> low_, high_;
 };
 
 std::size_t band_of(double v, const std::array<double, 3>& edges) {
@@ -246,10 +288,12 @@ SideSearch search_side(const SetupSelection& s, bool compression, const ClickRow
     std::size_t first = 0;          // index of the first candidate with this curve
   };
   std::map<std::pair<double, double>, Result> seen;
+  // The shim flow of each high-speed setting, shared by every low-speed click tried on it.
+  std::map<double, std::optional<ShimFlow>> flows;
   std::vector<Candidate> all;
   SideSearch out;
-  for (std::size_t lr = 1; lr <= low_rows.size(); ++lr) {
-    for (std::size_t hr = 1; hr <= high_rows.size(); ++hr) {
+  for (std::size_t hr = 1; hr <= high_rows.size(); ++hr) {
+    for (std::size_t lr = 1; lr <= low_rows.size(); ++lr) {
       const double k = parsed(low_rows[lr - 1]) + 1;
       const double h = high_speed_index(side.spring, parsed(high_rows[hr - 1]),
                                         static_cast<double>(hr), threshold);
@@ -260,19 +304,27 @@ SideSearch search_side(const SetupSelection& s, bool compression, const ClickRow
         continue;
       }
       Result& r = seen[{k, h}];
-      SetupSelection c = with_click(with_click(s, low, lr, low_rows), high, hr, high_rows);
+      const SetupSelection c = with_click(with_click(s, low, lr, low_rows), high, hr, high_rows);
+      const SideSelection& cs = compression ? c.compression : c.rebound;
       DamperCurve d;
       d.compscale = scales.compscale;
       d.rebscale = scales.rebscale;
       d.gasforce = 0;
       d.motionratio = scales.motionratio;
       try {
+        auto flow = flows.find(h);
+        if (flow == flows.end()) {
+          flow = flows.emplace(h, std::nullopt).first;
+          flow->second = compression ? compression_shim_flow(cs, tables, bleeds)
+                                     : rebound_shim_flow(cs, tables, bleeds);
+        }
+        if (!flow->second) throw RuntimeError("refused before");
+        SideCurve sc = add_bleed(*flow->second, cs.bleed_text,
+                                 compression ? "LSC setting" : "LSR setting", bleeds);
         if (compression) {
-          SideCurve sc = synthesise_compression(c.compression, tables, bleeds);
           d.cmpvelocity = std::move(sc.velocity);
           d.cmpforce = std::move(sc.force);
         } else {
-          SideCurve sc = synthesise_rebound(c.rebound, tables, bleeds);
           d.rebvelocity = std::move(sc.velocity);
           d.rebforce.resize(sc.force.size());
           for (std::size_t j = 0; j < sc.force.size(); ++j) d.rebforce[j] = -1 * sc.force[j];

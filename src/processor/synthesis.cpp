@@ -69,44 +69,49 @@ const MeasuredCurve& bleed_setting(const BleedData& bleeds, double k) {
   return *c;
 }
 
-// Velocity at each whole newton of the selected valve curve with the reference bleed replaced
-// by the selected one: shim flow = measured - reference bleed, straightened at low force,
-// plus the selected bleed.
-SideCurve synthesise(const std::vector<double>& measured_velocity,
-                     const std::vector<double>& measured_force, const std::string& force_entry,
-                     const MeasuredCurve& reference, const MeasuredCurve& selected) {
+// The shim flow of a measured valve curve at each whole newton: measured velocity minus the
+// reference bleed's, straightened at low force.
+ShimFlow shim_flow(const std::vector<double>& measured_velocity,
+                   const std::vector<double>& measured_force, const std::string& force_entry,
+                   const MeasuredCurve& reference) {
   if (measured_force.back() < kLowestTopForce)
     throw RuntimeError("The valving table entry " + force_entry + " ends at " +
                        num2str(measured_force.back()) + " N; a curve must reach " +
                        num2str(kLowestTopForce) + " N.");
-  SideCurve out;
+  ShimFlow out;
   const double top = std::floor(measured_force.back());
   out.force.resize(static_cast<std::size_t>(top) + 1);
   for (std::size_t k = 0; k < out.force.size(); ++k) out.force[k] = static_cast<double>(k);
 
   const std::vector<double> measured = curve(measured_velocity, measured_force, out.force).xspline;
-  const std::vector<double> reference_bleed =
-      bleed(reference.velocity, reference.force, out.force).xspline;
-  const std::vector<double> selected_bleed =
-      &selected == &reference ? reference_bleed
-                              : bleed(selected.velocity, selected.force, out.force).xspline;
+  out.reference_bleed = bleed(reference.velocity, reference.force, out.force).xspline;
   std::vector<double> shim(measured.size());
-  for (std::size_t k = 0; k < shim.size(); ++k) shim[k] = measured[k] - reference_bleed[k];
-  shim = correction(std::move(shim));
-  out.velocity.resize(shim.size());
-  for (std::size_t k = 0; k < shim.size(); ++k) out.velocity[k] = shim[k] + selected_bleed[k];
+  for (std::size_t k = 0; k < shim.size(); ++k) shim[k] = measured[k] - out.reference_bleed[k];
+  out.shim = correction(std::move(shim));
   return out;
 }
 
-SideCurve side_curve(const ValvingTable& vel, const ValvingTable& force, std::string_view vel_name,
-                     std::string_view force_name, double v, double s, double h,
-                     const BleedData& bleeds, double k) {
+// The curve with the reference bleed replaced by the selected one: shim flow plus the
+// selected bleed's velocity at each grid force.
+SideCurve with_bleed(const ShimFlow& flow, const MeasuredCurve& selected, bool is_reference) {
+  SideCurve out;
+  out.force = flow.force;
+  const std::vector<double> selected_bleed =
+      is_reference ? flow.reference_bleed
+                   : bleed(selected.velocity, selected.force, flow.force).xspline;
+  out.velocity.resize(flow.shim.size());
+  for (std::size_t k = 0; k < flow.shim.size(); ++k)
+    out.velocity[k] = flow.shim[k] + selected_bleed[k];
+  return out;
+}
+
+ShimFlow side_flow(const ValvingTable& vel, const ValvingTable& force, std::string_view vel_name,
+                   std::string_view force_name, double v, double s, double h,
+                   const BleedData& bleeds) {
   const std::vector<double>& measured_velocity = table_entry(vel, vel_name, v, s, h);
   const std::vector<double>& measured_force = table_entry(force, force_name, v, s, h);
   const MeasuredCurve& reference = bleed_setting(bleeds, kReferenceBleed);
-  const MeasuredCurve& selected = k == kReferenceBleed ? reference : bleed_setting(bleeds, k);
-  return synthesise(measured_velocity, measured_force, entry_name(force_name, v, s, h), reference,
-                    selected);
+  return shim_flow(measured_velocity, measured_force, entry_name(force_name, v, s, h), reference);
 }
 
 std::string valve_name(const std::string& valve_text, std::string_view side) {
@@ -209,20 +214,35 @@ SetupSelection read_setup(gfx::Model& m) {
   return s;
 }
 
-SideCurve synthesise_compression(const SideSelection& c, const Globals& g,
-                                 const BleedData& bleeds) {
-  const double kc = number_in(c.bleed_text, "LSC setting") + 1;
+ShimFlow compression_shim_flow(const SideSelection& c, const Globals& g, const BleedData& bleeds) {
   const double hc =
       high_speed_index(c.spring, number_in(c.high_text, "HSC setting"), c.high_value, 2);
-  return side_curve(g.compvel, g.compforce, "compvel", "compforce", c.valve, c.spring, hc, bleeds,
-                    kc);
+  return side_flow(g.compvel, g.compforce, "compvel", "compforce", c.valve, c.spring, hc, bleeds);
+}
+
+ShimFlow rebound_shim_flow(const SideSelection& r, const Globals& g, const BleedData& bleeds) {
+  const double hr =
+      high_speed_index(r.spring, number_in(r.high_text, "HSR setting"), r.high_value, 3);
+  return side_flow(g.rebvel, g.rebforce, "rebvel", "rebforce", r.valve, r.spring, hr, bleeds);
+}
+
+SideCurve add_bleed(const ShimFlow& flow, const std::string& bleed_text, std::string_view what,
+                    const BleedData& bleeds) {
+  const double k = number_in(bleed_text, what) + 1;
+  const MeasuredCurve& reference = bleed_setting(bleeds, kReferenceBleed);
+  const bool is_reference = k == kReferenceBleed;
+  return with_bleed(flow, is_reference ? reference : bleed_setting(bleeds, k), is_reference);
+}
+
+SideCurve synthesise_compression(const SideSelection& c, const Globals& g,
+                                 const BleedData& bleeds) {
+  number_in(c.bleed_text, "LSC setting");
+  return add_bleed(compression_shim_flow(c, g, bleeds), c.bleed_text, "LSC setting", bleeds);
 }
 
 SideCurve synthesise_rebound(const SideSelection& r, const Globals& g, const BleedData& bleeds) {
-  const double kr = number_in(r.bleed_text, "LSR setting") + 1;
-  const double hr =
-      high_speed_index(r.spring, number_in(r.high_text, "HSR setting"), r.high_value, 3);
-  return side_curve(g.rebvel, g.rebforce, "rebvel", "rebforce", r.valve, r.spring, hr, bleeds, kr);
+  number_in(r.bleed_text, "LSR setting");
+  return add_bleed(rebound_shim_flow(r, g, bleeds), r.bleed_text, "LSR setting", bleeds);
 }
 
 SetupScales setup_scales(const SetupSelection& s) {

@@ -43,6 +43,21 @@ SideCurve synthesise_compression(const SideSelection& s, const Globals& tables,
 SideCurve synthesise_rebound(const SideSelection& s, const Globals& tables,
                              const BleedData& bleeds);
 
+// The two halves of a side's synthesis, for analyses that try many low-speed clicks on one
+// valve entry; synthesise_compression and synthesise_rebound are add_bleed of the shim flow.
+// The shim flow of the side's valve, spring and high-speed setting at each whole newton of
+// the grid (measured minus reference bleed, straightened at low force):
+struct ShimFlow {
+  std::vector<double> force, shim, reference_bleed;
+};
+ShimFlow compression_shim_flow(const SideSelection& s, const Globals& tables,
+                               const BleedData& bleeds);
+ShimFlow rebound_shim_flow(const SideSelection& s, const Globals& tables, const BleedData& bleeds);
+// The side's curve: the shim flow plus the velocity of the bleed setting `bleed_text` + 1 at
+// each grid force. `what` names the setting in the message when the text is not a number.
+SideCurve add_bleed(const ShimFlow& flow, const std::string& bleed_text, std::string_view what,
+                    const BleedData& bleeds);
+
 // The scales and motion ratio of a set-up, checked as PLOT checks them: the motion ratio a
 // number above 0, the diameters numbers from 0 up with the piston larger than both shafts.
 struct SetupScales {

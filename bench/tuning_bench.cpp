@@ -1,0 +1,92 @@
+// The tuning analyses headless on the shipped data: a clicker sweep of all 31 HSC clicks
+// (alone, and through the menu item with its window), and the search of every LSC x HSC and
+// LSR x HSR combination for the set-up closest to a measured curve.
+#include <benchmark/benchmark.h>
+
+#include <sstream>
+#include <stdexcept>
+
+#include "analysis/tuning.h"
+#include "services/dialogs.h"
+#include "services/memory.h"
+#include "startup/program.h"
+
+namespace quorin {
+namespace {
+
+const bool kPooled = (quorin::pool_large_arrays(), true);
+
+struct StartedProgram {
+  ScriptedDialogs dialogs;
+  std::ostringstream console;
+  Program program{QUORIN_BIN_DIR, dialogs, console};
+  StartedProgram() {
+    program.report_error = [](const std::string& m) { throw std::runtime_error(m); };
+    program.start();
+  }
+  gfx::Control& control(std::string_view tag) {
+    for (gfx::Object* o : program.gfx.find_all_by_tag(*program.gfx.window(1), tag))
+      if (auto* c = dynamic_cast<gfx::Control*>(o)) return *c;
+    throw std::logic_error("no control " + std::string(tag));
+  }
+  SetupSelection setup() {
+    program.gfx.figure(1);
+    return read_setup(program.gfx);
+  }
+};
+
+void BM_ClickerSweepAllHscClicks(benchmark::State& state) {
+  StartedProgram s;
+  const SetupSelection setup = s.setup();
+  const std::vector<std::string> rows = s.control("HSC").items;
+  const BleedData& bleeds = s.program.bleed_cache.get(s.program.current_folder);
+  for (auto _ : state) {
+    analysis::ClickerSweep sweep =
+        analysis::clicker_sweep(setup, analysis::Adjuster::HSC, rows, 1, rows.size(),
+                                s.program.globals, bleeds, kUSFactors, 1, false);
+    benchmark::DoNotOptimize(sweep.curves.data());
+  }
+  state.counters["clicks"] = static_cast<double>(rows.size());
+}
+BENCHMARK(BM_ClickerSweepAllHscClicks)->Unit(benchmark::kMillisecond);
+
+void BM_ClickerSweepMenuItemWithWindow(benchmark::State& state) {
+  StartedProgram s;
+  for (auto _ : state) {
+    s.dialogs.push_input(std::vector<std::string>{"HSC", "", ""});
+    if (!s.program.run_command("comparison_menu('sweep')")) throw std::runtime_error("sweep");
+  }
+}
+BENCHMARK(BM_ClickerSweepMenuItemWithWindow)->Unit(benchmark::kMillisecond);
+
+void BM_ClosestSetUpBothSides(benchmark::State& state) {
+  StartedProgram s;
+  s.control("LSC").value = 8;
+  s.control("HSC").value = 12;
+  s.control("LSR").value = 6;
+  s.control("HSR").value = 25;
+  const SetupSelection setup = s.setup();
+  const BleedData& bleeds = s.program.bleed_cache.get(s.program.current_folder);
+  // The measured curve: the set-up itself, as a dyno curve is drawn.
+  const DamperCurve d = synthesise_setup(setup, s.program.globals, bleeds, kUSFactors, 1);
+  std::vector<double> v = d.compression_velocity, f = d.compression_force;
+  v.insert(v.end(), d.rebound_velocity.begin(), d.rebound_velocity.end());
+  f.insert(f.end(), d.rebound_force.begin(), d.rebound_force.end());
+  const analysis::MeasuredSides measured = analysis::measured_sides(v, f);
+  const analysis::ClickRows rows{s.control("LSC").items, s.control("HSC").items,
+                                 s.control("LSR").items, s.control("HSR").items};
+  std::size_t tried = 0;
+  for (auto _ : state) {
+    analysis::ClosestSetup found =
+        analysis::closest_setup(setup, rows, s.program.globals, bleeds, kUSFactors, measured,
+                                analysis::band_edges(false));
+    tried = found.compression.tried + found.rebound.tried;
+    benchmark::DoNotOptimize(found.compression.best.data());
+  }
+  state.counters["curves"] = static_cast<double>(tried);
+  state.counters["points"] = static_cast<double>(v.size());
+}
+BENCHMARK(BM_ClosestSetUpBothSides)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace quorin

@@ -128,9 +128,10 @@ void error_cells(Table& t, double first_column, double row, const FitError& e,
                  const ShownUnits& units) {
   const int d = force_decimals(units);
   t.cell(first_column, row, table_number(e.rms, d));
-  t.cell(first_column + 1, row, table_number(e.percent, 1));
+  t.cell(first_column + 1, row, table_number(e.percent, 2));
+  t.cell(first_column + 2, row, std::to_string(e.points));
   for (std::size_t b = 0; b < e.band_rms.size(); ++b)
-    t.cell(first_column + 2 + static_cast<double>(b), row, table_number(e.band_rms[b], d));
+    t.cell(first_column + 3 + static_cast<double>(b), row, table_number(e.band_rms[b], d));
 }
 
 void error_headers(Table& t, double first_column, double row, const ShownUnits& units, bool si) {
@@ -139,10 +140,13 @@ void error_headers(Table& t, double first_column, double row, const ShownUnits& 
   t.cell(first_column, row + 1, force_unit, true);
   t.cell(first_column + 1, row, "RMS", true);
   t.cell(first_column + 1, row + 1, "(%)", true);
+  t.cell(first_column + 2, row, "points", true);
+  t.cell(first_column + 2, row + 1, "compared", true);
   const std::array<std::string, 4> bands = band_names(si);
   for (std::size_t b = 0; b < bands.size(); ++b) {
-    t.cell(first_column + 2 + static_cast<double>(b), row, bands[b], true);
-    t.cell(first_column + 2 + static_cast<double>(b), row + 1, force_unit, true);
+    t.cell(first_column + 3 + static_cast<double>(b), row,
+           bands[b] + " " + std::string(units.velocity), true);
+    t.cell(first_column + 3 + static_cast<double>(b), row + 1, force_unit, true);
   }
 }
 
@@ -276,12 +280,13 @@ gfx::Window& show_closest_window(gfx::Model& m, const ClosestSetup& found,
                                         : "LSR " + found.rebound.best[0].low_click + "  HSR " +
                                               found.rebound.best[0].high_click));
   key_text(0.58, std::to_string(found.compression.tried) + " compression and " +
-                     std::to_string(found.rebound.tried) + " rebound curves compared");
+                     std::to_string(found.rebound.tried) + " rebound curves");
+  key_text(0.5, "compared with the measured points");
   button(m, w, "Set best clicks", "UseBest", {kWidth * 0.73, kHeight * 0.56 + 10, 150, 26},
          use_command, "Sets the main window's LSC, HSC, LSR and HSR to the best of each side.");
 
   // Two tables: compression above, rebound below; 2 header rows and 5 candidates each.
-  const double columns = 9;
+  const double columns = 10;
   const std::array<const SideSearch*, 2> sides = {&found.compression, &found.rebound};
   const std::array<std::string, 2> low_names = {"LSC", "LSR"}, high_names = {"HSC", "HSR"};
   const std::array<std::string, 2> side_names = {"Compression", "Rebound"};
@@ -311,15 +316,21 @@ gfx::Window& show_closest_window(gfx::Model& m, const ClosestSetup& found,
 }
 
 gfx::Window& show_dyno_error_window(gfx::Model& m, const std::vector<CurveError>& rows,
-                                    const ShownUnits& units, bool si) {
+                                    const ShownUnits& units, bool si, const std::string& caption) {
   gfx::Window& w = open_tool_window(m, kDynoErrorWindowName);
   const double n = static_cast<double>(rows.size());
-  const double height = std::max(200.0, 80 + (2 + n) * 17);
+  const double height = std::max(200.0, 90 + (2 + n) * 17);
   w.units = gfx::Units::Pixels;
-  w.position = {140, 100, 860, height};
-  const double columns = 8, table_rows = 2 + n;
+  w.position = {140, 100, 940, height};
+  gfx::Control& text = m.new_control(w, gfx::Control::Style::Text);
+  text.string = caption;
+  text.position = {20, height - 30, 900, 20};
+  text.background = w.color;
+  text.font_name = "arial";
+  text.horizontal_alignment = "left";
+  const double columns = 9, table_rows = 2 + n;
   const double h = table_rows * 17 / height;
-  Table t(m, w, kDynoErrorTableTag, {0.03, 0.95 - h, 0.94, h}, columns, table_rows);
+  Table t(m, w, kDynoErrorTableTag, {0.03, 0.86 - h, 0.94, h}, columns, table_rows);
   t.cell(0, 0, "Curve", true, "left");
   t.cell(1, 0, "Side", true, "left");
   error_headers(t, 2, 0, units, si);

@@ -55,8 +55,9 @@ struct CurveError {
   Side side = Side::Compression;
   FitError error;
 };
+// `caption` names the dyno file above the table.
 gfx::Window& show_dyno_error_window(gfx::Model& m, const std::vector<CurveError>& rows,
-                                    const ShownUnits& units, bool si);
+                                    const ShownUnits& units, bool si, const std::string& caption);
 
 // The damping-ratio window: zeta against velocity of each stored curve in its colour,
 // compression on top and rebound below, with the guide ratios as dotted lines; the title

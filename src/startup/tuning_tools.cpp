@@ -202,7 +202,14 @@ void TuningTools::dyno_error() {
                              comp ? measured.compression_velocity : measured.rebound_velocity,
                              comp ? measured.compression_force : measured.rebound_force, edges)});
   }
-  analysis::show_dyno_error_window(p_.gfx, rows, units, si);
+  const Value& dyno = p_.globals.ShockData;
+  const std::string file = dyno.is_record() && dyno.has_field("fn") && dyno.field("fn").is_text()
+                               ? "\"" + dyno.field("fn").str() + "\""
+                               : std::string("held");
+  analysis::show_dyno_error_window(
+      p_.gfx, rows, units, si,
+      "Each stored curve against the dyno curve " + file +
+          ": curve minus measured force at every measured velocity both curves reach.");
 }
 
 std::optional<TuningTools::Corner> TuningTools::ask_corner(const std::string& title, bool with_show,

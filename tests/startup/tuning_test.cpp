@@ -257,10 +257,10 @@ TEST_F(Tuning, DynoErrorOfEveryStoredCurve) {
       if (texts[k] == curve && texts[k + 1] == side) return texts[k + 2] + " " + texts[k + 3];
     return std::string("missing");
   };
-  EXPECT_EQ(row("1", "compression"), "0.00 0.0");
-  EXPECT_EQ(row("1", "rebound"), "0.00 0.0");
-  EXPECT_NE(row("2", "compression"), "0.00 0.0");
-  EXPECT_EQ(row("2", "rebound"), "0.00 0.0");
+  EXPECT_EQ(row("1", "compression"), "0.00 0.00");
+  EXPECT_EQ(row("1", "rebound"), "0.00 0.00");
+  EXPECT_NE(row("2", "compression"), "0.00 0.00");
+  EXPECT_EQ(row("2", "rebound"), "0.00 0.00");
 }
 
 TEST_F(Tuning, SearchAndErrorNeedAHeldDynoCurve) {

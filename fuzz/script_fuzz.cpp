@@ -88,8 +88,11 @@ struct Folders {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const Folders folders;
-  // Each script starts from the same files: no dialog folder content, an empty export file.
+  // Each script starts from the same files: no dialog folder content, nothing in data/ but an
+  // empty export file (no session kept by an earlier script).
   const std::string files = quorin::fuzz::fresh_folder("script_fuzz", "files").string();
+  for (const auto& e : std::filesystem::directory_iterator(folders.start / "data"))
+    if (e.path().filename() != "export.txt") std::filesystem::remove_all(e.path());
   std::filesystem::resize_file(folders.start / "data" / "export.txt", 0);
 
   std::ostringstream console;

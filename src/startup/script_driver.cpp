@@ -45,11 +45,16 @@ int parse_int(std::string_view s, const char* what) {
 std::string ok() {
   return R"({"ok": true})";
 }
+// One JSON line; bytes of a text that are not UTF-8 (a name typed in another encoding, a file
+// name) are written as U+FFFD instead of ending the script.
+std::string line_of(const json& j) {
+  return j.dump(-1, ' ', false, json::error_handler_t::replace);
+}
 std::string error(const std::string& m) {
-  return json{{"error", m}}.dump();
+  return line_of(json{{"error", m}});
 }
 std::string value_line(const Value& v) {
-  return json{{"value", to_json(v)}}.dump();
+  return line_of(json{{"value", to_json(v)}});
 }
 
 const char* kind_name(gfx::Kind k) {
@@ -282,7 +287,7 @@ std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest)
       std::vector<Value> out = p.call(name, nargout, std::move(inputs));
       json arr = json::array();
       for (const auto& v : out) arr.push_back(to_json(v));
-      return json{{"outputs", arr}}.dump();
+      return line_of(json{{"outputs", arr}});
     });
   }
   if (verb == "dialog") {
@@ -411,7 +416,7 @@ std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest)
     return ok();
   }
   if (verb == "clipboard") {
-    return json{{"value", p.clipboard->text()}}.dump();
+    return line_of(json{{"value", p.clipboard->text()}});
   }
   if (verb == "command") {
     if (rest.empty()) throw ScriptSyntaxError("command needs a command text");
@@ -434,7 +439,7 @@ std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest)
     return boundary([&] {
       gfx::Window* w = p.gfx.window(n);
       if (!w) throw RuntimeError("Window " + std::to_string(n) + " is not open.");
-      return json{{"value", object_tree(p.gfx, *w)}}.dump();
+      return line_of(json{{"value", object_tree(p.gfx, *w)}});
     });
   }
   throw ScriptSyntaxError("unknown verb \"" + std::string(verb) + "\"");

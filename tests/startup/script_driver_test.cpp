@@ -63,6 +63,21 @@ TEST(ScriptDriver, MalformedLineEndsTheScriptNamingItsNumber) {
   }
 }
 
+// Bytes of a line that are not UTF-8 (a name typed in another encoding) come back in the
+// error line as U+FFFD: each answer is still one JSON line and the script goes on.
+TEST(ScriptDriver, BytesThatAreNotUtf8ComeBackReplaced) {
+  ScriptRun r = run("call caf\xE9 0\nglobal \xFF\xFE\nglobal counter\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::istringstream lines(r.out);
+  std::vector<std::string> answers;
+  for (std::string line; std::getline(lines, line);) answers.push_back(line);
+  ASSERT_EQ(answers.size(), 3u) << r.out;
+  EXPECT_NE(answers[0].find("\"error\""), std::string::npos) << answers[0];
+  EXPECT_NE(answers[0].find("caf\xEF\xBF\xBD"), std::string::npos) << answers[0];
+  EXPECT_NE(answers[1].find("\"error\""), std::string::npos) << answers[1];
+  EXPECT_EQ(answers[2], "{\"value\":0}");
+}
+
 TEST(ScriptDriver, DialogAnswersAndUnknownGlobals) {
   ScriptRun r = run("dialog cancel\ndialog open /tmp x.pvp\nglobal nosuch\n");
   EXPECT_EQ(r.status, 0);

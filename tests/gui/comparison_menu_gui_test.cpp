@@ -56,7 +56,9 @@ TEST_F(ComparisonMenuGui, RightClickOffersEveryItemWithItsShortcut) {
   EXPECT_EQ(items.join(" | ").toStdString(),
             "Save picture\u2026 Ctrl+S | Copy curves Ctrl+C | Save curves as CSV\u2026 Ctrl+E | "
             "Table at velocities\u2026 Ctrl+T | Difference\u2026 Ctrl+D | Front/rear balance "
-            "Ctrl+B | Undo Ctrl+Z | Redo Ctrl+Shift+Z");
+            "Ctrl+B | Clicker sweep\u2026 Ctrl+K | Closest set-up to the dyno curve\u2026 Ctrl+F | "
+            "Error against the dyno curve Ctrl+Shift+F | Damping guides\u2026 Ctrl+G | Damping "
+            "ratio\u2026 Ctrl+Shift+G | Undo Ctrl+Z | Redo Ctrl+Shift+Z");
   menu->close();
 }
 

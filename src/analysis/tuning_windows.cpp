@@ -373,8 +373,12 @@ gfx::Window& show_ratio_window(gfx::Model& m, const std::vector<RatioCurve>& cur
   }
   if (!(right > 0)) right = 1;
   for (gfx::Axes* a : {&comp, &reb}) {
+    double labelled = -top;
     for (double z : kGuideRatios) {
       line(m, *a, {0, right}, {z, z}, kGuideGrey, ":");
+      // Labels closer than a twentieth of the axes' height would overlap.
+      if (z - labelled < top / 20) continue;
+      labelled = z;
       gfx::Text& t = m.new_text(*a, right, z, zeta + " = " + num2str(z));
       t.horizontal_alignment = "left";
       t.font_size = 8;

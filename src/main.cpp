@@ -12,6 +12,8 @@
 #include "services/qt/qt_settings.h"
 #include "services/qt/toolkit.h"
 #include "services/remembered_folders.h"
+#include "startup/autosave.h"
+#include "startup/fatal_note.h"
 #include "startup/program.h"
 #include "startup/start_folder.h"
 
@@ -89,8 +91,26 @@ int main(int argc, char** argv) {
       program.gfx, [&](const std::string& command) { program.run_command(command); },
       [&](int window) { program.close_requested(window); });
   toolkit.keep_window_places(settings);
+  quorin::Autosave autosave(folder, std::cerr);
+  quorin::install_fatal_note(autosave.file());
   const bool started = program.guarded([&] { program.start(); });
   toolkit.sync();
   if (!started && program.gfx.window_numbers().empty()) return 1;
-  return toolkit.exec();
+  if (const auto curves = autosave.waiting_curves(); started && curves) {
+    const std::string question =
+        "quorin did not end with EXIT last time. Bring back that session: its " +
+        std::to_string(*curves) + (*curves == 1 ? " stored curve" : " stored curves") +
+        ", the held curves and the selections?";
+    if (quorin::qtk::ask("quorin", question, false))
+      program.guarded([&] { autosave.restore(program); });
+    else
+      autosave.discard();
+    toolkit.sync();
+  }
+  // Every change of the curves or selections is on disk before the next event is served.
+  toolkit.after_every_use([&] { autosave.keep(program); });
+  autosave.keep(program);
+  const int status = toolkit.exec();
+  autosave.finish();
+  return status;
 }

@@ -100,15 +100,10 @@ double popup_row(const Value& v, const gfx::Control& popup, const std::filesyste
 
 void save(Processor& p) {
   Globals& g = p.g;
-  gfx::Model& m = p.gfx;
   if (!remember_answer(g, p.dialogs.save_file(dialog_filter(g), std::string(kSaveTitle)))) return;
 
-  m.figure(1);
-  NamedValues read;
-  for (const Selection& s : kPopups)
-    read.emplace_back(std::string(s.variable), Value::number(control_by_tag(m, s.tag).value));
-  for (const Selection& s : kBoxes)
-    read.emplace_back(std::string(s.variable), Value::text(control_by_tag(m, s.tag).string));
+  p.gfx.figure(1);
+  const NamedValues read = read_selections(p.gfx);
   g.cbleedvalue = find_variable(read, "cbleedvalue")->scalar();
   g.mrstr = find_variable(read, "mrstr")->str();
 
@@ -123,13 +118,28 @@ void save(Processor& p) {
 
 void load(Processor& p) {
   Globals& g = p.g;
-  gfx::Model& m = p.gfx;
   if (!remember_answer(g, p.dialogs.open_file(dialog_filter(g), std::string(kLoadTitle)))) return;
 
   const std::filesystem::path file = chosen_file(g);
-  const NamedValues vars =
-      load_variables(file, std::vector<std::string>(kFileOrder.begin(), kFileOrder.end()));
+  apply_selections(p, load_variables(file, damper_file_variables()), file);
+}
 
+std::vector<std::string> damper_file_variables() {
+  return std::vector<std::string>(kFileOrder.begin(), kFileOrder.end());
+}
+
+NamedValues read_selections(gfx::Model& m) {
+  NamedValues read;
+  for (const Selection& s : kPopups)
+    read.emplace_back(std::string(s.variable), Value::number(main_control(m, s.tag).value));
+  for (const Selection& s : kBoxes)
+    read.emplace_back(std::string(s.variable), Value::text(main_control(m, s.tag).string));
+  return read;
+}
+
+void apply_selections(Processor& p, const NamedValues& vars, const std::filesystem::path& file) {
+  Globals& g = p.g;
+  gfx::Model& m = p.gfx;
   // Every value is checked against the main window before any control changes. A file without
   // cbleedvalue or mrstr keeps the selections the program holds.
   m.figure(1);

@@ -11,6 +11,7 @@
 #include "processor/bleed_data.h"
 #include "processor/globals.h"
 #include "services/dialogs.h"
+#include "services/varfile.h"
 #include "services/gfx/model.h"
 
 namespace quorin {
@@ -35,6 +36,9 @@ void quorin_processor_ct(Processor& p, std::string_view action);
 
 // The control with this Tag in the current window; throws RuntimeError naming the Tag.
 gfx::Control& control_by_tag(gfx::Model& m, std::string_view tag);
+// The control of the main window with this Tag, whichever window is current; throws
+// RuntimeError when there is none.
+gfx::Control& main_control(gfx::Model& m, std::string_view tag);
 // The text of a popup's selected row; throws RuntimeError when the row does not exist.
 const std::string& selected_row_text(const gfx::Control& popup);
 
@@ -56,6 +60,14 @@ void import(Processor& p);
 void export_curve(Processor& p);
 void save(Processor& p);
 void load(Processor& p);
+// The twelve selections a damper file keeps, by their variable names, in the file's order.
+std::vector<std::string> damper_file_variables();
+// The twelve selections as the main window shows them (the current window stays as it is).
+NamedValues read_selections(gfx::Model& m);
+// Sets the main window's twelve selections from `vars` as LOAD does: every value is checked
+// against the main window before any control changes (`file` names the source in messages),
+// then the valve seats follow. Throws RuntimeError.
+void apply_selections(Processor& p, const NamedValues& vars, const std::filesystem::path& file);
 void roehrig(Processor& p);
 void add3rd(Processor& p);
 void overwrite(Processor& p);

@@ -46,6 +46,14 @@ gfx::Control& control_by_tag(gfx::Model& m, std::string_view tag) {
   return *c;
 }
 
+gfx::Control& main_control(gfx::Model& m, std::string_view tag) {
+  gfx::Window* main = m.window(1);
+  if (!main) throw RuntimeError("The main window is not open.");
+  for (gfx::Object* o : m.find_all_by_tag(*main, tag))
+    if (auto* c = dynamic_cast<gfx::Control*>(o)) return *c;
+  throw RuntimeError("The control \"" + std::string(tag) + "\" is not in the main window.");
+}
+
 const std::string& selected_row_text(const gfx::Control& popup) {
   const double v = popup.value;
   if (!(v >= 1) || v > static_cast<double>(popup.items.size()) || v != static_cast<std::size_t>(v))

@@ -238,9 +238,13 @@ ScriptDriver::ScriptDriver(std::filesystem::path start_folder, std::ostream& con
   restart(start_folder_);
 }
 
-ScriptDriver::~ScriptDriver() = default;
+ScriptDriver::~ScriptDriver() {
+  if (autosave_) autosave_->finish();
+}
 
 void ScriptDriver::restart(const std::filesystem::path& folder) {
+  if (autosave_) autosave_->finish();
+  autosave_ = std::make_unique<Autosave>(folder, console_);
   program_.reset();
   program_ = std::make_unique<Program>(folder, dialogs_, console_);
   program_->report_error = [](const std::string&) {};
@@ -253,7 +257,9 @@ std::optional<std::string> ScriptDriver::run_line(std::string_view line) {
   if (line.empty() || line.front() == '#') return std::nullopt;
   std::string_view rest = line;
   std::string_view verb = next_word(rest);
-  return run_verb(verb, rest);
+  std::string out = run_verb(verb, rest);
+  autosave_->keep(*program_);
+  return out;
 }
 
 std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest) {
@@ -339,6 +345,12 @@ std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest)
     restart(folder);
     return boundary([&] {
       program_->start();
+      return ok();
+    });
+  }
+  if (verb == "restore") {
+    return boundary([&] {
+      autosave_->restore(*program_);
       return ok();
     });
   }
@@ -469,6 +481,8 @@ and lines starting with # are skipped; every other line prints exactly one JSON 
 the script goes on; a line that is not a command ends the script with status 2, naming it.
 
   start [FOLDER]               run the start-up sequence in FOLDER (default: the start folder)
+  restore                      bring back the session a run that did not end cleanly left in
+                               the start folder (after start)
   call NAME NARGOUT [INPUTS]   run a program function; INPUTS is a JSON array of values;
                                prints {"outputs": [...]}
   dialog open|save FOLDER FILE answer the next file dialog with FOLDER and FILE
@@ -495,6 +509,8 @@ the script goes on; a line that is not a command ends the script with status 2, 
 Values are JSON: numbers, [] (empty), rows [1, 2], matrices [[1, 2], [3, 4]], texts "abc",
 records {"field": ...}, cell tables {"$cell": [[...]]}; see docs/scripting.md.
 The program's own console line (a corrupt dyno file) goes to standard error.
+After every line the session (curves, counters, held curves, selections) is kept in
+FOLDER/data/session.autosave; a script that ends lets it go, a killed one leaves it for restore.
 )";
 }
 

@@ -14,6 +14,7 @@
 #include "services/dialogs.h"
 #include "services/gfx/model.h"
 #include "services/outputs.h"
+#include "startup/autosave.h"
 #include "startup/program.h"
 
 namespace quorin {
@@ -61,6 +62,9 @@ class ScriptDriver {
   std::unique_ptr<DialogPrinter> printer_;
   std::unique_ptr<HookPictureWriter> pictures_;
   std::unique_ptr<Program> program_;
+  // The session kept in the start folder's data folder after every line; a script that ends
+  // (however its lines went) lets it go, a killed driver leaves it to be restored.
+  std::unique_ptr<Autosave> autosave_;
 };
 
 // Runs a whole script; returns the process exit status (non-zero for a malformed line, whose

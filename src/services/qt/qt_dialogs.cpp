@@ -109,4 +109,13 @@ void show_error(const std::string& message) {
                         QString::fromStdString(message));
 }
 
+bool ask(const std::string& title, const std::string& question, bool headless_answer) {
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || headless())
+    return headless_answer;
+  return QMessageBox::question(QApplication::activeWindow(), QString::fromStdString(title),
+                               QString::fromStdString(question),
+                               QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::Yes) == QMessageBox::Yes;
+}
+
 }  // namespace quorin::qtk

@@ -30,4 +30,8 @@ FilterParts split_filter(const std::string& filter);
 // Shows a run-time error: a message box (when there is a screen) and standard error.
 void show_error(const std::string& message);
 
+// Asks a yes/no question in a message box; Yes is the default answer. Without a screen the
+// answer is `headless_answer`.
+bool ask(const std::string& title, const std::string& question, bool headless_answer);
+
 }  // namespace quorin::qtk

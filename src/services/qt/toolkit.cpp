@@ -183,6 +183,7 @@ void Toolkit::after_command() {
   std::vector<int> closes;
   closes.swap(pending_closes_);
   for (int n : closes) close_window(n);
+  if (after_use_) after_use_();
   sync();
 }
 

@@ -59,6 +59,10 @@ class Toolkit {
   // from the window manager and when the toolkit ends. `settings` must outlive the toolkit.
   void keep_window_places(Settings& settings);
 
+  // Runs `hook` after every use of a control, menu item or line (whether or not it has a
+  // command) and after every close from the window manager, once the command has ended.
+  void after_every_use(std::function<void()> hook) { after_use_ = std::move(hook); }
+
  private:
   void remember_places();
   void control_used(gfx::Handle control);
@@ -71,6 +75,7 @@ class Toolkit {
   gfx::Model& model_;
   Runner run_;
   CloseHandler on_close_;
+  std::function<void()> after_use_;
   std::map<int, QPointer<WindowView>> views_;
   std::vector<int> stacked_;
   std::vector<int> pending_closes_;

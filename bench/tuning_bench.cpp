@@ -77,9 +77,8 @@ void BM_ClosestSetUpBothSides(benchmark::State& state) {
                                  s.control("LSR").items, s.control("HSR").items};
   std::size_t tried = 0;
   for (auto _ : state) {
-    analysis::ClosestSetup found =
-        analysis::closest_setup(setup, rows, s.program.globals, bleeds, kUSFactors, measured,
-                                analysis::band_edges(false));
+    analysis::ClosestSetup found = analysis::closest_setup(
+        setup, rows, s.program.globals, bleeds, kUSFactors, measured, analysis::band_edges(false));
     tried = found.compression.tried + found.rebound.tried;
     benchmark::DoNotOptimize(found.compression.best.data());
   }

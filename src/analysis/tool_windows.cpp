@@ -2,15 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
+
+#include "analysis/window_parts.h"
 
 namespace quorin::analysis {
 namespace {
 
 constexpr gfx::Color kKhaki{166 / 255.0, 162 / 255.0, 140 / 255.0};
-constexpr gfx::Color kButtonBlue{0, 90 / 255.0, 171 / 255.0};
-constexpr gfx::Color kButtonYellow{248 / 255.0, 190 / 255.0, 44 / 255.0};
-constexpr gfx::Color kGrey{0.75, 0.75, 0.75};
 constexpr int kFirstToolWindow = 5;
 
 // Table layout, pixels.
@@ -43,67 +41,6 @@ gfx::Window& open_tool_window(gfx::Model& m, std::string_view name) {
   w.tag = "Fig1";
   return w;
 }
-
-namespace {
-
-std::string fixed(double v, int decimals) {
-  std::array<char, 64> buf{};
-  const auto r =
-      std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::fixed, decimals);
-  return std::string(buf.data(), r.ptr);
-}
-
-gfx::Control& button(gfx::Model& m, gfx::Window& w, std::string_view label, std::string_view tag,
-                     gfx::Rect at, const std::string& command) {
-  gfx::Control& b = m.new_control(w, gfx::Control::Style::PushButton);
-  b.string = std::string(label);
-  b.tag = std::string(tag);
-  b.position = at;
-  b.background = kButtonBlue;
-  b.foreground = kButtonYellow;
-  b.font_name = "arial";
-  b.font_weight = "bold";
-  b.font_size = 9;
-  b.callback = command;
-  return b;
-}
-
-gfx::Text& cell(gfx::Model& m, gfx::Axes& a, double x, double y, std::string s,
-                std::string_view align, bool bold) {
-  gfx::Text& t = m.new_text(a, x, y, std::move(s));
-  t.horizontal_alignment = std::string(align);
-  t.vertical_alignment = "middle";
-  t.font_name = "helvetica";
-  t.font_size = 8;
-  if (bold) t.font_weight = "bold";
-  return t;
-}
-
-void rule(gfx::Model& m, gfx::Axes& a, std::vector<double> x, std::vector<double> y) {
-  gfx::Line& l = m.new_line(a, std::move(x), std::move(y));
-  l.color = kGrey;
-  l.line_style = "-";
-}
-
-void label(gfx::Model& m, gfx::Handle text, std::string s) {
-  auto& t = m.get<gfx::Text>(text);
-  t.string = std::move(s);
-  t.font_name = "times";
-  t.font_angle = "italic";
-  t.font_size = 10;
-}
-
-gfx::Axes& plot_axes(gfx::Model& m, gfx::Window& w, std::string_view tag, gfx::Rect at) {
-  gfx::Axes& a = m.new_axes(w);
-  a.tag = std::string(tag);
-  a.position = at;
-  a.box = true;
-  a.xgrid = a.ygrid = true;
-  a.hold = true;
-  return a;
-}
-
-}  // namespace
 
 std::string velocities_caption(const ShownUnits& units) {
   return "Velocities (" + std::string(units.velocity) + "):";
@@ -142,46 +79,37 @@ gfx::Window& show_table_window(gfx::Model& m, const VelocityTable& t, const Show
   box.horizontal_alignment = "left";
   box.callback = commands.velocities;
   box.tooltip = "The velocities of the table's rows; press Enter to fill the table again.";
-  button(m, w, "Copy", "CopyTable", {width - kMargin - 200, top, 90, 24}, commands.copy);
-  button(m, w, "Difference...", "DifferenceButton", {width - kMargin - 104, top, 104, 24},
-         commands.difference);
+  tool_button(m, w, "Copy", "CopyTable", {width - kMargin - 200, top, 90, 24}, commands.copy);
+  tool_button(m, w, "Difference...", "DifferenceButton", {width - kMargin - 104, top, 104, 24},
+              commands.difference);
 
-  gfx::Axes& a = m.new_axes(w);
-  a.tag = std::string(kTableAxesTag);
-  a.units = gfx::Units::Normalized;
   const double table_height = height - kTopBand - kMargin;
-  a.position = {kMargin / width, kMargin / height, columns * kColumnWidth / width,
-                table_height / height};
-  a.xlim = {0, columns};
-  a.ylim = {0, rows};
-  a.xlim_manual = a.ylim_manual = true;
-  a.ydir_reverse = true;
-  a.visible = false;  // no ticks or box: the rules below divide the cells
-  a.hold = true;
-
-  cell(m, a, 0.92, 0.5, "Velocity", "right", true);
-  cell(m, a, 0.92, 1.5, "(" + std::string(units.velocity) + ")", "right", true);
+  CellTable table(
+      m, w, kTableAxesTag,
+      {kMargin / width, kMargin / height, columns * kColumnWidth / width, table_height / height},
+      columns, rows);
+  table.cell(0, 0, "Velocity", true);
+  table.cell(0, 1, "(" + std::string(units.velocity) + ")", true);
   const int decimals = units.force == "N" ? 1 : 2;
   for (std::size_t c = 0; c < t.columns.size(); ++c) {
     const TableColumn& col = t.columns[c];
-    const double right = static_cast<double>(c) + 1.92;
-    cell(m, a, right, 0.5, "Curve " + std::to_string(col.number), "right", true);
-    cell(m, a, right, 1.5,
-         std::string(col.side == Side::Compression ? "compr." : "rebound") + " (" +
-             std::string(units.force) + ")",
-         "right", true);
+    const double column = static_cast<double>(c) + 1;
+    table.cell(column, 0, "Curve " + std::to_string(col.number), true);
+    table.cell(column, 1,
+               std::string(col.side == Side::Compression ? "compr." : "rebound") + " (" +
+                   std::string(units.force) + ")",
+               true);
     for (std::size_t r = 0; r < t.velocity.size(); ++r)
       if (col.force[r])
-        cell(m, a, right, kHeaderRows + static_cast<double>(r) + 0.5,
-             fixed(*col.force[r], decimals), "right", false);
+        table.cell(column, kHeaderRows + static_cast<double>(r),
+                   fixed_number(*col.force[r], decimals));
   }
   for (std::size_t r = 0; r < t.velocity.size(); ++r)
-    cell(m, a, 0.92, kHeaderRows + static_cast<double>(r) + 0.5, exact_number(t.velocity[r]),
-         "right", false);
-  rule(m, a, {0, columns}, {kHeaderRows, kHeaderRows});
-  rule(m, a, {0, columns, columns, 0, 0}, {0, 0, rows, rows, 0});
+    table.cell(0, kHeaderRows + static_cast<double>(r), exact_number(t.velocity[r]));
+  table.rule_below(kHeaderRows);
+  table.frame();
   for (std::size_t c = 1; c < static_cast<std::size_t>(columns); c += 2)
-    rule(m, a, {static_cast<double>(c), static_cast<double>(c)}, {0, rows});
+    table.rule_down(static_cast<double>(c));
   m.touch();
   return w;
 }
@@ -192,26 +120,20 @@ gfx::Window& show_difference_window(gfx::Model& m, const CurveDifference& d,
   w.units = gfx::Units::Pixels;
   w.position = {240, 90, 800, 600};
 
-  gfx::Axes& force = plot_axes(m, w, kForceDifferenceTag, {0.1, 0.5, 0.86, 0.3});
-  gfx::Axes& percent = plot_axes(m, w, kPercentDifferenceTag, {0.1, 0.08, 0.86, 0.33});
+  gfx::Axes& force = tool_plot_axes(m, w, kForceDifferenceTag, {0.1, 0.5, 0.86, 0.3});
+  gfx::Axes& percent = tool_plot_axes(m, w, kPercentDifferenceTag, {0.1, 0.08, 0.86, 0.33});
   const std::string minus(kMinus), delta(kDelta);
-  label(m, force.title, "Difference B " + minus + " A");
-  label(m, force.ylabel, delta + "F (" + std::string(units.force) + ")");
-  label(m, percent.xlabel, "Velocity (" + std::string(units.velocity) + ")");
-  label(m, percent.ylabel, delta + "F / F_A (%)");
+  set_axis_label(m, force.title, "Difference B " + minus + " A");
+  set_axis_label(m, force.ylabel, delta + "F (" + std::string(units.force) + ")");
+  set_axis_label(m, percent.xlabel, "Velocity (" + std::string(units.velocity) + ")");
+  set_axis_label(m, percent.ylabel, delta + "F / F_A (%)");
   for (auto [side, spec] : {std::pair{&d.compression, "b"}, std::pair{&d.rebound, "r"}}) {
     m.plot(force, side->velocity, side->force, spec);
     m.plot(percent, side->velocity, side->percent, spec);
   }
 
-  gfx::Axes& key = m.new_axes(w);
+  gfx::Axes& key = tool_key_axes(m, w, {0.1, 0.86, 0.86, 0.12});
   key.tag = std::string(kDifferenceKeyTag);
-  key.position = {0.1, 0.86, 0.86, 0.12};
-  key.xlim = {0, 1};
-  key.ylim = {0, 1};
-  key.xlim_manual = key.ylim_manual = true;
-  key.visible = false;
-  key.hold = true;
   auto text = [&](double x, double y, std::string s, bool bold) {
     gfx::Text& t = m.new_text(key, x, y, std::move(s));
     t.font_name = "times";

@@ -2,58 +2,21 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 
 #include "analysis/tool_windows.h"
+#include "analysis/window_parts.h"
 #include "plotting/plotfunction.h"
 #include "services/numeric.h"
 
 namespace quorin::analysis {
 namespace {
 
-constexpr gfx::Color kButtonBlue{0, 90 / 255.0, 171 / 255.0};
-constexpr gfx::Color kButtonYellow{248 / 255.0, 190 / 255.0, 44 / 255.0};
-constexpr gfx::Color kRule{0.75, 0.75, 0.75};
 constexpr gfx::Color kGuideGrey{0.45, 0.45, 0.45};
 constexpr gfx::Color kUnchangedGrey{0.6, 0.6, 0.6};
 constexpr gfx::Color kCompressionBlue{0, 0, 1}, kReboundRed{1, 0, 0};
 constexpr std::string_view kZeta = "\xCE\xB6";       // ζ
 constexpr std::string_view kMiddleDot = "\xC2\xB7";  // ·
-
-gfx::Control& button(gfx::Model& m, gfx::Window& w, std::string_view label, std::string_view tag,
-                     gfx::Rect at, const std::string& command, std::string_view tooltip) {
-  gfx::Control& b = m.new_control(w, gfx::Control::Style::PushButton);
-  b.string = std::string(label);
-  b.tag = std::string(tag);
-  b.position = at;
-  b.background = kButtonBlue;
-  b.foreground = kButtonYellow;
-  b.font_name = "arial";
-  b.font_weight = "bold";
-  b.font_size = 9;
-  b.callback = command;
-  b.tooltip = std::string(tooltip);
-  return b;
-}
-
-void set_label(gfx::Model& m, gfx::Handle text, std::string s) {
-  auto& t = m.get<gfx::Text>(text);
-  t.string = std::move(s);
-  t.font_name = "times";
-  t.font_angle = "italic";
-  t.font_size = 10;
-}
-
-gfx::Axes& plot_axes(gfx::Model& m, gfx::Window& w, std::string_view tag, gfx::Rect at) {
-  gfx::Axes& a = m.new_axes(w);
-  a.tag = std::string(tag);
-  a.position = at;
-  a.box = true;
-  a.xgrid = a.ygrid = true;
-  a.hold = true;
-  return a;
-}
 
 void set_limits(gfx::Axes& a, const std::array<double, 4>& l) {
   if (l[0] < l[1]) {
@@ -66,56 +29,6 @@ void set_limits(gfx::Axes& a, const std::array<double, 4>& l) {
   }
 }
 
-gfx::Line& line(gfx::Model& m, gfx::Axes& a, std::vector<double> x, std::vector<double> y,
-                gfx::Color c, std::string_view style) {
-  gfx::Line& l = m.new_line(a, std::move(x), std::move(y));
-  l.color = c;
-  l.line_style = std::string(style);
-  return l;
-}
-
-// A grid of text cells in axes whose units are cells: x from 0 to `columns`, y from 0 at the
-// top to `rows`, so the table scales with its window.
-class Table {
- public:
-  Table(gfx::Model& m, gfx::Window& w, std::string_view tag, gfx::Rect at, double columns,
-        double rows)
-      : m_(m), a_(m.new_axes(w)), columns_(columns), rows_(rows) {
-    a_.tag = std::string(tag);
-    a_.position = at;
-    a_.xlim = {0, columns};
-    a_.ylim = {0, rows};
-    a_.xlim_manual = a_.ylim_manual = true;
-    a_.ydir_reverse = true;
-    a_.visible = false;  // no ticks or box: the rules divide the cells
-    a_.hold = true;
-  }
-  gfx::Text& cell(double column, double row, std::string s, bool bold = false,
-                  std::string_view align = "right") {
-    const double x = align == "left" ? column + 0.08 : column + 0.92;
-    gfx::Text& t = m_.new_text(a_, x, row + 0.5, std::move(s));
-    t.horizontal_alignment = std::string(align);
-    t.vertical_alignment = "middle";
-    t.font_name = "helvetica";
-    t.font_size = 8;
-    if (bold) t.font_weight = "bold";
-    return t;
-  }
-  void rule_below(double row) { line(m_, a_, {0, columns_}, {row, row}, kRule, "-"); }
-  void frame() { line(m_, a_, {0, columns_, columns_, 0, 0}, {0, 0, rows_, rows_, 0}, kRule, "-"); }
-  // A short line of colour `c` in the left part of a cell: the row's legend mark.
-  void swatch(double column, double row, gfx::Color c) {
-    gfx::Line& l = line(m_, a_, {column + 0.08, column + 0.4}, {row + 0.5, row + 0.5}, c, "-");
-    l.line_width = 2;
-  }
-  gfx::Axes& axes() { return a_; }
-
- private:
-  gfx::Model& m_;
-  gfx::Axes& a_;
-  double columns_, rows_;
-};
-
 std::string unit_text(std::string_view u) {
   return "(" + std::string(u) + ")";
 }
@@ -124,7 +37,7 @@ int force_decimals(const ShownUnits& units) {
   return units.force == "N" ? 1 : 2;
 }
 
-void error_cells(Table& t, double first_column, double row, const FitError& e,
+void error_cells(CellTable& t, double first_column, double row, const FitError& e,
                  const ShownUnits& units) {
   const int d = force_decimals(units);
   t.cell(first_column, row, table_number(e.rms, d));
@@ -134,7 +47,8 @@ void error_cells(Table& t, double first_column, double row, const FitError& e,
     t.cell(first_column + 3 + static_cast<double>(b), row, table_number(e.band_rms[b], d));
 }
 
-void error_headers(Table& t, double first_column, double row, const ShownUnits& units, bool si) {
+void error_headers(CellTable& t, double first_column, double row, const ShownUnits& units,
+                   bool si) {
   const std::string force_unit = unit_text(units.force);
   t.cell(first_column, row, "RMS", true);
   t.cell(first_column, row + 1, force_unit, true);
@@ -150,6 +64,12 @@ void error_headers(Table& t, double first_column, double row, const ShownUnits& 
   }
 }
 
+// The colour stored curve `number` is drawn in on the comparison window.
+gfx::Color curve_colour(int number) {
+  const std::size_t i = static_cast<std::size_t>(std::max(number, 1) - 1) % kLinestyle.size();
+  return *gfx::parse_line_spec(kLinestyle[i]).color;
+}
+
 std::string clicks_text(const Candidate& c) {
   std::string s = c.high_click;
   for (const std::string& other : c.same_high_clicks) s += "/" + other;
@@ -160,10 +80,7 @@ std::string clicks_text(const Candidate& c) {
 
 std::string table_number(double v, int decimals) {
   if (std::isnan(v)) return {};
-  std::array<char, 64> buf{};
-  const auto r =
-      std::to_chars(buf.data(), buf.data() + buf.size(), v, std::chars_format::fixed, decimals);
-  return std::string(buf.data(), r.ptr);
+  return fixed_number(v, decimals);
 }
 
 gfx::Color ramp_colour(std::size_t i, std::size_t n) {
@@ -183,33 +100,33 @@ gfx::Window& show_sweep_window(gfx::Model& m, const ClickerSweep& sweep, const S
   const bool compression = adjusts_compression(sweep.adjuster);
   const std::size_t n = sweep.curves.size();
 
-  gfx::Axes& plot = plot_axes(m, w, kSweepAxesTag, {0.07, 0.09, 0.5, 0.83});
+  gfx::Axes& plot = tool_plot_axes(m, w, kSweepAxesTag, {0.07, 0.09, 0.5, 0.83});
   std::string title = "Clicker sweep: " + name;
   if (n) title += " " + sweep.curves.front().click + " to " + sweep.curves.back().click;
-  set_label(m, plot.title, title);
-  set_label(m, plot.xlabel, "Velocity " + unit_text(units.velocity));
-  set_label(m, plot.ylabel, "Force " + unit_text(units.force));
+  set_axis_label(m, plot.title, title);
+  set_axis_label(m, plot.xlabel, "Velocity " + unit_text(units.velocity));
+  set_axis_label(m, plot.ylabel, "Force " + unit_text(units.force));
   if (n) {
     // The other side is the same for every click: drawn once, grey, behind the family.
     const DamperCurve& first = sweep.curves.front().curve;
     if (compression)
-      line(m, plot, first.rebound_velocity, first.rebound_force, kUnchangedGrey, "-");
+      tool_line(m, plot, first.rebound_velocity, first.rebound_force, kUnchangedGrey, "-");
     else
-      line(m, plot, first.compression_velocity, first.compression_force, kUnchangedGrey, "-");
+      tool_line(m, plot, first.compression_velocity, first.compression_force, kUnchangedGrey, "-");
   }
   for (std::size_t i = 0; i < n; ++i) {
     const DamperCurve& c = sweep.curves[i].curve;
-    line(m, plot, compression ? c.compression_velocity : c.rebound_velocity,
-         compression ? c.compression_force : c.rebound_force, ramp_colour(i, n), "-");
+    tool_line(m, plot, compression ? c.compression_velocity : c.rebound_velocity,
+              compression ? c.compression_force : c.rebound_force, ramp_colour(i, n), "-");
   }
   set_limits(plot, limits);
 
-  button(m, w, "Copy", "CopySweep", {kWidth - 110, kHeight - 36, 90, 24}, copy_command,
-         "Copies the table of forces against clicks, tab-separated.");
+  tool_button(m, w, "Copy", "CopySweep", {kWidth - 110, kHeight - 36, 90, 24}, copy_command,
+              "Copies the table of forces against clicks, tab-separated.");
 
   const double columns = 5, rows = 2 + static_cast<double>(n);
   const double table_height = std::min(0.83, rows * 17 / kHeight);
-  Table t(m, w, kSweepTableTag, {0.62, 0.92 - table_height, 0.36, table_height}, columns, rows);
+  CellTable t(m, w, kSweepTableTag, {0.62, 0.92 - table_height, 0.36, table_height}, columns, rows);
   t.cell(0, 0, name, true);
   t.cell(0, 1, "click", true);
   const int d = force_decimals(units);
@@ -243,38 +160,33 @@ gfx::Window& show_closest_window(gfx::Model& m, const ClosestSetup& found,
   w.units = gfx::Units::Pixels;
   w.position = {120, 50, kWidth, kHeight};
 
-  gfx::Axes& plot = plot_axes(m, w, kClosestAxesTag, {0.08, 0.56, 0.62, 0.38});
-  set_label(m, plot.title, "Closest set-up to the dyno curve");
-  set_label(m, plot.xlabel, "Velocity " + unit_text(units.velocity));
-  set_label(m, plot.ylabel, "Force " + unit_text(units.force));
-  line(m, plot, measured.compression_velocity, measured.compression_force, {0, 0, 0}, "none")
+  gfx::Axes& plot = tool_plot_axes(m, w, kClosestAxesTag, {0.08, 0.56, 0.62, 0.38});
+  set_axis_label(m, plot.title, "Closest set-up to the dyno curve");
+  set_axis_label(m, plot.xlabel, "Velocity " + unit_text(units.velocity));
+  set_axis_label(m, plot.ylabel, "Force " + unit_text(units.force));
+  tool_line(m, plot, measured.compression_velocity, measured.compression_force, {0, 0, 0}, "none")
       .marker = ".";
-  line(m, plot, measured.rebound_velocity, measured.rebound_force, {0, 0, 0}, "none").marker = ".";
-  line(m, plot, best_curves[0], best_curves[1], kCompressionBlue, "-");
-  line(m, plot, best_curves[2], best_curves[3], kReboundRed, "-");
+  tool_line(m, plot, measured.rebound_velocity, measured.rebound_force, {0, 0, 0}, "none").marker =
+      ".";
+  tool_line(m, plot, best_curves[0], best_curves[1], kCompressionBlue, "-");
+  tool_line(m, plot, best_curves[2], best_curves[3], kReboundRed, "-");
   set_limits(plot, limits);
 
   // The key beside the plot.
-  gfx::Axes& key = m.new_axes(w);
-  key.position = {0.73, 0.56, 0.25, 0.38};
-  key.xlim = {0, 1};
-  key.ylim = {0, 1};
-  key.xlim_manual = key.ylim_manual = true;
-  key.visible = false;
-  key.hold = true;
+  gfx::Axes& key = tool_key_axes(m, w, {0.73, 0.56, 0.25, 0.38});
   auto key_text = [&](double y, std::string s) {
     gfx::Text& t = m.new_text(key, 0.18, y, std::move(s));
     t.font_name = "times";
     t.font_size = 9;
   };
-  line(m, key, {0.02, 0.14}, {0.9, 0.9}, {0, 0, 0}, "none").marker = ".";
+  tool_line(m, key, {0.02, 0.14}, {0.9, 0.9}, {0, 0, 0}, "none").marker = ".";
   key_text(0.9, "dyno curve (measured points)");
-  line(m, key, {0.02, 0.14}, {0.8, 0.8}, kCompressionBlue, "-");
+  tool_line(m, key, {0.02, 0.14}, {0.8, 0.8}, kCompressionBlue, "-");
   key_text(0.8, "best compression: " + (found.compression.best.empty()
                                             ? std::string("none")
                                             : "LSC " + found.compression.best[0].low_click +
                                                   "  HSC " + found.compression.best[0].high_click));
-  line(m, key, {0.02, 0.14}, {0.7, 0.7}, kReboundRed, "-");
+  tool_line(m, key, {0.02, 0.14}, {0.7, 0.7}, kReboundRed, "-");
   key_text(0.7, "best rebound: " + (found.rebound.best.empty()
                                         ? std::string("none")
                                         : "LSR " + found.rebound.best[0].low_click + "  HSR " +
@@ -282,8 +194,9 @@ gfx::Window& show_closest_window(gfx::Model& m, const ClosestSetup& found,
   key_text(0.58, std::to_string(found.compression.tried) + " compression and " +
                      std::to_string(found.rebound.tried) + " rebound curves");
   key_text(0.5, "compared with the measured points");
-  button(m, w, "Set best clicks", "UseBest", {kWidth * 0.73, kHeight * 0.56 + 10, 150, 26},
-         use_command, "Sets the main window's LSC, HSC, LSR and HSR to the best of each side.");
+  tool_button(m, w, "Set best clicks", "UseBest", {kWidth * 0.73, kHeight * 0.56 + 10, 150, 26},
+              use_command,
+              "Sets the main window's LSC, HSC, LSR and HSR to the best of each side.");
 
   // Two tables: compression above, rebound below; 2 header rows and 5 candidates each.
   const double columns = 10;
@@ -294,7 +207,7 @@ gfx::Window& show_closest_window(gfx::Model& m, const ClosestSetup& found,
     const double rows = 7;
     const double height = rows * 17 / kHeight;
     const double top = (s == 0 ? 0.50 : 0.25);
-    Table t(m, w, kClosestTableTag, {0.04, top - height, 0.92, height}, columns, rows);
+    CellTable t(m, w, kClosestTableTag, {0.04, top - height, 0.92, height}, columns, rows);
     t.cell(0, 0, side_names[s], true, "left");
     t.cell(0, 1, "rank", true, "left");
     t.cell(1, 0, low_names[s], true);
@@ -330,7 +243,7 @@ gfx::Window& show_dyno_error_window(gfx::Model& m, const std::vector<CurveError>
   text.horizontal_alignment = "left";
   const double columns = 9, table_rows = 2 + n;
   const double h = table_rows * 17 / height;
-  Table t(m, w, kDynoErrorTableTag, {0.03, 0.86 - h, 0.94, h}, columns, table_rows);
+  CellTable t(m, w, kDynoErrorTableTag, {0.03, 0.86 - h, 0.94, h}, columns, table_rows);
   t.cell(0, 0, "Curve", true, "left");
   t.cell(1, 0, "Side", true, "left");
   error_headers(t, 2, 0, units, si);
@@ -352,21 +265,21 @@ gfx::Window& show_ratio_window(gfx::Model& m, const std::vector<RatioCurve>& cur
   gfx::Window& w = open_tool_window(m, kRatioWindowName);
   w.units = gfx::Units::Pixels;
   w.position = {160, 70, 820, 640};
-  gfx::Axes& comp = plot_axes(m, w, kRatioCompressionTag, {0.1, 0.53, 0.7, 0.36});
-  gfx::Axes& reb = plot_axes(m, w, kRatioReboundTag, {0.1, 0.08, 0.7, 0.36});
+  gfx::Axes& comp = tool_plot_axes(m, w, kRatioCompressionTag, {0.1, 0.53, 0.7, 0.36});
+  gfx::Axes& reb = tool_plot_axes(m, w, kRatioReboundTag, {0.1, 0.08, 0.7, 0.36});
   const std::string zeta(kZeta);
-  set_label(m, comp.title,
-            "Damping ratio at the wheel, " + zeta + " = (F / v) / c_c:  m = " + num2str(mass_kg) +
-                " kg,  k = " + num2str(rate_n_per_mm) + " N/mm,  c_c = " + table_number(cc, 1) +
-                " N" + std::string(kMiddleDot) + "s/m");
-  set_label(m, comp.ylabel, zeta + " compression");
-  set_label(m, reb.ylabel, zeta + " rebound");
-  set_label(m, reb.xlabel, "Velocity " + unit_text(units.velocity));
+  set_axis_label(
+      m, comp.title,
+      "Damping ratio at the wheel, " + zeta + " = (F / v) / c_c:  m = " + num2str(mass_kg) +
+          " kg,  k = " + num2str(rate_n_per_mm) + " N/mm,  c_c = " + table_number(cc, 1) + " N" +
+          std::string(kMiddleDot) + "s/m");
+  set_axis_label(m, comp.ylabel, zeta + " compression");
+  set_axis_label(m, reb.ylabel, zeta + " rebound");
+  set_axis_label(m, reb.xlabel, "Velocity " + unit_text(units.velocity));
   double top = 1.2, right = 0;
   for (const RatioCurve& c : curves) {
     gfx::Axes& a = c.side == Side::Compression ? comp : reb;
-    const std::size_t i = static_cast<std::size_t>(std::max(c.number, 1) - 1) % kLinestyle.size();
-    line(m, a, c.velocity, c.ratio, *gfx::parse_line_spec(kLinestyle[i]).color, "-");
+    tool_line(m, a, c.velocity, c.ratio, curve_colour(c.number), "-");
     if (!c.velocity.empty()) right = std::max(right, c.velocity.back());
     for (double r : c.ratio)
       if (std::isfinite(r)) top = std::max(top, std::min(r, 5.0));
@@ -375,7 +288,7 @@ gfx::Window& show_ratio_window(gfx::Model& m, const std::vector<RatioCurve>& cur
   for (gfx::Axes* a : {&comp, &reb}) {
     double labelled = -top;
     for (double z : kGuideRatios) {
-      line(m, *a, {0, right}, {z, z}, kGuideGrey, ":");
+      tool_line(m, *a, {0, right}, {z, z}, kGuideGrey, ":");
       // Labels closer than a twentieth of the axes' height would overlap.
       if (z - labelled < top / 20) continue;
       labelled = z;
@@ -389,19 +302,12 @@ gfx::Window& show_ratio_window(gfx::Model& m, const std::vector<RatioCurve>& cur
     a->xlim_manual = a->ylim_manual = true;
   }
   // The key: curve numbers in their colours.
-  gfx::Axes& key = m.new_axes(w);
-  key.position = {0.86, 0.3, 0.12, 0.5};
-  key.xlim = {0, 1};
-  key.ylim = {0, 1};
-  key.xlim_manual = key.ylim_manual = true;
-  key.visible = false;
-  key.hold = true;
+  gfx::Axes& key = tool_key_axes(m, w, {0.86, 0.3, 0.12, 0.5});
   int shown = 0;
   for (const RatioCurve& c : curves) {
     if (c.side != Side::Compression) continue;
     const double y = 0.95 - 0.1 * shown++;
-    const std::size_t i = static_cast<std::size_t>(std::max(c.number, 1) - 1) % kLinestyle.size();
-    line(m, key, {0, 0.3}, {y, y}, *gfx::parse_line_spec(kLinestyle[i]).color, "-").line_width = 2;
+    tool_line(m, key, {0, 0.3}, {y, y}, curve_colour(c.number), "-").line_width = 2;
     gfx::Text& t = m.new_text(key, 0.4, y, "Curve " + std::to_string(c.number));
     t.font_size = 8;
   }

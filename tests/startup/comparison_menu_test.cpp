@@ -12,16 +12,15 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis/history.h"
-#include "services/temp_dir.h"
 #include "services/varfile.h"
 #include "startup/comparison_tools.h"
 #include "startup/global_table.h"
 #include "startup/program.h"
+#include "startup/started_program.h"
 
 namespace quorin {
 namespace {
 
-namespace fs = std::filesystem;
 const std::string kFixtures = std::string(QUORIN_FIXTURES) + "/";
 constexpr double kInPerM = 39.37007874015748;
 constexpr double kNPerLb = 4.45374;
@@ -37,25 +36,8 @@ std::vector<std::string> split(const std::string& text, char by) {
   return out;
 }
 
-class ComparisonMenu : public ::testing::Test {
+class ComparisonMenu : public test::StartedCopy {
  protected:
-  void SetUp() override {
-    if (!fs::is_regular_file(fs::path(QUORIN_SUPPLIED) / "quorin_bleed_2004_v1.mat"))
-      GTEST_SKIP() << "the supplied data are not generated";
-    fs::copy(QUORIN_SUPPLIED, start.path(), fs::copy_options::recursive);
-    program = std::make_unique<Program>(start.path(), dialogs, console);
-    program->report_error = [this](const std::string& m) { errors.push_back(m); };
-    program->start();
-  }
-  gfx::Control& control(std::string_view tag) {
-    for (gfx::Object* o : program->gfx.find_all_by_tag(*program->gfx.window(1), tag))
-      if (auto* c = dynamic_cast<gfx::Control*>(o)) return *c;
-    throw std::logic_error("no control " + std::string(tag));
-  }
-  bool action(const std::string& name) {
-    program->gfx.figure(1);
-    return program->run_command("quorin_processor_ct('" + name + "')");
-  }
   bool menu(const std::string& item) {
     return program->run_command("comparison_menu('" + item + "')");
   }
@@ -80,12 +62,6 @@ class ComparisonMenu : public ::testing::Test {
   std::vector<gfx::Line*> lines_of(gfx::Handle axes) {
     return program->gfx.children_of<gfx::Line>(program->gfx.get(axes));
   }
-
-  test::TempDir start;
-  ScriptedDialogs dialogs;
-  std::ostringstream console;
-  std::unique_ptr<Program> program;
-  std::vector<std::string> errors;
 };
 
 TEST_F(ComparisonMenu, CsvRowsAreTheStoredWheelCurvesInTheUnitsShown) {

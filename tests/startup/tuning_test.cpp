@@ -14,36 +14,18 @@
 #include "analysis/tool_windows.h"
 #include "analysis/tuning_windows.h"
 #include "dyno/dyno_bytes.h"
-#include "services/temp_dir.h"
 #include "startup/comparison_tools.h"
 #include "startup/program.h"
+#include "startup/started_program.h"
 
 namespace quorin {
 namespace {
 
-namespace fs = std::filesystem;
 constexpr double kInPerM = 39.37007874015748;
 constexpr double kNPerLb = 4.45374;
 
-class Tuning : public ::testing::Test {
+class Tuning : public test::StartedCopy {
  protected:
-  void SetUp() override {
-    if (!fs::is_regular_file(fs::path(QUORIN_SUPPLIED) / "quorin_bleed_2004_v1.mat"))
-      GTEST_SKIP() << "the supplied data are not generated";
-    fs::copy(QUORIN_SUPPLIED, start.path(), fs::copy_options::recursive);
-    program = std::make_unique<Program>(start.path(), dialogs, console);
-    program->report_error = [this](const std::string& m) { errors.push_back(m); };
-    program->start();
-  }
-  gfx::Control& control(std::string_view tag) {
-    for (gfx::Object* o : program->gfx.find_all_by_tag(*program->gfx.window(1), tag))
-      if (auto* c = dynamic_cast<gfx::Control*>(o)) return *c;
-    throw std::logic_error("no control " + std::string(tag));
-  }
-  bool action(const std::string& name) {
-    program->gfx.figure(1);
-    return program->run_command("quorin_processor_ct('" + name + "')");
-  }
   bool menu(const std::string& item) {
     program->gfx.figure(2);
     return program->run_command("comparison_menu('" + item + "')");
@@ -54,7 +36,6 @@ class Tuning : public ::testing::Test {
     ASSERT_TRUE(action("si")) << errors.back();
   }
   const TuningTools& tuning() { return program->tools->tuning(); }
-  std::string last_error() { return errors.empty() ? std::string() : errors.back(); }
   gfx::Axes& plot_axes() { return program->gfx.get<gfx::Axes>(program->globals.plothandle); }
 
   // Sets the four clicks by popup row, as a user picks them.
@@ -95,12 +76,6 @@ class Tuning : public ::testing::Test {
     dialogs.push({false, "measured.pvp", start.path().string() + "/"});
     ASSERT_TRUE(action("roehrig")) << last_error();
   }
-
-  test::TempDir start;
-  ScriptedDialogs dialogs;
-  std::ostringstream console;
-  std::unique_ptr<Program> program;
-  std::vector<std::string> errors;
 };
 
 // The sweep's curve of the click the main window shows is what PLOT then stores, bit for bit,

@@ -12,11 +12,10 @@
 #include "services/numeric.h"
 #include "services/runtime_error.h"
 #include "startup/program.h"
+#include "startup/started_program.h"
 
 namespace quorin {
 namespace {
-
-namespace fs = std::filesystem;
 
 // A corner whose forces grow linearly with velocity: compression gain x v, rebound -gain x v,
 // sampled every 0.0005 up to `top`.
@@ -35,15 +34,8 @@ struct TurnAxes {
   gfx::Handle plot, balance, key;
 };
 
-class Balance : public ::testing::Test {
+class Balance : public test::StartedProgram {
  protected:
-  void SetUp() override {
-    if (!fs::is_regular_file(fs::path(QUORIN_SUPPLIED) / "quorin_bleed_2004_v1.mat"))
-      GTEST_SKIP() << "the supplied data are not generated";
-    program.report_error = [this](const std::string& m) { errors.push_back(m); };
-    program.start();
-  }
-
   // Builds the two turn windows again (they are closed at the end of start-up) and points the
   // turn-window globals at their axes.
   void rebuild_turn_windows() {
@@ -94,16 +86,8 @@ class Balance : public ::testing::Test {
   }
   gfx::Axes& axes(gfx::Handle h) { return program.gfx.get<gfx::Axes>(h); }
   std::string label(gfx::Handle text) { return program.gfx.get<gfx::Text>(text).string; }
-  gfx::Control& control(std::string_view tag) {
-    program.gfx.figure(1);
-    return *dynamic_cast<gfx::Control*>(program.gfx.find_by_tag(tag));
-  }
   bool run_balance() { return program.run_command("quorin_processor_ct('balance')"); }
 
-  ScriptedDialogs dialogs;
-  std::ostringstream console;
-  Program program{QUORIN_SUPPLIED, dialogs, console};
-  std::vector<std::string> errors;
   TurnAxes lht, rht;
 };
 

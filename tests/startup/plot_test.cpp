@@ -9,36 +9,15 @@
 #include "services/runtime_error.h"
 #include "startup/global_table.h"
 #include "startup/program.h"
+#include "startup/started_program.h"
 
 namespace quorin {
 namespace {
 
-namespace fs = std::filesystem;
-
-class Plot : public ::testing::Test {
+class Plot : public test::StartedProgram {
  protected:
-  void SetUp() override {
-    if (!fs::is_regular_file(fs::path(QUORIN_SUPPLIED) / "quorin_bleed_2004_v1.mat"))
-      GTEST_SKIP() << "the supplied data are not generated";
-    program.report_error = [this](const std::string& m) { errors.push_back(m); };
-    program.start();
-  }
-  gfx::Control& control(std::string_view tag) {
-    program.gfx.figure(1);
-    auto* c = dynamic_cast<gfx::Control*>(program.gfx.find_by_tag(tag));
-    if (!c) throw std::logic_error("no control " + std::string(tag));
-    return *c;
-  }
-  bool plot() { return program.run_command("quorin_processor_ct('view')"); }
-  std::vector<gfx::Line*> curve_lines() {
-    return program.gfx.children_of<gfx::Line>(program.gfx.get(program.globals.plothandle));
-  }
+  bool plot() { return run("view"); }
   Value global(std::string_view name) { return global_value(program.globals, name); }
-
-  ScriptedDialogs dialogs;
-  std::ostringstream console;
-  Program program{QUORIN_SUPPLIED, dialogs, console};
-  std::vector<std::string> errors;
 };
 
 TEST_F(Plot, SevenCurvesThenTheWarning) {
@@ -98,9 +77,9 @@ TEST_F(Plot, StartUpDynoRecordHeldDrawsOnePointAtTheOrigin) {
 TEST_F(Plot, ClearfunctionRefusesAnEmptyLimit) {
   program.gfx.set_current_axes(program.globals.plothandle);
   try {
-    program.call("clearfunction", 0,
-                 {Value(), Value::number(10), Value::number(-500), Value::number(500),
-                  Value::number(0)});
+    program.call(
+        "clearfunction", 0,
+        {Value(), Value::number(10), Value::number(-500), Value::number(500), Value::number(0)});
     FAIL() << "expected a failure";
   } catch (const RuntimeError& e) {
     EXPECT_STREQ(e.what(), "The axis limit xmin is not a number.");

@@ -8,46 +8,26 @@
 
 #include "services/runtime_error.h"
 #include "startup/program.h"
+#include "startup/started_program.h"
 
 namespace quorin {
 namespace {
 
-namespace fs = std::filesystem;
-
-class StoredCurves : public ::testing::Test {
+class StoredCurves : public test::StartedProgram {
  protected:
   void SetUp() override {
-    if (!fs::is_regular_file(fs::path(QUORIN_SUPPLIED) / "quorin_bleed_2004_v1.mat"))
-      GTEST_SKIP() << "the supplied data are not generated";
-    program.report_error = [this](const std::string& m) { errors.push_back(m); };
-    program.start();
+    StartedProgram::SetUp();
+    if (IsSkipped()) return;
     // Three curves, LSC settings 1, 2 and 3.
     for (int i = 1; i <= 3; ++i) {
       control("LSC").value = i;
       ASSERT_TRUE(run("view")) << errors.back();
     }
   }
-  gfx::Control& control(std::string_view tag) {
-    program.gfx.figure(1);
-    auto* c = dynamic_cast<gfx::Control*>(program.gfx.find_by_tag(tag));
-    if (!c) throw std::logic_error("no control " + std::string(tag));
-    return *c;
-  }
-  bool run(std::string_view action) {
-    return program.run_command("quorin_processor_ct('" + std::string(action) + "')");
-  }
   bool update(std::string_view number) {
     control("curveselect").string = std::string(number);
     return run("overwrite");
   }
-  std::size_t curve_lines() {
-    return program.gfx.children_of<gfx::Line>(program.gfx.get(program.globals.plothandle)).size();
-  }
-
-  ScriptedDialogs dialogs;
-  std::ostringstream console;
-  Program program{QUORIN_SUPPLIED, dialogs, console};
-  std::vector<std::string> errors;
 };
 
 TEST_F(StoredCurves, ExistingCurveIsReplacedInPlaceAndAllCurvesRedrawn) {
@@ -62,7 +42,7 @@ TEST_F(StoredCurves, ExistingCurveIsReplacedInPlaceAndAllCurvesRedrawn) {
   EXPECT_TRUE(after[1].curveIDcompression1.starts_with("2  Comp")) << after[1].curveIDcompression1;
   EXPECT_EQ(program.globals.counter, 4);
   EXPECT_EQ(program.globals.counter2, 5);
-  EXPECT_EQ(curve_lines(), 2 * 3u);  // compression and rebound of each curve
+  EXPECT_EQ(curve_lines().size(), 2 * 3u);  // compression and rebound of each curve
 
   // The same settings as a new PLOT give the same curve.
   ASSERT_TRUE(run("view"));
@@ -83,7 +63,7 @@ TEST_F(StoredCurves, NumberPastTheStoredCurvesIsRefusedAndChangesNothing) {
     EXPECT_EQ(program.globals.plotdata, before);
     EXPECT_EQ(program.globals.counter, 4);
     EXPECT_EQ(program.globals.counter2, 4);
-    EXPECT_EQ(curve_lines(), 2 * 3u);
+    EXPECT_EQ(curve_lines().size(), 2 * 3u);
   }
 }
 
@@ -136,7 +116,7 @@ TEST_F(StoredCurves, FailedRebuildRestoresTheCounter) {
 TEST_F(StoredCurves, AddThirdDrawsTwoLinesOverTheStoredCurves) {
   const auto before = program.globals.plotdata;
   ASSERT_TRUE(run("add3rd")) << errors.back();
-  EXPECT_EQ(curve_lines(), 2 * 3u + 2);
+  EXPECT_EQ(curve_lines().size(), 2 * 3u + 2);
   EXPECT_EQ(program.globals.plotdata, before);
   EXPECT_EQ(program.globals.counter, 4);
 }
@@ -150,7 +130,7 @@ TEST_F(StoredCurves, MetricButtonConvertsTheStartingLimits) {
   EXPECT_EQ(control("ymin").string, "-2227");
   EXPECT_EQ(control("ymax").string, "2227");
   EXPECT_EQ(control("USUnits").value, 0);
-  EXPECT_EQ(curve_lines(), 2 * 3u);
+  EXPECT_EQ(curve_lines().size(), 2 * 3u);
 }
 
 }  // namespace

@@ -8,37 +8,19 @@
 
 #include "startup/global_table.h"
 #include "startup/program.h"
+#include "startup/started_program.h"
 
 namespace quorin {
 namespace {
 
-namespace fs = std::filesystem;
 const std::string kFixtures = std::string(QUORIN_FIXTURES) + "/";
 
-class UnitsMatch : public ::testing::Test {
+class UnitsMatch : public test::StartedProgram {
  protected:
-  void SetUp() override {
-    if (!fs::is_regular_file(fs::path(QUORIN_SUPPLIED) / "quorin_bleed_2004_v1.mat"))
-      GTEST_SKIP() << "the supplied data are not generated";
-    program.report_error = [this](const std::string& m) { errors.push_back(m); };
-    program.start();
-  }
-  gfx::Control& control(std::string_view tag) {
-    program.gfx.figure(1);
-    auto* c = dynamic_cast<gfx::Control*>(program.gfx.find_by_tag(tag));
-    if (!c) throw std::logic_error("no control " + std::string(tag));
-    return *c;
-  }
-  bool run(std::string_view action) {
-    return program.run_command("quorin_processor_ct('" + std::string(action) + "')");
-  }
   // A click on a unit button toggles it before its command runs.
   void click_units(bool si) {
     control(si ? "SIUnits" : "USUnits").value = 1;
     ASSERT_TRUE(run(si ? "si" : "us")) << errors.back();
-  }
-  std::vector<gfx::Line*> curve_lines() {
-    return program.gfx.children_of<gfx::Line>(program.gfx.get(program.globals.plothandle));
   }
   const gfx::Line& dyno_line() {
     for (const gfx::Line* l : curve_lines())
@@ -55,11 +37,6 @@ class UnitsMatch : public ::testing::Test {
     EXPECT_EQ(reb.line_style, "-.");
     return {comp, reb};
   }
-
-  ScriptedDialogs dialogs;
-  std::ostringstream console;
-  Program program{QUORIN_SUPPLIED, dialogs, console};
-  std::vector<std::string> errors;
 };
 
 TEST_F(UnitsMatch, DiameterBoxesSayTheyAreInMillimetresInBothUnitSystems) {

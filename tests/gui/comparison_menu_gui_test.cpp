@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMenu>
 
+#include "gui/comparison_menu.h"
 #include "gui/gui_fixture.h"
 #include "services/qt/axes_painter.h"
 #include "startup/comparison_tools.h"
@@ -25,30 +26,8 @@ QPoint data_point(GuiFixture& f, gfx::Handle axes, double x, double y) {
       .toPoint();
 }
 
-// Right-clicks window 2 in its plot area and picks the item labelled `label`.
-void pick_from_menu(GuiFixture& f, const QString& label) {
-  QWidget* w = f.window(2);
-  ASSERT_NE(w, nullptr);
-  QTest::mouseClick(w, Qt::RightButton, Qt::NoModifier, QPoint(w->width() / 3, w->height() / 2));
-  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-  ASSERT_NE(menu, nullptr) << "no menu after a right click";
-  QAction* chosen = nullptr;
-  QStringList labels;
-  for (QAction* a : menu->actions()) {
-    if (a->isSeparator()) continue;
-    labels << a->text();
-    if (a->text() == label) chosen = a;
-  }
-  ASSERT_NE(chosen, nullptr) << labels.join(" | ").toStdString();
-  QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(chosen).center());
-  QCoreApplication::processEvents();
-}
-
 TEST_F(ComparisonMenuGui, RightClickOffersEveryItemWithItsShortcut) {
-  QWidget* w = window(2);
-  ASSERT_NE(w, nullptr);
-  QTest::mouseClick(w, Qt::RightButton, Qt::NoModifier, QPoint(w->width() / 3, w->height() / 2));
-  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  QMenu* menu = open_comparison_menu(*this);
   ASSERT_NE(menu, nullptr);
   QStringList items;
   for (QAction* a : menu->actions())

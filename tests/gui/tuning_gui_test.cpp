@@ -7,6 +7,7 @@
 #include <QMenu>
 
 #include "dyno/dyno_bytes.h"
+#include "gui/comparison_menu.h"
 #include "gui/gui_fixture.h"
 #include "plotting/plotfunction.h"
 
@@ -19,20 +20,6 @@ int window_named(GuiFixture& f, std::string_view name) {
   for (int n : f.model().window_numbers())
     if (f.model().window(n)->name == name) return n;
   return 0;
-}
-
-void pick_from_menu(GuiFixture& f, const QString& label) {
-  QWidget* w = f.window(2);
-  ASSERT_NE(w, nullptr);
-  QTest::mouseClick(w, Qt::RightButton, Qt::NoModifier, QPoint(w->width() / 3, w->height() / 2));
-  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-  ASSERT_NE(menu, nullptr) << "no menu after a right click";
-  QAction* chosen = nullptr;
-  for (QAction* a : menu->actions())
-    if (a->text() == label) chosen = a;
-  ASSERT_NE(chosen, nullptr) << label.toStdString();
-  QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(chosen).center());
-  QCoreApplication::processEvents();
 }
 
 QImage painted(GuiFixture& f, int number) {

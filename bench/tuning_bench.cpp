@@ -3,37 +3,18 @@
 // LSR x HSR combination for the set-up closest to a measured curve.
 #include <benchmark/benchmark.h>
 
-#include <sstream>
 #include <stdexcept>
 
 #include "analysis/tuning.h"
-#include "services/dialogs.h"
 #include "services/memory.h"
-#include "startup/program.h"
+#include "started_program.h"
 
 namespace quorin {
 namespace {
 
 const bool kPooled = (quorin::pool_large_arrays(), true);
 
-struct StartedProgram {
-  ScriptedDialogs dialogs;
-  std::ostringstream console;
-  Program program{QUORIN_BIN_DIR, dialogs, console};
-  StartedProgram() {
-    program.report_error = [](const std::string& m) { throw std::runtime_error(m); };
-    program.start();
-  }
-  gfx::Control& control(std::string_view tag) {
-    for (gfx::Object* o : program.gfx.find_all_by_tag(*program.gfx.window(1), tag))
-      if (auto* c = dynamic_cast<gfx::Control*>(o)) return *c;
-    throw std::logic_error("no control " + std::string(tag));
-  }
-  SetupSelection setup() {
-    program.gfx.figure(1);
-    return read_setup(program.gfx);
-  }
-};
+using bench::StartedProgram;
 
 void BM_ClickerSweepAllHscClicks(benchmark::State& state) {
   StartedProgram s;

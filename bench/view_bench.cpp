@@ -3,14 +3,12 @@
 #include <benchmark/benchmark.h>
 
 #include <QImage>
-#include <sstream>
 #include <stdexcept>
 
-#include "services/dialogs.h"
 #include "services/memory.h"
 #include "services/qt/toolkit.h"
 #include "services/qt/window_view.h"
-#include "startup/program.h"
+#include "started_program.h"
 
 namespace quorin {
 namespace {
@@ -18,20 +16,7 @@ namespace {
 // The allocator set up as the program's executables set it up.
 const bool kPooled = (quorin::pool_large_arrays(), true);
 
-// A started program reading the supplied data beside the executables.
-struct StartedProgram {
-  ScriptedDialogs dialogs;
-  std::ostringstream console;
-  Program program{QUORIN_BIN_DIR, dialogs, console};
-  StartedProgram() {
-    program.report_error = [](const std::string& m) { throw std::runtime_error(m); };
-    program.start();
-  }
-  void plot() {
-    if (!program.run_command("quorin_processor_ct('view')"))
-      throw std::runtime_error("PLOT failed");
-  }
-};
+using bench::StartedProgram;
 
 void BM_PlotDefaultSetUp(benchmark::State& state) {
   StartedProgram s;

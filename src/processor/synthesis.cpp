@@ -245,6 +245,27 @@ SideCurve synthesise_rebound(const SideSelection& r, const Globals& g, const Ble
   return add_bleed(rebound_shim_flow(r, g, bleeds), r.bleed_text, "LSR setting", bleeds);
 }
 
+// The first legend line of one side after `lead`: valve, seat and spring.
+std::string valve_line(std::string lead, std::string_view valve_name, const SideSelection& side) {
+  lead.append(valve_name).append("/").append(side.seat_text).append(kDash).append(side.spring_text);
+  return lead;
+}
+
+// The second legend line of one side: the shim stack, then the low- and high-speed clicks
+// with `gap` between them.
+std::string clicks_line(const SideSelection& side, std::string_view low, std::string_view gap,
+                        std::string_view high) {
+  std::string line(kIndent);
+  line.append(shim_stack(side.valve_text))
+      .append(kDash)
+      .append(low)
+      .append(side.bleed_text)
+      .append(gap)
+      .append(high)
+      .append(side.high_text);
+  return line;
+}
+
 SetupScales setup_scales(const SetupSelection& s) {
   SetupScales out;
   out.motionratio = checked_motion_ratio(s.motion_ratio_text);
@@ -300,36 +321,11 @@ DamperCurve synthesise_setup(const SetupSelection& s, const Globals& g, const Bl
   rec.rebound_velocity = std::move(wheel.rebound_velocity);
   rec.rebound_force = std::move(wheel.rebound_force);
 
-  rec.curveIDcompression1 = num2str(i);
-  rec.curveIDcompression1.append(kCompLabel)
-      .append(cvalve_name)
-      .append("/")
-      .append(c.seat_text)
-      .append(kDash)
-      .append(c.spring_text);
-  rec.curveIDcompression2 = std::string(kIndent);
-  rec.curveIDcompression2.append(shim_stack(c.valve_text))
-      .append(kDash)
-      .append(kLSC)
-      .append(c.bleed_text)
-      .append(kCompHighGap)
-      .append(kHSC)
-      .append(c.high_text);
-  rec.curveIDrebound1 = std::string(kRebLabel);
-  rec.curveIDrebound1.append(rvalve_name)
-      .append("/")
-      .append(r.seat_text)
-      .append(kDash)
-      .append(r.spring_text);
-  rec.curveIDrebound2 = std::string(kIndent);
-  rec.curveIDrebound2.append(shim_stack(r.valve_text))
-      .append(kDash)
-      .append(kLSR)
-      .append(r.bleed_text)
-      .append(kShortDash)
-      .append(kHSR)
-      .append(r.high_text)
-      .append(kMotionRatio)
+  rec.curveIDcompression1 = valve_line(num2str(i).append(kCompLabel), cvalve_name, c);
+  rec.curveIDcompression2 = clicks_line(c, kLSC, kCompHighGap, kHSC);
+  rec.curveIDrebound1 = valve_line(std::string(kRebLabel), rvalve_name, r);
+  rec.curveIDrebound2 = clicks_line(r, kLSR, kShortDash, kHSR);
+  rec.curveIDrebound2.append(kMotionRatio)
       .append(s.motion_ratio_text)
       .append(kShortDash)
       .append(s.internal_shaft_text)

@@ -6,39 +6,88 @@
 namespace quorin::analysis {
 namespace {
 
+// Each of these calls f(live, kept) for every property a picture keeps of an axes, of a line
+// but its points, and of a text, so that taking, comparing and restoring name them once.
+template <class A, class P, class F>
+void axes_fields(A& a, P& p, F&& f) {
+  f(a.xlim, p.xlim);
+  f(a.ylim, p.ylim);
+  f(a.xlim_manual, p.xlim_manual);
+  f(a.ylim_manual, p.ylim_manual);
+  f(a.xgrid, p.xgrid);
+  f(a.ygrid, p.ygrid);
+  f(a.zgrid, p.zgrid);
+  f(a.hold, p.hold);
+  f(a.visible, p.visible);
+}
+
+template <class L, class S, class F>
+void line_fields(L& l, S& s, F&& f) {
+  f(l.color, s.color);
+  f(l.line_style, s.line_style);
+  f(l.marker, s.marker);
+  f(l.marker_face, s.marker_face);
+  f(l.marker_edge, s.marker_edge);
+  f(l.line_width, s.line_width);
+  f(l.marker_size, s.marker_size);
+  f(l.tag, s.tag);
+  f(l.visible, s.visible);
+  f(l.handle_visible, s.handle_visible);
+}
+
+template <class T, class S, class F>
+void text_fields(T& t, S& s, F&& f) {
+  f(t.string, s.string);
+  f(t.position, s.position);
+  f(t.font_name, s.font_name);
+  f(t.font_angle, s.font_angle);
+  f(t.font_weight, s.font_weight);
+  f(t.font_size, s.font_size);
+  f(t.rotation, s.rotation);
+  f(t.color, s.color);
+  f(t.horizontal_alignment, s.horizontal_alignment);
+  f(t.vertical_alignment, s.vertical_alignment);
+  f(t.tag, s.tag);
+  f(t.visible, s.visible);
+  f(t.handle_visible, s.handle_visible);
+}
+
+constexpr auto kKeep = [](const auto& live, auto& kept) { kept = live; };
+constexpr auto kPutBack = [](auto& live, const auto& kept) { live = kept; };
+
+// Whether every property that `fields` visits is the same in `live` and `kept`.
+template <class Live, class Kept, class Fields>
+bool same_fields(Live& live, Kept& kept, Fields fields) {
+  bool same = true;
+  fields(live, kept, [&same](const auto& a, const auto& b) { same = same && a == b; });
+  return same;
+}
+
 AxesPicture::LineItem line_item(const gfx::Line& l) {
-  return {l.x,           l.y,          l.color,       l.line_style, l.marker,  l.marker_face,
-          l.marker_edge, l.line_width, l.marker_size, l.tag,        l.visible, l.handle_visible};
+  AxesPicture::LineItem s;
+  s.x = l.x;
+  s.y = l.y;
+  line_fields(l, s, kKeep);
+  return s;
 }
 
 // line_item(l) == s, field by field, without copying the points.
 bool line_is(const gfx::Line& l, const AxesPicture::LineItem& s) {
-  return l.x == s.x && l.y == s.y && l.color == s.color && l.line_style == s.line_style &&
-         l.marker == s.marker && l.marker_face == s.marker_face && l.marker_edge == s.marker_edge &&
-         l.line_width == s.line_width && l.marker_size == s.marker_size && l.tag == s.tag &&
-         l.visible == s.visible && l.handle_visible == s.handle_visible;
+  return l.x == s.x && l.y == s.y &&
+         same_fields(l, s, [](auto& a, auto& b, auto&& f) { line_fields(a, b, f); });
 }
 
 AxesPicture::TextItem text_item(const gfx::Text& t) {
-  return {t.string,    t.position, t.font_name,     t.font_angle,           t.font_weight,
-          t.font_size, t.rotation, t.color,         t.horizontal_alignment, t.vertical_alignment,
-          t.tag,       t.visible,  t.handle_visible};
+  AxesPicture::TextItem s;
+  text_fields(t, s, kKeep);
+  return s;
 }
 
-void apply(gfx::Text& t, const AxesPicture::TextItem& s) {
-  t.string = s.string;
-  t.position = s.position;
-  t.font_name = s.font_name;
-  t.font_angle = s.font_angle;
-  t.font_weight = s.font_weight;
-  t.font_size = s.font_size;
-  t.rotation = s.rotation;
-  t.color = s.color;
-  t.horizontal_alignment = s.horizontal_alignment;
-  t.vertical_alignment = s.vertical_alignment;
-  t.tag = s.tag;
-  t.visible = s.visible;
-  t.handle_visible = s.handle_visible;
+// The title, the x label and the y label of `axes`, each nullptr when it is not a text.
+std::array<gfx::Text*, 3> label_texts(gfx::Model& m, const gfx::Axes& axes) {
+  return {dynamic_cast<gfx::Text*>(m.find(axes.title)),
+          dynamic_cast<gfx::Text*>(m.find(axes.xlabel)),
+          dynamic_cast<gfx::Text*>(m.find(axes.ylabel))};
 }
 
 // The axes' lines and texts that a picture holds: every line and text but the four labels.
@@ -67,30 +116,19 @@ bool same_matrix(const Matrix& a, const Matrix& b) {
 
 AxesPicture capture_axes(gfx::Model& m, const gfx::Axes& axes) {
   AxesPicture p;
-  p.xlim = axes.xlim;
-  p.ylim = axes.ylim;
-  p.xlim_manual = axes.xlim_manual;
-  p.ylim_manual = axes.ylim_manual;
-  p.xgrid = axes.xgrid;
-  p.ygrid = axes.ygrid;
-  p.zgrid = axes.zgrid;
-  p.hold = axes.hold;
-  p.visible = axes.visible;
-  const std::array<gfx::Handle, 3> labels = {axes.title, axes.xlabel, axes.ylabel};
+  axes_fields(axes, p, kKeep);
+  const std::array<gfx::Text*, 3> labels = label_texts(m, axes);
   for (std::size_t k = 0; k < labels.size(); ++k)
-    if (auto* t = dynamic_cast<gfx::Text*>(m.find(labels[k]))) p.labels[k] = text_item(*t);
+    if (labels[k]) p.labels[k] = text_item(*labels[k]);
   for (gfx::Object* o : drawn_children(m, axes)) p.items.push_back(item_of(*o));
   return p;
 }
 
 bool axes_shows(gfx::Model& m, const gfx::Axes& axes, const AxesPicture& p) {
-  if (axes.xlim != p.xlim || axes.ylim != p.ylim || axes.xlim_manual != p.xlim_manual ||
-      axes.ylim_manual != p.ylim_manual || axes.xgrid != p.xgrid || axes.ygrid != p.ygrid ||
-      axes.zgrid != p.zgrid || axes.hold != p.hold || axes.visible != p.visible)
-    return false;
-  const std::array<gfx::Handle, 3> labels = {axes.title, axes.xlabel, axes.ylabel};
+  if (!same_fields(axes, p, [](auto& a, auto& b, auto&& f) { axes_fields(a, b, f); })) return false;
+  const std::array<gfx::Text*, 3> labels = label_texts(m, axes);
   for (std::size_t k = 0; k < labels.size(); ++k) {
-    auto* t = dynamic_cast<gfx::Text*>(m.find(labels[k]));
+    gfx::Text* t = labels[k];
     if (t ? !(p.labels[k] && text_item(*t) == *p.labels[k]) : p.labels[k].has_value()) return false;
   }
   const std::vector<gfx::Object*> now = drawn_children(m, axes);
@@ -107,19 +145,10 @@ bool axes_shows(gfx::Model& m, const gfx::Axes& axes, const AxesPicture& p) {
 }
 
 void restore_axes(gfx::Model& m, gfx::Axes& axes, const AxesPicture& p) {
-  axes.xlim = p.xlim;
-  axes.ylim = p.ylim;
-  axes.xlim_manual = p.xlim_manual;
-  axes.ylim_manual = p.ylim_manual;
-  axes.xgrid = p.xgrid;
-  axes.ygrid = p.ygrid;
-  axes.zgrid = p.zgrid;
-  axes.hold = p.hold;
-  axes.visible = p.visible;
-  const std::array<gfx::Handle, 3> labels = {axes.title, axes.xlabel, axes.ylabel};
+  axes_fields(axes, p, kPutBack);
+  const std::array<gfx::Text*, 3> labels = label_texts(m, axes);
   for (std::size_t k = 0; k < labels.size(); ++k)
-    if (auto* t = dynamic_cast<gfx::Text*>(m.find(labels[k])); t && p.labels[k])
-      apply(*t, *p.labels[k]);
+    if (labels[k] && p.labels[k]) text_fields(*labels[k], *p.labels[k], kPutBack);
 
   // What is already drawn as the picture has it stays; from the first difference on, the
   // objects are drawn again.
@@ -131,20 +160,9 @@ void restore_axes(gfx::Model& m, gfx::Axes& axes, const AxesPicture& p) {
     const AxesPicture::Item& item = p.items[k];
     if (item.line) {
       const AxesPicture::LineItem& s = *item.line;
-      gfx::Line& l = m.new_line(axes, s.x, s.y);
-      l.color = s.color;
-      l.line_style = s.line_style;
-      l.marker = s.marker;
-      l.marker_face = s.marker_face;
-      l.marker_edge = s.marker_edge;
-      l.line_width = s.line_width;
-      l.marker_size = s.marker_size;
-      l.tag = s.tag;
-      l.visible = s.visible;
-      l.handle_visible = s.handle_visible;
+      line_fields(m.new_line(axes, s.x, s.y), s, kPutBack);
     } else if (item.text) {
-      gfx::Text& t = m.new_text(axes, 0, 0, "");
-      apply(t, *item.text);
+      text_fields(m.new_text(axes, 0, 0, ""), *item.text, kPutBack);
     }
   }
   m.touch();

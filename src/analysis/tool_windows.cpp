@@ -25,21 +25,25 @@ constexpr std::string_view kDelta = "\xCE\x94";      // Δ
 
 }  // namespace
 
-gfx::Window& open_tool_window(gfx::Model& m, std::string_view name) {
-  if (gfx::Window* w = window_named(m, name)) {
+gfx::Window& open_tool_window(gfx::Model& m, std::string_view name, gfx::Rect pixels) {
+  gfx::Window* w = window_named(m, name);
+  if (w) {
     for (gfx::Handle h : std::vector<gfx::Handle>(w->children())) m.delete_object(h);
-    return m.figure(w->number);
+    w = &m.figure(w->number);
+  } else {
+    int n = kFirstToolWindow;
+    while (m.window(n)) ++n;
+    w = &m.figure(n);
+    w->name = std::string(name);
+    w->number_title = false;
+    w->color = kKhaki;
+    w->menubar = "none";
+    w->toolbar = "none";
+    w->tag = "Fig1";
   }
-  int n = kFirstToolWindow;
-  while (m.window(n)) ++n;
-  gfx::Window& w = m.figure(n);
-  w.name = std::string(name);
-  w.number_title = false;
-  w.color = kKhaki;
-  w.menubar = "none";
-  w.toolbar = "none";
-  w.tag = "Fig1";
-  return w;
+  w->units = gfx::Units::Pixels;
+  w->position = pixels;
+  return *w;
 }
 
 std::string velocities_caption(const ShownUnits& units) {
@@ -54,13 +58,11 @@ gfx::Window* window_named(gfx::Model& m, std::string_view name) {
 
 gfx::Window& show_table_window(gfx::Model& m, const VelocityTable& t, const ShownUnits& units,
                                const std::string& list_text, const TableCommands& commands) {
-  gfx::Window& w = open_tool_window(m, kTableWindowName);
   const double columns = 1 + static_cast<double>(t.columns.size());
   const double rows = kHeaderRows + static_cast<double>(t.velocity.size());
   const double width = std::max(kMinWidth, 2 * kMargin + columns * kColumnWidth);
   const double height = std::min(kMaxHeight, kTopBand + kMargin + rows * kRowHeight);
-  w.units = gfx::Units::Pixels;
-  w.position = {120, 80, width, height};
+  gfx::Window& w = open_tool_window(m, kTableWindowName, {120, 80, width, height});
 
   const double top = height - 34;
   gfx::Control& caption = m.new_control(w, gfx::Control::Style::Text);
@@ -116,9 +118,7 @@ gfx::Window& show_table_window(gfx::Model& m, const VelocityTable& t, const Show
 
 gfx::Window& show_difference_window(gfx::Model& m, const CurveDifference& d,
                                     const DifferenceNames& names, const ShownUnits& units) {
-  gfx::Window& w = open_tool_window(m, kDifferenceWindowName);
-  w.units = gfx::Units::Pixels;
-  w.position = {240, 90, 800, 600};
+  gfx::Window& w = open_tool_window(m, kDifferenceWindowName, {240, 90, 800, 600});
 
   gfx::Axes& force = tool_plot_axes(m, w, kForceDifferenceTag, {0.1, 0.5, 0.86, 0.3});
   gfx::Axes& percent = tool_plot_axes(m, w, kPercentDifferenceTag, {0.1, 0.08, 0.86, 0.33});

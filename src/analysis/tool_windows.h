@@ -36,8 +36,9 @@ inline constexpr std::string_view kVelocitiesCaptionTag = "velocitiescaption";
 gfx::Window* window_named(gfx::Model& m, std::string_view name);
 
 // The window named `name` emptied for new contents when it is open, else a new one at the
-// lowest free window number from 5 up (3 and 4 are the turn windows'); made current.
-gfx::Window& open_tool_window(gfx::Model& m, std::string_view name);
+// lowest free window number from 5 up (3 and 4 are the turn windows'); made current and
+// placed at `pixels` on the screen.
+gfx::Window& open_tool_window(gfx::Model& m, std::string_view name, gfx::Rect pixels);
 
 // Shows the table in its window, opening it when it is not open (at the lowest free window
 // number from 5 up, leaving 3 and 4 to the turn windows) and rebuilding it otherwise; the

@@ -92,10 +92,8 @@ gfx::Color ramp_colour(std::size_t i, std::size_t n) {
 gfx::Window& show_sweep_window(gfx::Model& m, const ClickerSweep& sweep, const ShownUnits& units,
                                const std::array<double, 4>& limits,
                                const std::string& copy_command) {
-  gfx::Window& w = open_tool_window(m, kSweepWindowName);
   constexpr double kWidth = 1040, kHeight = 680;
-  w.units = gfx::Units::Pixels;
-  w.position = {100, 60, kWidth, kHeight};
+  gfx::Window& w = open_tool_window(m, kSweepWindowName, {100, 60, kWidth, kHeight});
   const std::string name(adjuster_name(sweep.adjuster));
   const bool compression = adjusts_compression(sweep.adjuster);
   const std::size_t n = sweep.curves.size();
@@ -155,10 +153,8 @@ gfx::Window& show_closest_window(gfx::Model& m, const ClosestSetup& found,
                                  const ShownUnits& units, bool si,
                                  const std::array<double, 4>& limits,
                                  const std::string& use_command) {
-  gfx::Window& w = open_tool_window(m, kClosestWindowName);
   constexpr double kWidth = 1040, kHeight = 720;
-  w.units = gfx::Units::Pixels;
-  w.position = {120, 50, kWidth, kHeight};
+  gfx::Window& w = open_tool_window(m, kClosestWindowName, {120, 50, kWidth, kHeight});
 
   gfx::Axes& plot = tool_plot_axes(m, w, kClosestAxesTag, {0.08, 0.56, 0.62, 0.38});
   set_axis_label(m, plot.title, "Closest set-up to the dyno curve");
@@ -230,11 +226,9 @@ gfx::Window& show_closest_window(gfx::Model& m, const ClosestSetup& found,
 
 gfx::Window& show_dyno_error_window(gfx::Model& m, const std::vector<CurveError>& rows,
                                     const ShownUnits& units, bool si, const std::string& caption) {
-  gfx::Window& w = open_tool_window(m, kDynoErrorWindowName);
   const double n = static_cast<double>(rows.size());
   const double height = std::max(200.0, 90 + (2 + n) * 17);
-  w.units = gfx::Units::Pixels;
-  w.position = {140, 100, 940, height};
+  gfx::Window& w = open_tool_window(m, kDynoErrorWindowName, {140, 100, 940, height});
   gfx::Control& text = m.new_control(w, gfx::Control::Style::Text);
   text.string = caption;
   text.position = {20, height - 30, 900, 20};
@@ -262,9 +256,7 @@ gfx::Window& show_dyno_error_window(gfx::Model& m, const std::vector<CurveError>
 gfx::Window& show_ratio_window(gfx::Model& m, const std::vector<RatioCurve>& curves,
                                const ShownUnits& units, double mass_kg, double rate_n_per_mm,
                                double cc) {
-  gfx::Window& w = open_tool_window(m, kRatioWindowName);
-  w.units = gfx::Units::Pixels;
-  w.position = {160, 70, 820, 640};
+  gfx::Window& w = open_tool_window(m, kRatioWindowName, {160, 70, 820, 640});
   gfx::Axes& comp = tool_plot_axes(m, w, kRatioCompressionTag, {0.1, 0.53, 0.7, 0.36});
   gfx::Axes& reb = tool_plot_axes(m, w, kRatioReboundTag, {0.1, 0.08, 0.7, 0.36});
   const std::string zeta(kZeta);

@@ -173,19 +173,17 @@ double record_index(double counter) {
 SideSelection read_side(gfx::Model& m, std::string_view bleed_tag, std::string_view spring_tag,
                         std::string_view high_tag, std::string_view valve_tag,
                         std::string_view seat_tag) {
+  // The row the popup tagged `tag` shows: its number and its text.
+  auto read_popup = [&m](std::string_view tag, double& row, std::string& text) {
+    gfx::Control& popup = control_by_tag(m, tag);
+    row = popup.value;
+    text = selected_row_text(popup);
+  };
   SideSelection s;
-  gfx::Control& bleed_popup = control_by_tag(m, bleed_tag);
-  s.bleed_value = bleed_popup.value;
-  s.bleed_text = selected_row_text(bleed_popup);
-  gfx::Control& spring = control_by_tag(m, spring_tag);
-  s.spring = spring.value;
-  s.spring_text = selected_row_text(spring);
-  gfx::Control& high = control_by_tag(m, high_tag);
-  s.high_value = high.value;
-  s.high_text = selected_row_text(high);
-  gfx::Control& valve = control_by_tag(m, valve_tag);
-  s.valve = valve.value;
-  s.valve_text = selected_row_text(valve);
+  read_popup(bleed_tag, s.bleed_value, s.bleed_text);
+  read_popup(spring_tag, s.spring, s.spring_text);
+  read_popup(high_tag, s.high_value, s.high_text);
+  read_popup(valve_tag, s.valve, s.valve_text);
   s.seat_text = control_by_tag(m, seat_tag).string;
   return s;
 }

@@ -168,6 +168,10 @@ WindowView::WindowView(gfx::Model& m, int number, Hooks hooks, bool top_level)
 
 WindowView::~WindowView() {
   detached_ = true;
+  // The base class closes the window and takes the focus from an edit box, which would finish
+  // its edit and call back into this object after its own part is gone: the children's
+  // signals to it are cut first.
+  for (QObject* child : children()) child->disconnect(this);
 }
 
 gfx::Window* WindowView::model_window() const {

@@ -310,25 +310,14 @@ void append_whole(const std::filesystem::path& path, std::string_view text) {
       why = n < 0 ? std::strerror(errno) : "nothing more could be written";
   }
   if (why.empty() && ::fsync(fd) != 0 && errno != EINVAL) why = std::strerror(errno);
-  if (why.empty()) {
-    if (::close(fd) == 0) return;
-    why = std::strerror(errno);
-    const int again = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (again >= 0 && ::ftruncate(again, before) == 0) {
-      ::close(again);
-      throw RuntimeError("Error writing file " + quoted(path) + ": " + why + ". The file is unchanged.");
-    }
-    if (again >= 0) ::close(again);
-  } else {
-    // Cut back whatever part of the text reached the file.
-    const bool put_back = ::ftruncate(fd, before) == 0;
-    const std::string cut_error = put_back ? "" : std::strerror(errno);
-    ::close(fd);
-    if (put_back)
-      throw RuntimeError("Error writing file " + quoted(path) + ": " + why + ". The file is unchanged.");
-    why += ". It could not be put back to its " + std::to_string(before) + " bytes: " + cut_error;
-  }
-  throw RuntimeError("Error writing file " + quoted(path) + ": " + why + ".");
+  if (::close(fd) != 0 && why.empty()) why = std::strerror(errno);
+  if (why.empty()) return;
+  // Cut back whatever part of the text reached the file.
+  const std::string failed = "Error writing file " + quoted(path) + ": " + why + ".";
+  if (::truncate(path.c_str(), before) != 0)
+    throw RuntimeError(failed + " It could not be put back to its " + std::to_string(before) +
+                       " bytes: " + std::strerror(errno) + ".");
+  throw RuntimeError(failed + " The file is unchanged.");
 }
 
 }  // namespace quorin

@@ -231,6 +231,19 @@ void build_pieces(const double* x, const double* y, std::size_t n, double* coef)
   }
 }
 
+// Halves the bracket x[lo] <= t < x[hi] (lo 0 also standing for anything below x_1) down to
+// one piece.
+inline std::size_t bisect(const double* x, std::size_t lo, std::size_t hi, double t) {
+  while (hi - lo > 1) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (t < x[mid])
+      hi = mid;
+    else
+      lo = mid;
+  }
+  return lo;
+}
+
 // The piece that holds t among pieces 0 ... last, searched from piece i: the count of inner
 // knots x_1 ... x_last at or below t, so t below x_0 falls in the first piece and t beyond
 // x_{n-1} (or NaN) in the last. Gallops away from i in steps 1, 2, 4, ... and halves the
@@ -248,14 +261,7 @@ std::size_t hunt(const double* x, std::size_t last, std::size_t i, double t) {
       if (hi == last + 1) break;
     }
     // x[lo] <= t < x[hi] (x[last + 1] standing for infinity)
-    while (hi - lo > 1) {
-      const std::size_t mid = lo + (hi - lo) / 2;
-      if (t < x[mid])
-        hi = mid;
-      else
-        lo = mid;
-    }
-    return lo;
+    return bisect(x, lo, hi, t);
   }
   if (i == 0 || !(t < x[i])) return i;
   std::size_t hi = i, step = 1, lo;  // t < x[hi]
@@ -270,14 +276,7 @@ std::size_t hunt(const double* x, std::size_t last, std::size_t i, double t) {
     step *= 2;
   }
   // lo == 0 or x[lo] <= t, and t < x[hi]
-  while (hi - lo > 1) {
-    const std::size_t mid = lo + (hi - lo) / 2;
-    if (t < x[mid])
-      hi = mid;
-    else
-      lo = mid;
-  }
-  return lo;
+  return bisect(x, lo, hi, t);
 }
 
 // f(t) on piece i, in Horner form.

@@ -16,6 +16,7 @@
 #include "startup/fatal_note.h"
 #include "startup/program.h"
 #include "startup/start_folder.h"
+#include "windows/quorin_interface_v41.h"
 
 namespace {
 
@@ -64,8 +65,6 @@ int main(int argc, char** argv) {
                  "quorin-script.\n";
     return 1;
   }
-  QApplication app(argc, argv);
-
   const quorin::StartPlaces places = quorin::start_places(argv[0]);
   const quorin::StartFolder chosen = quorin::prepare_start_folder(places);
   if (std::string note = quorin::describe_start_folder(chosen, places); !note.empty())
@@ -73,6 +72,11 @@ int main(int argc, char** argv) {
   const std::filesystem::path& folder = chosen.folder;
   std::error_code ec;
   std::filesystem::current_path(folder, ec);
+  QApplication app(argc, argv);
+  // The valving tables are the largest file of all: they are parsed on the other core while
+  // the windows are made and shown. (Begun before the toolkit connects to the display, the
+  // parsing slows the connecting down more than it gains.)
+  quorin::read_valving_tables_ahead(folder);
 
   quorin::qtk::QtSettings settings(std::cerr);
   quorin::qtk::QtDialogs system_dialogs;

@@ -2,6 +2,10 @@
 
 #include <array>
 #include <cmath>
+#include <chrono>
+#include <future>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "services/runtime_error.h"
@@ -272,15 +276,62 @@ void prepare_turn_window(WindowContext& ctx, const TurnWindowDesign& d, gfx::Han
   key = axes_by_tag(ctx.gfx, d.key_tag).handle();
 }
 
-void load_valving_tables(WindowContext& ctx) {
-  const std::filesystem::path file = require_file(ctx.folder, varfile_path(kValvingFile).string());
+struct ValvingTables {
+  ValvingTable compforce, compvel, rebforce, rebvel;
+};
+
+ValvingTables read_valving_tables(const std::filesystem::path& folder) {
+  const std::filesystem::path file = require_file(folder, varfile_path(kValvingFile).string());
+  ValvingTables out;
   for (auto& [name, value] : load_variables(file, {"compforce", "compvel", "rebforce", "rebvel"})) {
     ValvingTable t = valving_table_from_value(value, name);
-    if (name == "compforce") ctx.g.compforce = std::move(t);
-    if (name == "compvel") ctx.g.compvel = std::move(t);
-    if (name == "rebforce") ctx.g.rebforce = std::move(t);
-    if (name == "rebvel") ctx.g.rebvel = std::move(t);
+    if (name == "compforce") out.compforce = std::move(t);
+    if (name == "compvel") out.compvel = std::move(t);
+    if (name == "rebforce") out.rebforce = std::move(t);
+    if (name == "rebvel") out.rebvel = std::move(t);
   }
+  return out;
+}
+
+// The tables being read ahead on another thread, and the folder they come from.
+struct TablesAhead {
+  std::mutex lock;
+  std::optional<std::filesystem::path> folder;
+  std::future<ValvingTables> tables;
+};
+
+TablesAhead& tables_ahead() {
+  static TablesAhead ahead;
+  return ahead;
+}
+
+// The tables for the start-up sequence: read ahead for this folder (still being read,
+// perhaps), or read here and now.
+std::future<ValvingTables> valving_tables_for(const WindowContext& ctx) {
+  std::future<ValvingTables> pending;
+  {
+    TablesAhead& ahead = tables_ahead();
+    std::lock_guard<std::mutex> hold(ahead.lock);
+    if (ahead.folder && *ahead.folder == ctx.folder) pending = std::move(ahead.tables);
+    ahead.folder.reset();
+  }
+  if (pending.valid()) {
+    // A missing file still stops the sequence before any window is made.
+    require_file(ctx.folder, varfile_path(kValvingFile).string());
+    return pending;
+  }
+  std::promise<ValvingTables> now;
+  now.set_value(read_valving_tables(ctx.folder));
+  return now.get_future();
+}
+
+// A read ahead that failed fails here with the message reading the file here would give.
+void store_valving_tables(Globals& g, std::future<ValvingTables>& tables) {
+  ValvingTables t = tables.get();
+  g.compforce = std::move(t.compforce);
+  g.compvel = std::move(t.compvel);
+  g.rebforce = std::move(t.rebforce);
+  g.rebvel = std::move(t.rebvel);
 }
 
 Value zero_dyno_record(Value shock) {
@@ -303,7 +354,11 @@ gfx::Handle quorin_interface_v41(WindowContext& ctx) {
 
   g.counter = 1;
   g.counter2 = 1;
-  load_valving_tables(ctx);
+  // Read ahead, the tables are still being parsed on the other core while the windows are
+  // made and shown; they are in the globals before the sequence ends.
+  std::future<ValvingTables> tables = valving_tables_for(ctx);
+  if (tables.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+    store_valving_tables(g, tables);
   const WindowData data(ctx.folder, kMainWindowFile, 22);
 
   gfx::Window& main = build_main_window(m, data);
@@ -324,17 +379,22 @@ gfx::Handle quorin_interface_v41(WindowContext& ctx) {
   limits_and_grid(plot, {0, 10}, {-500, 500});
   annotate_axes(ctx, g.plothandle, "Damper Curve Comparison", "Velocity (inches/s)", "Force (lbs)");
 
-  const gfx::Handle left = lht(ctx);
-  prepare_turn_window(ctx, kLeftHandTurn, g.plothandle_lht, g.balance_lht, g.ID_lht);
-  const gfx::Handle right = rht(ctx);
-  prepare_turn_window(ctx, kRightHandTurn, g.plothandle_rht, g.balance_rht, g.ID_rht);
+  // The turn windows are built only to hold their axes until the balance needs them and are
+  // closed again below: they are never drawn.
+  gfx::Handle left, right;
+  {
+    const gfx::Model::DrawingHeld unseen(m);
+    left = lht(ctx);
+    prepare_turn_window(ctx, kLeftHandTurn, g.plothandle_lht, g.balance_lht, g.ID_lht);
+    right = rht(ctx);
+    prepare_turn_window(ctx, kRightHandTurn, g.plothandle_rht, g.balance_rht, g.ID_rht);
+  }
 
   gfx::Window& own = m.figure(m.get<gfx::Window>(main_handle).number);
   show_logo(ctx, own, kMainLogoFile);
 
   g.pn = (ctx.folder / "data" / "").string();
 
-  // The turn windows are built only to hold their axes until the balance needs them.
   auto number_of = [&](gfx::Handle h) { return m.get<gfx::Window>(h).number; };
   m.figure(number_of(right));
   m.close_current();
@@ -345,7 +405,15 @@ gfx::Handle quorin_interface_v41(WindowContext& ctx) {
 
   g.ShockData = zero_dyno_record(std::move(g.ShockData));
   g.import = Matrix{1, 3, {0, 0, 0}};
+  if (tables.valid()) store_valving_tables(g, tables);
   return main_handle;
+}
+
+void read_valving_tables_ahead(const std::filesystem::path& folder) {
+  TablesAhead& ahead = tables_ahead();
+  std::lock_guard<std::mutex> hold(ahead.lock);
+  ahead.tables = std::async(std::launch::async, read_valving_tables, folder);
+  ahead.folder = folder;
 }
 
 void open_turn_windows(WindowContext& ctx) {

@@ -16,6 +16,14 @@ namespace quorin {
 // the later steps then do not run.
 gfx::Handle quorin_interface_v41(WindowContext& ctx);
 
+// Starts reading the valving tables of the start folder `folder` on another thread, so the
+// parsing runs while the windows are made and shown. The next start-up sequence for that
+// folder takes them from there instead of reading the file again: a missing file still stops
+// it before any window is made; the tables, or the failure to read them (with the message
+// reading them there would give), come at the end of the sequence when they are not ready
+// at its beginning.
+void read_valving_tables_ahead(const std::filesystem::path& folder);
+
 // Opens the left-hand-turn and right-hand-turn windows again when they were closed (as
 // start-up leaves them), with their axes prepared as start-up prepares them and their handles
 // in the globals; a window whose axes are all alive is left as it is.

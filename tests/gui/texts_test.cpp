@@ -3,6 +3,8 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QFontMetricsF>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegion>
@@ -99,6 +101,30 @@ TEST_F(Texts, EveryTextOfEveryWindowShowsWhole) {
     }
   }
   EXPECT_GT(checked, 40);
+}
+
+// A control's tooltip is wrapped when it is about to show (not while the window is made):
+// every line of every shown tooltip of the main window fits the tooltip width.
+TEST_F(Texts, TooltipsAreWrappedWhenTheyShow) {
+  int long_ones = 0;
+  for (gfx::Control* c : model().children_of<gfx::Control>(*model().window(1))) {
+    QWidget* w = toolkit_->widget(c->handle());
+    if (!w || c->tooltip.empty()) continue;
+    const QString raw = QString::fromStdString(c->tooltip);
+    const bool needs_wrap = QFontMetricsF(QToolTip::font()).horizontalAdvance(raw) > qtk::kTooltipWidth;
+    long_ones += needs_wrap;
+    for (int twice = 0; twice < 2; ++twice) {
+      QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), w->mapToGlobal(QPoint(2, 2)));
+      QApplication::sendEvent(w, &help);
+      for (const QString& line : w->toolTip().split('\n'))
+        EXPECT_LE(QFontMetricsF(QToolTip::font()).horizontalAdvance(line), qtk::kTooltipWidth)
+            << c->tooltip;
+      EXPECT_EQ(w->toolTip().simplified(), raw.simplified());
+    }
+    EXPECT_EQ(w->toolTip().contains('\n'), needs_wrap || raw.contains('\n')) << c->tooltip;
+    QToolTip::hideText();
+  }
+  EXPECT_GT(long_ones, 0);
 }
 
 // A popup box is too narrow for its longest rows (valve and shim stack); its open list is not.

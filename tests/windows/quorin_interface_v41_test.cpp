@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <set>
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "services/runtime_error.h"
+#include "services/varfile.h"
 #include "windows/quorin_interface_v41.h"
 #include "windows/window_test_support.h"
 
@@ -237,6 +239,86 @@ TEST(StartUpFiles, UnreadableLogoStopsAfterTheTurnWindowsWithTheirHandlesStored)
     }
   }
   EXPECT_EQ(m.get<gfx::Axes>(g.balance_rht).ylim, (std::array<double, 2>{0, 100}));
+}
+
+// What a start-up sequence leaves: the tables it stored (as text), the windows, or the error.
+struct StartOutcome {
+  std::string tables, error;
+  std::vector<int> windows;
+};
+
+StartOutcome start_once(test::WindowRig& rig) {
+  StartOutcome out;
+  try {
+    quorin_interface_v41(rig.ctx);
+  } catch (const RuntimeError& e) {
+    out.error = e.what();
+  }
+  for (const ValvingTable* t : {&rig.g.compforce, &rig.g.compvel, &rig.g.rebforce, &rig.g.rebvel})
+    out.tables += dump_value(to_value(*t)) + "\n";
+  out.windows = rig.gfx.window_numbers();
+  return out;
+}
+
+TEST(StartUpReadAhead, StoresWhatReadingInTheSequenceStoresAndFailsAlike) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::filesystem::path&)> spoil;
+  };
+  const std::filesystem::path file = "quorin_matrix_2007_v1.mat";
+  const std::vector<Case> cases = {
+      {"intact", [](const std::filesystem::path&) {}},
+      {"missing", [&](const std::filesystem::path& f) { std::filesystem::remove(f / file); }},
+      {"cut short", [&](const std::filesystem::path& f) { std::filesystem::resize_file(f / file, 100); }},
+      {"not a table", [&](const std::filesystem::path& f) {
+         save_variables(f / "quorin_matrix_2007_v1",
+                        {{"compvel", Value::number(1)}, {"compforce", Value::number(2)},
+                         {"rebvel", Value::number(3)}, {"rebforce", Value::number(4)}});
+       }}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::WindowRig in_sequence, ahead;
+    c.spoil(in_sequence.folder.path());
+    c.spoil(ahead.folder.path());
+    const StartOutcome plain = start_once(in_sequence);
+    read_valving_tables_ahead(ahead.folder.path());
+    StartOutcome early = start_once(ahead);
+    // The folder's own name is in the messages.
+    const std::string a = in_sequence.folder.path().string(), b = ahead.folder.path().string();
+    for (auto at = early.error.find(b); at != std::string::npos; at = early.error.find(b))
+      early.error.replace(at, b.size(), a);
+    EXPECT_EQ(early.error, plain.error);
+    EXPECT_EQ(early.tables, plain.tables);
+    if (c.name == std::string("intact")) {
+      EXPECT_TRUE(plain.error.empty()) << plain.error;
+      EXPECT_NE(plain.tables.find("data"), std::string::npos);
+    }
+    // A missing file stops the sequence before any window is made, read ahead or not.
+    if (c.name == std::string("missing")) {
+      EXPECT_TRUE(early.windows.empty());
+    }
+  }
+}
+
+TEST(StartUpReadAhead, TablesReadAheadForAnotherFolderAreNotTaken) {
+  test::WindowRig other, rig;
+  read_valving_tables_ahead(other.folder.path());
+  save_variables(rig.folder.path() / "quorin_matrix_2007_v1",
+                 {{"compvel", Value::number(1)}, {"compforce", Value::number(2)},
+                  {"rebvel", Value::number(3)}, {"rebforce", Value::number(4)}});
+  EXPECT_NE(start_once(rig).error, "");
+}
+
+TEST(StartUpDrawing, DrawsTheMainAndComparisonWindowsOnlyNeverTheTurnWindows) {
+  test::WindowRig rig;
+  std::vector<std::vector<int>> drawn;
+  rig.gfx.on_drawnow = [&] { drawn.push_back(rig.gfx.window_numbers()); };
+  quorin_interface_v41(rig.ctx);
+  EXPECT_EQ(drawn, (std::vector<std::vector<int>>{{1, 2}}));
+  // Opened later for the balance, a turn window is drawn as it is built.
+  drawn.clear();
+  open_turn_windows(rig.ctx);
+  EXPECT_EQ(drawn.size(), 2u);
 }
 
 }  // namespace

@@ -410,7 +410,7 @@ std::vector<Object*> Model::find_all_by_tag(Window& w, std::string_view tag) {
 // Toolkit hooks
 
 void Model::drawnow() {
-  if (on_drawnow) on_drawnow();
+  if (on_drawnow && drawing_held_ == 0) on_drawnow();
 }
 
 void Model::pause(double seconds) {

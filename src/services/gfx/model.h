@@ -263,6 +263,19 @@ class Model {
   void drawnow();
   void pause(double seconds);
 
+  // While one of these lives, drawnow does nothing: windows built only to be closed again
+  // are never drawn.
+  class DrawingHeld {
+   public:
+    explicit DrawingHeld(Model& m) : model_(m) { ++model_.drawing_held_; }
+    ~DrawingHeld() { --model_.drawing_held_; }
+    DrawingHeld(const DrawingHeld&) = delete;
+    DrawingHeld& operator=(const DrawingHeld&) = delete;
+
+   private:
+    Model& model_;
+  };
+
   // Increases with every change of the tree; the view uses it to know when to reconcile.
   std::uint64_t revision() const { return revision_; }
   void touch() { ++revision_; }
@@ -275,6 +288,7 @@ class Model {
   int current_ = 0;            // current window number, 0 when none
   double next_id_ = 1001.5;
   std::uint64_t revision_ = 0;
+  int drawing_held_ = 0;
 };
 
 template <class T>

@@ -1,6 +1,7 @@
 #include "services/qt/toolkit.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QEventLoop>
 #include <QStyleFactory>
 #include <QTimer>
@@ -8,6 +9,9 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <xcb/xcb.h>
+#include <cstdio>
+#include <time.h>
 
 #include "services/gfx/window_places.h"
 #include "services/qt/look.h"
@@ -38,6 +42,15 @@ class CommandRunning {
  private:
   bool& flag_;
 };
+
+// Sends what is queued for an X display now (elsewhere nothing), so a window just shown is
+// mapped while the program goes on making its contents.
+void flush_display() {
+  auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+  if (!app) return;
+  if (auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>())
+    if (xcb_connection_t* c = x11->connection()) xcb_flush(c);
+}
 
 }  // namespace
 
@@ -126,6 +139,14 @@ void Toolkit::sync() {
         gfx::restore_place(*w, *places_, from_qrect(w->units, QRect(QPoint(0, 0), area), area));
       }
       v = new WindowView(model_, n, std::move(hooks), true);
+      // A new window goes up before its axes and controls are made, so the display maps it
+      // while they are made. Nothing is painted before the event loop runs again, so the
+      // first picture it shows is already whole.
+      if (const gfx::Window* w = model_.window(n); w && w->visible) {
+        v->reconcile_frame();
+        v->setVisible(true);
+        flush_display();
+      }
     }
     v->reconcile();
     const gfx::Window* w = model_.window(n);

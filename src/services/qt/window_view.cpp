@@ -40,6 +40,8 @@ Qt::Alignment horizontal(const std::string& a) {
 
 // Pixels between a push button's edge and its label.
 constexpr int kButtonTextInset = 3;
+// Set on a control once its tooltip text has been wrapped to the tooltip width.
+constexpr char kTooltipWrapped[] = "quorinTooltipWrapped";
 
 // A push button whose label may sit at the left or right instead of the centre, and which
 // shows keyboard focus as a ring in its label colour (the style's own focus frame is hard to
@@ -196,7 +198,7 @@ QWidget* WindowView::widget_of(gfx::Handle h) const {
   return i == items_.end() ? nullptr : i->second.widget.data();
 }
 
-void WindowView::reconcile() {
+void WindowView::reconcile_frame() {
   gfx::Window* w = model_window();
   if (!w) return;
 
@@ -245,6 +247,12 @@ void WindowView::reconcile() {
     applied_resize_ = w->resize;
     applying_geometry_ = false;
   }
+}
+
+void WindowView::reconcile() {
+  gfx::Window* w = model_window();
+  if (!w) return;
+  reconcile_frame();
 
   // Children: axes lie under the controls; each group keeps its creation order.
   std::vector<double> axes_order, control_order;
@@ -293,7 +301,13 @@ void WindowView::reconcile() {
     auto* c = dynamic_cast<gfx::Control*>(model_.find(gfx::Handle{v}));
     if (c) update_control(items_[v], *c);
   }
+  // Shown only once placed: a control shown before it has its box would first be sized to
+  // its text, which measures the text for nothing.
   place_children();
+  for (double v : control_order) {
+    auto* c = dynamic_cast<gfx::Control*>(model_.find(gfx::Handle{v}));
+    if (c) apply_visibility(items_[v], *c);
+  }
   apply_tab_order(*w);
   apply_shortcuts();
 
@@ -381,6 +395,7 @@ QWidget* WindowView::make_control(gfx::Control& c) {
   }
   w->setAttribute(Qt::WA_MacShowFocusRect, false);
   w->setFocusPolicy(usual_focus(c));
+  w->installEventFilter(this);
   return w;
 }
 
@@ -441,7 +456,10 @@ void WindowView::update_control(Item& it, gfx::Control& c) {
 
   if (c.tooltip != it.tooltip) {
     it.tooltip = c.tooltip;
-    w->setToolTip(wrap_tooltip(QString::fromStdString(c.tooltip), QToolTip::font()));
+    // Measuring the words costs more than making the control; it waits until the tooltip
+    // is wanted (eventFilter).
+    w->setToolTip(QString::fromStdString(c.tooltip));
+    w->setProperty(kTooltipWrapped, false);
   }
   const bool enabled = c.enable != "off";
   if (w->isEnabled() != enabled) w->setEnabled(enabled);
@@ -503,8 +521,23 @@ void WindowView::update_control(Item& it, gfx::Control& c) {
     case Style::Frame:
       break;
   }
-  if (w->isHidden() == c.visible || !w->testAttribute(Qt::WA_WState_ExplicitShowHide))
+}
+
+void WindowView::apply_visibility(Item& it, const gfx::Control& c) {
+  QWidget* w = it.widget;
+  if (w && (w->isHidden() == c.visible || !w->testAttribute(Qt::WA_WState_ExplicitShowHide)))
     w->setVisible(c.visible);
+}
+
+bool WindowView::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() == QEvent::ToolTip) {
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (w && !w->property(kTooltipWrapped).toBool()) {
+      w->setToolTip(wrap_tooltip(w->toolTip(), QToolTip::font()));
+      w->setProperty(kTooltipWrapped, true);
+    }
+  }
+  return QWidget::eventFilter(watched, e);
 }
 
 void WindowView::place_children() {

@@ -41,6 +41,8 @@ class WindowView : public QWidget {
 
   // Brings the widgets in step with the model window: creates, updates and deletes them.
   void reconcile();
+  // Only the window itself: title, pointer, colour, place and size.
+  void reconcile_frame();
   // The window's client size in pixels as the model says.
   QSize model_client_size() const;
   // Where the window's client area goes on the screen, in Qt's screen coordinates.
@@ -61,6 +63,8 @@ class WindowView : public QWidget {
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void wheelEvent(QWheelEvent* e) override;
+  // A control's tooltip is wrapped the first time it is about to show.
+  bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
   struct Item {
@@ -76,6 +80,7 @@ class WindowView : public QWidget {
   void update_control(Item& item, gfx::Control& c);
   QWidget* make_control(gfx::Control& c);
   void place_children();
+  void apply_visibility(Item& item, const gfx::Control& c);
   void apply_tab_order(const gfx::Window& w);
   void commit_pending_edits();
   void user_edit(gfx::Handle h, const std::function<void(gfx::Control&)>& write);

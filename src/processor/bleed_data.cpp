@@ -4,6 +4,7 @@
 #include <cmath>
 #include <system_error>
 
+#include "processor/resample.h"
 #include "services/runtime_error.h"
 #include "services/varfile.h"
 
@@ -32,6 +33,22 @@ std::vector<std::vector<double>> rows_of(const Value& v, const std::string& name
 const MeasuredCurve* BleedData::setting(double k) const {
   if (!(k >= 1) || k != std::floor(k) || k > static_cast<double>(settings.size())) return nullptr;
   return &settings[static_cast<std::size_t>(k) - 1];
+}
+
+const std::vector<double>& BleedData::bleed_velocity(const MeasuredCurve& c,
+                                                     std::span<const double> whole_newtons) const {
+  // Dozens of settings at a handful of grid lengths; a bound all the same.
+  constexpr std::size_t kMostKept = 64;
+  const bool ours = !settings.empty() && &c >= settings.data() && &c < settings.data() + settings.size();
+  if (!ours) {
+    scratch_ = bleed(c.velocity, c.force, whole_newtons).xspline;
+    return scratch_;
+  }
+  const auto key = std::make_pair(static_cast<std::size_t>(&c - settings.data()), whole_newtons.size());
+  if (auto it = kept_.find(key); it != kept_.end()) return it->second;
+  std::vector<double> v = bleed(c.velocity, c.force, whole_newtons).xspline;
+  if (kept_.size() >= kMostKept) kept_.clear();
+  return kept_.emplace(key, std::move(v)).first->second;
 }
 
 BleedData read_bleed_data(const std::filesystem::path& folder) {

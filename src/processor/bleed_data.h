@@ -4,7 +4,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <span>
+#include <utility>
 #include <vector>
 
 #include "processor/globals.h"
@@ -19,6 +22,18 @@ struct BleedData {
   std::vector<MeasuredCurve> settings;  // settings[k - 1]; as many as both tables hold
   // The curve of setting k; nullptr when the file has no entry k.
   const MeasuredCurve* setting(double k) const;
+
+  // bleed(c.velocity, c.force, whole_newtons).xspline, where `whole_newtons` is 0, 1, ..., N.
+  // For a curve of `settings` the result is kept, keyed by setting and N: every PLOT asks for
+  // the reference bleed and one or two more at the few N the valving entries reach, and
+  // these are the dearest resamplings of the synthesis. For any other curve the result is
+  // good until the next call. Throws as `bleed` does.
+  const std::vector<double>& bleed_velocity(const MeasuredCurve& c,
+                                            std::span<const double> whole_newtons) const;
+
+ private:
+  mutable std::map<std::pair<std::size_t, std::size_t>, std::vector<double>> kept_;
+  mutable std::vector<double> scratch_;  // the result for a curve that is not one of `settings`
 };
 
 // Reads the bleed data file in `folder`. Throws RuntimeError naming the file when it is

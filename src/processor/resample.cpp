@@ -40,13 +40,17 @@ void linear_start(std::vector<double>& v, std::size_t count, double w) {
   }
 }
 
-}  // namespace
-
-std::vector<double> velocity_grid(double vmax, double n, const char* function) {
+void check_grid_force(double n, const char* function) {
   if (!(n >= 1) || n != std::floor(n) || n > kMaxGridForce)
     throw RuntimeError(std::string(function) +
                        ": the force grid must end in a whole number of newtons from 1 to " +
                        number_text(kMaxGridForce) + "; its last entry is " + number_text(n) + ".");
+}
+
+}  // namespace
+
+std::vector<double> velocity_grid(double vmax, double n, const char* function) {
+  check_grid_force(n, function);
   const double d = vmax / n;
   const auto points = static_cast<std::size_t>(n) + 1;
   std::vector<double> step(points);
@@ -62,6 +66,16 @@ CurveResult curve(std::span<const double> xmeasured, std::span<const double> yme
   r.yspline = spline(xmeasured, ymeasured, r.step);
   r.xspline = spline(ymeasured, xmeasured, ystep);
   return r;
+}
+
+std::vector<double> curve_velocity(std::span<const double> xmeasured,
+                                   std::span<const double> ymeasured, std::span<const double> ystep) {
+  last_measured_velocity(xmeasured, "curve");
+  check_grid_force(last_grid_force(ystep, "curve"), "curve");
+  // The force on the velocity grid is not wanted, but the spline through the measured points
+  // is still made, so bad points fail just as in `curve`.
+  spline(xmeasured, ymeasured, std::span<const double>());
+  return spline(ymeasured, xmeasured, ystep);
 }
 
 BleedResult bleed(std::span<const double> xmeasured, std::span<const double> ymeasured,

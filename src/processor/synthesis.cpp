@@ -73,7 +73,7 @@ const MeasuredCurve& bleed_setting(const BleedData& bleeds, double k) {
 // reference bleed's, straightened at low force.
 ShimFlow shim_flow(const std::vector<double>& measured_velocity,
                    const std::vector<double>& measured_force, const std::string& force_entry,
-                   const MeasuredCurve& reference) {
+                   const BleedData& bleeds, const MeasuredCurve& reference) {
   if (measured_force.back() < kLowestTopForce)
     throw RuntimeError("The valving table entry " + force_entry + " ends at " +
                        num2str(measured_force.back()) + " N; a curve must reach " +
@@ -83,8 +83,8 @@ ShimFlow shim_flow(const std::vector<double>& measured_velocity,
   out.force.resize(static_cast<std::size_t>(top) + 1);
   for (std::size_t k = 0; k < out.force.size(); ++k) out.force[k] = static_cast<double>(k);
 
-  const std::vector<double> measured = curve(measured_velocity, measured_force, out.force).xspline;
-  out.reference_bleed = bleed(reference.velocity, reference.force, out.force).xspline;
+  const std::vector<double> measured = curve_velocity(measured_velocity, measured_force, out.force);
+  out.reference_bleed = bleeds.bleed_velocity(reference, out.force);
   std::vector<double> shim(measured.size());
   for (std::size_t k = 0; k < shim.size(); ++k) shim[k] = measured[k] - out.reference_bleed[k];
   out.shim = correction(std::move(shim));
@@ -93,12 +93,12 @@ ShimFlow shim_flow(const std::vector<double>& measured_velocity,
 
 // The curve with the reference bleed replaced by the selected one: shim flow plus the
 // selected bleed's velocity at each grid force.
-SideCurve with_bleed(const ShimFlow& flow, const MeasuredCurve& selected, bool is_reference) {
+SideCurve with_bleed(const ShimFlow& flow, const BleedData& bleeds, const MeasuredCurve& selected,
+                     bool is_reference) {
   SideCurve out;
   out.force = flow.force;
-  const std::vector<double> selected_bleed =
-      is_reference ? flow.reference_bleed
-                   : bleed(selected.velocity, selected.force, flow.force).xspline;
+  const std::vector<double>& selected_bleed =
+      is_reference ? flow.reference_bleed : bleeds.bleed_velocity(selected, flow.force);
   out.velocity.resize(flow.shim.size());
   for (std::size_t k = 0; k < flow.shim.size(); ++k)
     out.velocity[k] = flow.shim[k] + selected_bleed[k];
@@ -111,7 +111,8 @@ ShimFlow side_flow(const ValvingTable& vel, const ValvingTable& force, std::stri
   const std::vector<double>& measured_velocity = table_entry(vel, vel_name, v, s, h);
   const std::vector<double>& measured_force = table_entry(force, force_name, v, s, h);
   const MeasuredCurve& reference = bleed_setting(bleeds, kReferenceBleed);
-  return shim_flow(measured_velocity, measured_force, entry_name(force_name, v, s, h), reference);
+  return shim_flow(measured_velocity, measured_force, entry_name(force_name, v, s, h), bleeds,
+                   reference);
 }
 
 std::string valve_name(const std::string& valve_text, std::string_view side) {
@@ -229,7 +230,7 @@ SideCurve add_bleed(const ShimFlow& flow, const std::string& bleed_text, std::st
   const double k = number_in(bleed_text, what) + 1;
   const MeasuredCurve& reference = bleed_setting(bleeds, kReferenceBleed);
   const bool is_reference = k == kReferenceBleed;
-  return with_bleed(flow, is_reference ? reference : bleed_setting(bleeds, k), is_reference);
+  return with_bleed(flow, bleeds, is_reference ? reference : bleed_setting(bleeds, k), is_reference);
 }
 
 SideCurve synthesise_compression(const SideSelection& c, const Globals& g,

@@ -7,6 +7,7 @@
 #include <limits>
 #include <numeric>
 
+#include "processor/bleed_data.h"
 #include "services/runtime_error.h"
 
 namespace quorin {
@@ -158,6 +159,53 @@ TEST(Resample, CorrectionRefusesCurvesItCannotStraighten) {
   EXPECT_NE(error_of([&] { correction(std::vector<double>(99, 1.0)); }).find("has 99 points"), std::string::npos);
   // Exactly 100 points: the minimum can only be at point 100, the last one.
   EXPECT_THROW(correction(std::vector<double>(100, 1.0)), RuntimeError);
+}
+
+// The velocity half of the valve resampling alone equals `curve`'s, bit for bit, and fails
+// as `curve` fails.
+TEST(Resample, CurveVelocityIsCurvesVelocityHalfAndFailsAlike) {
+  const Line line;
+  const std::vector<double> v = line.velocity();
+  const std::vector<double> bent{0, 40, 95, 170, 255, 400, 560, 800, 1100, 1300, 1500};
+  EXPECT_EQ(curve_velocity(v, bent, force_grid(1500)), curve(v, bent, force_grid(1500)).xspline);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct Bad {
+    const char* name;
+    std::vector<double> velocity, force, grid;
+  };
+  const std::vector<Bad> bad = {
+      {"no points", {}, {}, force_grid(100)},
+      {"unequal rows", v, {0, 1}, force_grid(100)},
+      {"repeated velocity", {0, 0.1, 0.1, 0.3}, {0, 100, 200, 300}, force_grid(100)},
+      {"repeated force", {0, 0.1, 0.2, 0.3}, {0, 100, 100, 300}, force_grid(100)},
+      {"grid ends between newtons", v, line.force, {0, 1, 2.5}},
+      {"empty grid", v, line.force, {}},
+      {"NaN grid end", v, line.force, {0, nan}},
+  };
+  for (const Bad& b : bad) {
+    const std::string whole = error_of([&] { curve(b.velocity, b.force, b.grid); });
+    EXPECT_NE(whole, "no error") << b.name;
+    EXPECT_EQ(error_of([&] { curve_velocity(b.velocity, b.force, b.grid); }), whole) << b.name;
+  }
+}
+
+// A bleed resampling kept by the bleed data is the one `bleed` works out, for every grid
+// length asked, asked once or again, and for a curve that is not one of the settings.
+TEST(Resample, KeptBleedVelocitiesAreTheResampledOnes) {
+  const Line line;
+  BleedData data;
+  data.settings = {{line.velocity(), line.force},
+                   {{0, 0.05, 0.2, 0.4, 0.6}, {0, 300, 700, 1100, 1500}}};
+  const MeasuredCurve outside{{0, 0.1, 0.3, 0.6}, {0, 400, 900, 1500}};
+  const std::vector<const MeasuredCurve*> curves{&data.settings[0], &data.settings[1], &outside};
+  for (int n : {120, 900, 1500, 900}) {
+    for (const MeasuredCurve* c : curves) {
+      const std::vector<double> grid = force_grid(n);
+      EXPECT_EQ(data.bleed_velocity(*c, grid), bleed(c->velocity, c->force, grid).xspline)
+          << "grid to " << n;
+    }
+  }
+  EXPECT_NE(error_of([&] { data.bleed_velocity(data.settings[0], force_grid(50)); }), "no error");
 }
 
 }  // namespace

@@ -39,12 +39,14 @@ const std::vector<double>& BleedData::bleed_velocity(const MeasuredCurve& c,
                                                      std::span<const double> whole_newtons) const {
   // Dozens of settings at a handful of grid lengths; a bound all the same.
   constexpr std::size_t kMostKept = 64;
-  const bool ours = !settings.empty() && &c >= settings.data() && &c < settings.data() + settings.size();
+  const bool ours =
+      !settings.empty() && &c >= settings.data() && &c < settings.data() + settings.size();
   if (!ours) {
     scratch_ = bleed(c.velocity, c.force, whole_newtons).xspline;
     return scratch_;
   }
-  const auto key = std::make_pair(static_cast<std::size_t>(&c - settings.data()), whole_newtons.size());
+  const auto key =
+      std::make_pair(static_cast<std::size_t>(&c - settings.data()), whole_newtons.size());
   if (auto it = kept_.find(key); it != kept_.end()) return it->second;
   std::vector<double> v = bleed(c.velocity, c.force, whole_newtons).xspline;
   if (kept_.size() >= kMostKept) kept_.clear();

@@ -69,7 +69,8 @@ CurveResult curve(std::span<const double> xmeasured, std::span<const double> yme
 }
 
 std::vector<double> curve_velocity(std::span<const double> xmeasured,
-                                   std::span<const double> ymeasured, std::span<const double> ystep) {
+                                   std::span<const double> ymeasured,
+                                   std::span<const double> ystep) {
   last_measured_velocity(xmeasured, "curve");
   check_grid_force(last_grid_force(ystep, "curve"), "curve");
   // The force on the velocity grid is not wanted, but the spline through the measured points

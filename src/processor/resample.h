@@ -31,7 +31,8 @@ CurveResult curve(std::span<const double> xmeasured, std::span<const double> yme
 // `curve(...).xspline` alone, with the same checks and failures, for callers that do not use
 // the force on the velocity grid.
 std::vector<double> curve_velocity(std::span<const double> xmeasured,
-                                   std::span<const double> ymeasured, std::span<const double> ystep);
+                                   std::span<const double> ymeasured,
+                                   std::span<const double> ystep);
 
 struct BleedResult {
   std::vector<double> xspline;  // bleed velocity (m/s) at each grid force, linear up to 99 N

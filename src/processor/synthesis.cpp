@@ -230,7 +230,8 @@ SideCurve add_bleed(const ShimFlow& flow, const std::string& bleed_text, std::st
   const double k = number_in(bleed_text, what) + 1;
   const MeasuredCurve& reference = bleed_setting(bleeds, kReferenceBleed);
   const bool is_reference = k == kReferenceBleed;
-  return with_bleed(flow, bleeds, is_reference ? reference : bleed_setting(bleeds, k), is_reference);
+  return with_bleed(flow, bleeds, is_reference ? reference : bleed_setting(bleeds, k),
+                    is_reference);
 }
 
 SideCurve synthesise_compression(const SideSelection& c, const Globals& g,

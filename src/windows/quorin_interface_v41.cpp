@@ -1,8 +1,8 @@
 #include "windows/quorin_interface_v41.h"
 
 #include <array>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <future>
 #include <mutex>
 #include <optional>

@@ -4,11 +4,11 @@
 #include <QCheckBox>
 #include <QFontMetricsF>
 #include <QHelpEvent>
-#include <QToolTip>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegion>
 #include <QStyle>
+#include <QToolTip>
 #include <cmath>
 
 #include "gui/gui_fixture.h"
@@ -111,7 +111,8 @@ TEST_F(Texts, TooltipsAreWrappedWhenTheyShow) {
     QWidget* w = toolkit_->widget(c->handle());
     if (!w || c->tooltip.empty()) continue;
     const QString raw = QString::fromStdString(c->tooltip);
-    const bool needs_wrap = QFontMetricsF(QToolTip::font()).horizontalAdvance(raw) > qtk::kTooltipWidth;
+    const bool needs_wrap =
+        QFontMetricsF(QToolTip::font()).horizontalAdvance(raw) > qtk::kTooltipWidth;
     long_ones += needs_wrap;
     for (int twice = 0; twice < 2; ++twice) {
       QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), w->mapToGlobal(QPoint(2, 2)));

@@ -1,6 +1,6 @@
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -269,11 +269,13 @@ TEST(StartUpReadAhead, StoresWhatReadingInTheSequenceStoresAndFailsAlike) {
   const std::vector<Case> cases = {
       {"intact", [](const std::filesystem::path&) {}},
       {"missing", [&](const std::filesystem::path& f) { std::filesystem::remove(f / file); }},
-      {"cut short", [&](const std::filesystem::path& f) { std::filesystem::resize_file(f / file, 100); }},
+      {"cut short",
+       [&](const std::filesystem::path& f) { std::filesystem::resize_file(f / file, 100); }},
       {"not a table", [&](const std::filesystem::path& f) {
-         save_variables(f / "quorin_matrix_2007_v1",
-                        {{"compvel", Value::number(1)}, {"compforce", Value::number(2)},
-                         {"rebvel", Value::number(3)}, {"rebforce", Value::number(4)}});
+         save_variables(f / "quorin_matrix_2007_v1", {{"compvel", Value::number(1)},
+                                                      {"compforce", Value::number(2)},
+                                                      {"rebvel", Value::number(3)},
+                                                      {"rebforce", Value::number(4)}});
        }}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -303,9 +305,10 @@ TEST(StartUpReadAhead, StoresWhatReadingInTheSequenceStoresAndFailsAlike) {
 TEST(StartUpReadAhead, TablesReadAheadForAnotherFolderAreNotTaken) {
   test::WindowRig other, rig;
   read_valving_tables_ahead(other.folder.path());
-  save_variables(rig.folder.path() / "quorin_matrix_2007_v1",
-                 {{"compvel", Value::number(1)}, {"compforce", Value::number(2)},
-                  {"rebvel", Value::number(3)}, {"rebforce", Value::number(4)}});
+  save_variables(rig.folder.path() / "quorin_matrix_2007_v1", {{"compvel", Value::number(1)},
+                                                               {"compforce", Value::number(2)},
+                                                               {"rebvel", Value::number(3)},
+                                                               {"rebforce", Value::number(4)}});
   EXPECT_NE(start_once(rig).error, "");
 }
 

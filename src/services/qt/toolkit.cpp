@@ -1,17 +1,17 @@
 #include "services/qt/toolkit.h"
 
+#include <time.h>
+#include <xcb/xcb.h>
 #include <QApplication>
-#include <QGuiApplication>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QStyleFactory>
 #include <QTimer>
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
-#include <xcb/xcb.h>
 #include <cstdio>
-#include <time.h>
+#include <cstdlib>
 
 #include "services/gfx/window_places.h"
 #include "services/qt/look.h"

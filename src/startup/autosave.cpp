@@ -1,6 +1,12 @@
 #include "startup/autosave.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <ostream>
 #include <string_view>
 
@@ -15,6 +21,8 @@ namespace {
 
 constexpr std::string_view kFileName = "session.autosave";
 constexpr std::string_view kWaitingSuffix = ".waiting";
+// Programs running at once in one start folder that each keep their session.
+constexpr int kMostPrograms = 8;
 
 // Main-window boxes and buttons kept beside the twelve selections, so the restored plot has the
 // units, limits and held curves it had.
@@ -81,12 +89,36 @@ std::filesystem::path autosave_file(const std::filesystem::path& start_folder) {
 }
 
 Autosave::Autosave(const std::filesystem::path& start_folder, std::ostream& console)
-    : file_(autosave_file(start_folder)),
-      waiting_(file_.string() + std::string(kWaitingSuffix)),
-      console_(console) {
+    : file_(autosave_file(start_folder)), console_(console) {
   std::error_code ec;
   enabled_ = std::filesystem::is_directory(file_.parent_path(), ec);
-  // A session file that is still there was left by a run that did not end cleanly.
+  // Each program running in the folder keeps its session in a file of its own, the first in
+  // session.autosave, a second in session-2.autosave and so on. A file belongs to the program
+  // that holds the lock beside it, so a program started beside a running one never takes the
+  // running one's session for one left behind.
+  for (int slot = 1; enabled_ && slot <= kMostPrograms && lock_ < 0; ++slot) {
+    const std::filesystem::path f =
+        slot == 1 ? file_ : file_.parent_path() / ("session-" + std::to_string(slot) + ".autosave");
+    const int fd = ::open((f.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      console_ << "quorin: the session cannot be kept in \"" << f.parent_path().string()
+               << "\": " << std::strerror(errno) << std::endl;
+      enabled_ = false;
+    } else if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      lock_ = fd;
+      file_ = f;
+    } else {
+      ::close(fd);
+    }
+  }
+  if (enabled_ && lock_ < 0) {
+    console_ << "quorin: the session is not kept: " << kMostPrograms
+             << " programs already keep theirs in \"" << file_.parent_path().string() << "\"."
+             << std::endl;
+    enabled_ = false;
+  }
+  waiting_ = file_.string() + std::string(kWaitingSuffix);
+  // A session file of our own that is still there was left by a run that did not end cleanly.
   if (enabled_ && std::filesystem::is_regular_file(file_, ec))
     std::filesystem::rename(file_, waiting_, ec);
   if (enabled_) writer_ = std::thread([this] { write_loop(); });
@@ -99,6 +131,7 @@ Autosave::~Autosave() {
   }
   changed_.notify_all();
   if (writer_.joinable()) writer_.join();
+  if (lock_ >= 0) ::close(lock_);
 }
 
 void Autosave::keep(Program& p) {

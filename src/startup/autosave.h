@@ -20,8 +20,10 @@ class Program;
 class Autosave {
  public:
   // Keeps the session of the program started in `start_folder` in its data folder (nothing is
-  // kept when the start folder has none). A session left there by a run that did not end
-  // cleanly is set aside, to be restored or discarded.
+  // kept when the start folder has none): in data/session.autosave, or, while other programs
+  // keep theirs there, in data/session-N.autosave (N up to 8), each file locked by its
+  // program. A session left in our file by a run that did not end cleanly is set aside, to be
+  // restored or discarded.
   Autosave(const std::filesystem::path& start_folder, std::ostream& console);
   ~Autosave();
   Autosave(const Autosave&) = delete;
@@ -56,6 +58,7 @@ class Autosave {
 
   std::ostream& console_;
   bool enabled_ = false;
+  int lock_ = -1;  // held while the program runs: the file is ours
   std::optional<NamedValues> last_;
 
   // Shared with the writer.
@@ -68,7 +71,8 @@ class Autosave {
   std::thread writer_;
 };
 
-// Where a session is kept: data/session.autosave under the start folder.
+// Where the first program started in a folder keeps its session: data/session.autosave under
+// the start folder.
 std::filesystem::path autosave_file(const std::filesystem::path& start_folder);
 
 }  // namespace quorin

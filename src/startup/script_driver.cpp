@@ -244,6 +244,7 @@ ScriptDriver::~ScriptDriver() {
 
 void ScriptDriver::restart(const std::filesystem::path& folder) {
   if (autosave_) autosave_->finish();
+  autosave_.reset();  // its session file is free before the new one looks for one
   autosave_ = std::make_unique<Autosave>(folder, console_);
   program_.reset();
   program_ = std::make_unique<Program>(folder, dialogs_, console_);

@@ -177,6 +177,42 @@ TEST_F(KeptSession, ACleanEndLeavesNothingAndADamagedSessionChangesNothing) {
   }
 }
 
+// Programs started in one folder each keep their own session: none takes a running one's
+// session for one left behind, and the session of one that was killed waits for the next.
+TEST_F(KeptSession, ProgramsRunningSideBySideKeepTheirOwnSessions) {
+  const fs::path first = autosave_file(start.path());
+  {
+    ScriptDriver a(start.path(), console);
+    run(a, "start " + start.path().string() + "\npress PLOT\n");
+    ChildDriver b;
+    EXPECT_EQ(b.line("start " + start.path().string()).find("error"), std::string::npos);
+    EXPECT_EQ(b.line("restore").find("\"error\"") != std::string::npos, true)
+        << "the running program's session is not offered to the second";
+    b.line("press PLOT");
+    b.line("press PLOT");
+    const fs::path second = start.path() / "data" / "session-2.autosave";
+    auto second_counter = [&] {
+      try {
+        return load_variables(second, {"counter"}).at(0).second.scalar();
+      } catch (const std::exception&) {
+        return 0.0;
+      }
+    };
+    for (int i = 0; i < 1000 && second_counter() != 3; ++i) ::usleep(10000);
+    EXPECT_EQ(second_counter(), 3);
+    EXPECT_FALSE(fs::exists(first.string() + ".waiting"));
+    b.kill();
+  }
+  // The first ended cleanly, the second was killed: the next program started takes the
+  // first's place, the one after it finds the killed program's two curves.
+  ScriptDriver next(start.path(), console);
+  run(next, "start " + start.path().string());
+  ChildDriver after;
+  after.line("start " + start.path().string());
+  EXPECT_EQ(after.line("restore").find("error"), std::string::npos);
+  EXPECT_EQ(after.line("global counter"), "{\"value\":3}");
+}
+
 TEST(FatalNote, AFatalFaultSaysWhereTheSessionIs) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(

@@ -305,29 +305,17 @@ TablesAhead& tables_ahead() {
   return ahead;
 }
 
-// The tables for the start-up sequence: read ahead for this folder (still being read,
-// perhaps), or read here and now.
-std::future<ValvingTables> valving_tables_for(const WindowContext& ctx) {
-  std::future<ValvingTables> pending;
-  {
-    TablesAhead& ahead = tables_ahead();
-    std::lock_guard<std::mutex> hold(ahead.lock);
-    if (ahead.folder && *ahead.folder == ctx.folder) pending = std::move(ahead.tables);
-    ahead.folder.reset();
-  }
-  if (pending.valid()) {
-    // A missing file still stops the sequence before any window is made.
-    require_file(ctx.folder, varfile_path(kValvingFile).string());
-    return pending;
-  }
-  std::promise<ValvingTables> now;
-  now.set_value(read_valving_tables(ctx.folder));
-  return now.get_future();
+// The tables read ahead for this folder, perhaps still being read; none when there are none.
+std::future<ValvingTables> take_tables_ahead(const std::filesystem::path& folder) {
+  TablesAhead& ahead = tables_ahead();
+  std::lock_guard<std::mutex> hold(ahead.lock);
+  std::future<ValvingTables> taken;
+  if (ahead.folder && *ahead.folder == folder) taken = std::move(ahead.tables);
+  ahead.folder.reset();
+  return taken;
 }
 
-// A read ahead that failed fails here with the message reading the file here would give.
-void store_valving_tables(Globals& g, std::future<ValvingTables>& tables) {
-  ValvingTables t = tables.get();
+void store_valving_tables(Globals& g, ValvingTables t) {
   g.compforce = std::move(t.compforce);
   g.compvel = std::move(t.compvel);
   g.rebforce = std::move(t.rebforce);
@@ -354,11 +342,16 @@ gfx::Handle quorin_interface_v41(WindowContext& ctx) {
 
   g.counter = 1;
   g.counter2 = 1;
-  // Read ahead, the tables are still being parsed on the other core while the windows are
-  // made and shown; they are in the globals before the sequence ends.
-  std::future<ValvingTables> tables = valving_tables_for(ctx);
-  if (tables.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
-    store_valving_tables(g, tables);
+  // Read ahead, the tables may still be parsed on the other core while the windows are made
+  // and shown; they are in the globals before the sequence ends. A read ahead that failed
+  // fails where they are taken, with the message reading them here would give.
+  std::future<ValvingTables> tables = take_tables_ahead(ctx.folder);
+  if (!tables.valid())
+    store_valving_tables(g, read_valving_tables(ctx.folder));
+  else if (tables.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+    store_valving_tables(g, tables.get());
+  else  // a missing file still stops the sequence before any window is made
+    require_file(ctx.folder, varfile_path(kValvingFile).string());
   const WindowData data(ctx.folder, kMainWindowFile, 22);
 
   gfx::Window& main = build_main_window(m, data);
@@ -405,7 +398,7 @@ gfx::Handle quorin_interface_v41(WindowContext& ctx) {
 
   g.ShockData = zero_dyno_record(std::move(g.ShockData));
   g.import = Matrix{1, 3, {0, 0, 0}};
-  if (tables.valid()) store_valving_tables(g, tables);
+  if (tables.valid()) store_valving_tables(g, tables.get());
   return main_handle;
 }
 

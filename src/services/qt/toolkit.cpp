@@ -1,6 +1,5 @@
 #include "services/qt/toolkit.h"
 
-#include <time.h>
 #include <xcb/xcb.h>
 #include <QApplication>
 #include <QEventLoop>
@@ -10,7 +9,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 #include "services/gfx/window_places.h"

@@ -297,17 +297,19 @@ void WindowView::reconcile() {
   }
   for (double v : axes_order)
     if (auto* a = qobject_cast<AxesWidget*>(items_[v].widget.data())) a->refresh();
+  std::vector<std::pair<QWidget*, bool>> shown;  // each control's widget, and whether it shows
   for (double v : control_order) {
     auto* c = dynamic_cast<gfx::Control*>(model_.find(gfx::Handle{v}));
-    if (c) update_control(items_[v], *c);
+    if (!c) continue;
+    update_control(items_[v], *c);
+    if (QWidget* cw = items_[v].widget) shown.emplace_back(cw, c->visible);
   }
   // Shown only once placed: a control shown before it has its box would first be sized to
   // its text, which measures the text for nothing.
   place_children();
-  for (double v : control_order) {
-    auto* c = dynamic_cast<gfx::Control*>(model_.find(gfx::Handle{v}));
-    if (c) apply_visibility(items_[v], *c);
-  }
+  for (auto [cw, visible] : shown)
+    if (cw->isHidden() == visible || !cw->testAttribute(Qt::WA_WState_ExplicitShowHide))
+      cw->setVisible(visible);
   apply_tab_order(*w);
   apply_shortcuts();
 
@@ -521,12 +523,6 @@ void WindowView::update_control(Item& it, gfx::Control& c) {
     case Style::Frame:
       break;
   }
-}
-
-void WindowView::apply_visibility(Item& it, const gfx::Control& c) {
-  QWidget* w = it.widget;
-  if (w && (w->isHidden() == c.visible || !w->testAttribute(Qt::WA_WState_ExplicitShowHide)))
-    w->setVisible(c.visible);
 }
 
 bool WindowView::eventFilter(QObject* watched, QEvent* e) {

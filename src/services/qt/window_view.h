@@ -80,7 +80,6 @@ class WindowView : public QWidget {
   void update_control(Item& item, gfx::Control& c);
   QWidget* make_control(gfx::Control& c);
   void place_children();
-  void apply_visibility(Item& item, const gfx::Control& c);
   void apply_tab_order(const gfx::Window& w);
   void commit_pending_edits();
   void user_edit(gfx::Handle h, const std::function<void(gfx::Control&)>& write);

@@ -11,6 +11,7 @@
 #include "dyno/dyno_bytes.h"
 #include "dyno/loadshock_parts.h"
 #include "services/runtime_error.h"
+#include "services/temp_dir.h"
 
 namespace quorin {
 namespace {
@@ -262,19 +263,17 @@ TEST(Loadshock, UnknownTypeEndsTheImportWithOneConsoleLine) {
 }
 
 TEST(Loadshock, CorruptFileLeavesTheCallersValuesAlone) {
-  const auto dir = std::filesystem::temp_directory_path() / "quorin_dyno_test";
-  std::filesystem::create_directories(dir);
+  const test::TempDir dir;
   {
     std::ofstream(dir / "bad.pvp", std::ios::binary) << std::string("\x02\x00\x00\x00\x63\x00", 6);
   }
   ScriptedDialogs dialogs;
-  dialogs.push({false, "bad.pvp", dir.string() + "/"});
+  dialogs.push({false, "bad.pvp", dir.path().string() + "/"});
   std::ostringstream console;
   std::optional<LoadshockResult> result;
   EXPECT_THROW(result = loadshock(dialogs, console, std::string("/keep/")), RuntimeError);
   EXPECT_FALSE(result.has_value());
   EXPECT_EQ(console.str(), corrupt_line());
-  std::filesystem::remove_all(dir);
 }
 
 TEST(Loadshock, ChannelBlocksTrustNoCount) {
@@ -340,8 +339,8 @@ Outcome from_disk(const std::vector<std::uint8_t>& bytes, const std::string& fol
 // A file on disk is read in pieces; whatever the pieces' edges cut (a sample, a name, a
 // descriptor, the file's end), the record is the one the whole file in memory gives.
 TEST(Loadshock, FileOnDiskReadsAsTheSameBytesInMemory) {
-  const std::string folder = (std::filesystem::temp_directory_path() / "quorin_loadshock_disk").string() + "/";
-  std::filesystem::create_directories(folder);
+  const test::TempDir dir;
+  const std::string folder = dir.path().string() + "/";
   std::vector<float> velocity(40000), force(40000);
   for (std::size_t i = 0; i < velocity.size(); ++i) {
     velocity[i] = static_cast<float>(i) * 0.001f - 3.0f;
@@ -362,7 +361,6 @@ TEST(Loadshock, FileOnDiskReadsAsTheSameBytesInMemory) {
       EXPECT_EQ(memory.shock->field("Speed_5").field("Force").field("Data").numel(), force.size());
     }
   }
-  std::filesystem::remove_all(folder);
 }
 
 TEST(Loadshock, PropertiesFollowVersionAndMayReplaceIt) {

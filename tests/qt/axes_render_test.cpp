@@ -13,6 +13,7 @@
 #include "services/qt/axes_painter.h"
 #include "services/qt/output.h"
 #include "services/qt/toolkit.h"
+#include "services/temp_dir.h"
 
 namespace quorin::qtk {
 namespace {
@@ -22,6 +23,7 @@ namespace fs = std::filesystem;
 const gfx::Colormap kMap{{1, 0, 0}, {0, 0.5, 0}, {0, 0, 1}, {1, 1, 0}};
 
 struct Scene {
+  test::TempDir dir;  // each test process draws its own picture
   gfx::Model m;
   gfx::Axes* axes = nullptr;
 
@@ -65,7 +67,7 @@ struct Scene {
   }
 
   QImage render() {
-    const fs::path png = fs::temp_directory_path() / "quorin_qt_axes_render.png";
+    const fs::path png = dir / "axes.png";
     EXPECT_TRUE(render_window_png(m, 1, png));
     QImage img(QString::fromStdString(png.string()));
     EXPECT_EQ(img.size(), QSize(400, 300));

@@ -16,14 +16,15 @@
 #include <string>
 #include <vector>
 
+#include "services/file_size_limit.h"
 #include "services/gfx/model.h"
 #include "services/qt/axes_painter.h"
 #include "services/qt/look.h"
-#include "services/file_size_limit.h"
 #include "services/qt/output.h"
-#include "services/runtime_error.h"
 #include "services/qt/qt_dialogs.h"
 #include "services/qt/toolkit.h"
+#include "services/runtime_error.h"
+#include "services/temp_dir.h"
 
 namespace quorin::qtk {
 namespace {
@@ -372,7 +373,8 @@ TEST(Toolkit, StaticTextAndFrameColoursInASnapshot) {
   hidden.position = {0, 0, 200, 5};
   hidden.background = {1, 0, 0};
   hidden.visible = false;
-  const fs::path png = fs::temp_directory_path() / "quorin_qt_controls.png";
+  const test::TempDir dir;
+  const fs::path png = dir / "controls.png";
   ASSERT_TRUE(render_window_png(m, 1, png));
   QImage img(QString::fromStdString(png.string()));
   EXPECT_EQ(img.pixelColor(5, 5), QColor(166, 162, 140)) << "window colour";
@@ -388,9 +390,8 @@ TEST(Toolkit, AFailedSnapshotLeavesNoFile) {
   ensure_application();
   gfx::Model m;
   m.figure(1).position = {0, 0, 300, 200};
-  const fs::path folder = fs::temp_directory_path() / "quorin_qt_snapshots";
-  fs::remove_all(folder);
-  fs::create_directories(folder);
+  const test::TempDir dir;
+  const fs::path& folder = dir.path();
   struct Row {
     fs::path png;
     std::uintmax_t room;  // bytes any file may grow to
@@ -410,7 +411,6 @@ TEST(Toolkit, AFailedSnapshotLeavesNoFile) {
     EXPECT_NE(error.find("no picture was written"), std::string::npos) << error;
     EXPECT_TRUE(fs::is_empty(folder)) << "nothing left behind";
   }
-  fs::remove_all(folder);
 }
 
 TEST(Toolkit, PrintingDrawsTheWindowOnThePage) {
@@ -423,8 +423,8 @@ TEST(Toolkit, PrintingDrawsTheWindowOnThePage) {
   w.paper_position = {58.5, 99, 723.75, 396.75};
   const std::vector<double> x{0, 1}, y{0, 1};
   m.plot(m.new_axes(w), x, y, "r");
-  const fs::path pdf = fs::temp_directory_path() / "quorin_qt_print.pdf";
-  fs::remove(pdf);
+  const test::TempDir dir;
+  const fs::path pdf = dir / "print.pdf";
   QPrinter printer(QPrinter::HighResolution);
   printer.setOutputFormat(QPrinter::PdfFormat);
   printer.setOutputFileName(QString::fromStdString(pdf.string()));

@@ -15,7 +15,8 @@ done
 display=:$((90 + $$ % 500))
 runtime=$(mktemp -d)
 chmod 700 "$runtime"
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# -noreset: the server must not start over (refusing connections) each time a program ends.
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null; rm -rf "$runtime"' EXIT INT TERM
 

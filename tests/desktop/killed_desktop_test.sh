@@ -32,8 +32,10 @@ done
 mkdir -p "$work/home" "$work/runtime"
 chmod 700 "$work/runtime"
 
+# -noreset: by default the server starts over when its last client leaves, and refuses
+# connections meanwhile; the probe below is such a client, and the program could come just then.
 display=:$((300 + $$ % 400))
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY="$display" QT_QPA_PLATFORM=xcb HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime"
 unset XDG_CONFIG_HOME XDG_DATA_HOME

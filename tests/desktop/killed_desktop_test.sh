@@ -62,6 +62,14 @@ while [ -z "$window" ]; do
   [ "$tries" -lt 200 ] || fail "the main window did not show"
   [ -n "$window" ] || sleep 0.1
 done
+# The main window goes up before its controls are made; the first session is kept once the
+# program is ready for the user, after start-up, and only then is PLOT surely there to click.
+tries=0
+until [ "$(kept_counter)" -eq 1 ]; do
+  tries=$((tries + 1))
+  [ "$tries" -lt 400 ] || fail "the program did not get ready (no session kept)"
+  sleep 0.05
+done
 
 # PLOT lies at 136..189 x 245..264 pixels from the bottom left of the 388 x 696 window.
 n=1

@@ -51,6 +51,15 @@ kept_counter() {
   sed -n 's/.*"counter": *\([0-9]*\),.*/\1/p' "$work/desktop/data/session.autosave" 2>/dev/null |
     head -n 1 | grep . || echo 0
 }
+# Waits up to 20 s for the kept counter to reach N; fails saying WHAT did not happen.
+await_counter() {
+  tries=0
+  until [ "$(kept_counter)" -eq "$1" ]; do
+    tries=$((tries + 1))
+    [ "$tries" -lt 400 ] || fail "$2 (counter $(kept_counter))"
+    sleep 0.05
+  done
+}
 
 (cd "$work/desktop" && exec "$bin/quorin") >"$work/desktop.log" 2>&1 &
 program=$!
@@ -64,23 +73,13 @@ while [ -z "$window" ]; do
 done
 # The main window goes up before its controls are made; the first session is kept once the
 # program is ready for the user, after start-up, and only then is PLOT surely there to click.
-tries=0
-until [ "$(kept_counter)" -eq 1 ]; do
-  tries=$((tries + 1))
-  [ "$tries" -lt 400 ] || fail "the program did not get ready (no session kept)"
-  sleep 0.05
-done
+await_counter 1 "the program did not get ready (no session kept)"
 
 # PLOT lies at 136..189 x 245..264 pixels from the bottom left of the 388 x 696 window.
 n=1
 while [ "$n" -le 7 ]; do
   xdotool mousemove --window "$window" 162 441 click 1
-  tries=0
-  until [ "$(kept_counter)" -eq $((n + 1)) ]; do
-    tries=$((tries + 1))
-    [ "$tries" -lt 200 ] || fail "PLOT $n did not reach the kept session (counter $(kept_counter))"
-    sleep 0.05
-  done
+  await_counter $((n + 1)) "PLOT $n did not reach the kept session"
   n=$((n + 1))
 done
 kill -9 "$program"

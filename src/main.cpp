@@ -110,6 +110,7 @@ int main(int argc, char** argv) {
     else
       autosave.discard();
     toolkit.sync();
+    toolkit.raise_in_order();
   }
   // Every change of the curves or selections is on disk before the next event is served.
   toolkit.after_every_use([&] { autosave.keep(program); });

@@ -9,71 +9,16 @@
 set -eu
 bin=$(cd "$1" && pwd)
 supplied=$(cd "$2" && pwd)
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "skipped: $tool is not installed"; exit 77; }
-done
-
-work=$(mktemp -d)
-xvfb=""
-program=""
-cleanup() {
-  [ -n "$program" ] && kill -9 "$program" 2>/dev/null || true
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-fail() { echo "FAILED: $*"; [ -f "$work/desktop.log" ] && cat "$work/desktop.log"; exit 1; }
+tools=xdotool
+. "$(dirname "$0")/private_display.sh"
 
 # Two copies of the supplied files: one for the desktop program, one for the script driver.
 for f in desktop script; do
   mkdir -p "$work/$f/data"
   cp -R "$supplied"/. "$work/$f"/
 done
-mkdir -p "$work/home" "$work/runtime"
-chmod 700 "$work/runtime"
 
-# -noreset: by default the server starts over when its last client leaves, and refuses
-# connections meanwhile; the probe below is such a client, and the program could come just then.
-display=:$((300 + $$ % 400))
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY="$display" QT_QPA_PLATFORM=xcb HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime"
-unset XDG_CONFIG_HOME XDG_DATA_HOME
-tries=0
-until xdotool getdisplaygeometry >/dev/null 2>&1; do
-  tries=$((tries + 1))
-  [ "$tries" -lt 100 ] || fail "Xvfb on $display did not start"
-  sleep 0.1
-done
-
-# The counter kept in the session file; 0 while there is none.
-kept_counter() {
-  sed -n 's/.*"counter": *\([0-9]*\),.*/\1/p' "$work/desktop/data/session.autosave" 2>/dev/null |
-    head -n 1 | grep . || echo 0
-}
-# Waits up to 20 s for the kept counter to reach N; fails saying WHAT did not happen.
-await_counter() {
-  tries=0
-  until [ "$(kept_counter)" -eq "$1" ]; do
-    tries=$((tries + 1))
-    [ "$tries" -lt 400 ] || fail "$2 (counter $(kept_counter))"
-    sleep 0.05
-  done
-}
-
-(cd "$work/desktop" && exec "$bin/quorin") >"$work/desktop.log" 2>&1 &
-program=$!
-window=""
-tries=0
-while [ -z "$window" ]; do
-  window=$(xdotool search --onlyvisible --name '^Valdane Racing$' 2>/dev/null | head -n 1 || true)
-  tries=$((tries + 1))
-  [ "$tries" -lt 200 ] || fail "the main window did not show"
-  [ -n "$window" ] || sleep 0.1
-done
-# The main window goes up before its controls are made; the first session is kept once the
-# program is ready for the user, after start-up, and only then is PLOT surely there to click.
-await_counter 1 "the program did not get ready (no session kept)"
+start_program
 
 # PLOT lies at 136..189 x 245..264 pixels from the bottom left of the 388 x 696 window.
 n=1

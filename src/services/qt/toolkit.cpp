@@ -132,6 +132,11 @@ void Toolkit::sync() {
       WindowView::Hooks hooks;
       hooks.control_used = [this](gfx::Handle h) { control_used(h); };
       hooks.close_requested = [this](int number) { close_requested(number); };
+      // A window manager puts each window it takes in on top, which may come after the
+      // windows were stacked here: they are stacked again once it has.
+      hooks.first_exposed = [this](int number) {
+        if (!syncing_) raise_in_order(number);
+      };
       if (gfx::Window* w = model_.window(n); w && places_) {
         const QSize area = screen_area(nullptr);
         gfx::restore_place(*w, *places_, from_qrect(w->units, QRect(QPoint(0, 0), area), area));
@@ -151,22 +156,36 @@ void Toolkit::sync() {
     if (w && v->isHidden() == w->visible) v->setVisible(w->visible);
   }
 
-  const std::vector<int>& order = model_.stacking();
   // The offscreen platform has no stacking to change.
-  if (order != stacked_ && QGuiApplication::platformName() != QStringLiteral("offscreen")) {
-    for (int n : order) {
-      auto i = views_.find(n);
-      if (i != views_.end() && i->second) i->second->raise();
-    }
-    if (!order.empty()) {
-      auto i = views_.find(order.back());
-      if (i != views_.end() && i->second && i->second->isVisible()) i->second->activateWindow();
-    }
-    stacked_ = order;
+  if (model_.stacking() != stacked_ &&
+      QGuiApplication::platformName() != QStringLiteral("offscreen")) {
+    stacked_ = model_.stacking();
+    raise_in_order();
   }
   syncing_ = false;
 
   if (in_exec_ && numbers.empty()) QCoreApplication::quit();
+}
+
+void Toolkit::raise_in_order(int above) {
+  auto from = stacked_.begin();
+  if (above != 0) {
+    from = std::find(stacked_.begin(), stacked_.end(), above);
+    if (from == stacked_.end() || ++from == stacked_.end()) return;  // nothing belongs above it
+  }
+  for (auto n = from; n != stacked_.end(); ++n) {
+    auto i = views_.find(*n);
+    if (i != views_.end() && i->second) i->second->raise();
+  }
+  // A question being asked stays in front, and keeps the keyboard.
+  if (QWidget* modal = QApplication::activeModalWidget()) {
+    modal->raise();
+    return;
+  }
+  if (!stacked_.empty()) {
+    auto i = views_.find(stacked_.back());
+    if (i != views_.end() && i->second && i->second->isVisible()) i->second->activateWindow();
+  }
 }
 
 void Toolkit::control_used(gfx::Handle h) {

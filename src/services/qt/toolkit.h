@@ -47,6 +47,12 @@ class Toolkit {
   // what differs is touched, which keeps a call after every command cheap.
   void sync();
 
+  // Raises the windows in the order last taken from the model (only those in front of window
+  // `above` when given) and gives the front one the keyboard; a question being asked stays in
+  // front of them. For after a question, which the window manager may have stacked the
+  // windows around.
+  void raise_in_order(int above = 0);
+
   // Serves window events until the last window is closed; returns the loop's exit code.
   int exec();
 

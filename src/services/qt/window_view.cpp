@@ -19,6 +19,7 @@
 #include <QStylePainter>
 #include <QToolTip>
 #include <QWheelEvent>
+#include <QWindow>
 #include <cmath>
 #include <set>
 #include <sstream>
@@ -174,6 +175,7 @@ WindowView::~WindowView() {
   // its edit and call back into this object after its own part is gone: the children's
   // signals to it are cut first.
   for (QObject* child : children()) child->disconnect(this);
+  if (QWindow* handle = windowHandle()) handle->removeEventFilter(this);
 }
 
 gfx::Window* WindowView::model_window() const {
@@ -525,7 +527,19 @@ void WindowView::update_control(Item& it, gfx::Control& c) {
   }
 }
 
+void WindowView::showEvent(QShowEvent* e) {
+  QWidget::showEvent(e);
+  // The window's first expose tells when it is really on the screen.
+  if (top_level_ && !exposed_ && windowHandle()) windowHandle()->installEventFilter(this);
+}
+
 bool WindowView::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() == QEvent::Expose && watched == windowHandle() && !exposed_ &&
+      windowHandle()->isExposed()) {
+    exposed_ = true;
+    windowHandle()->removeEventFilter(this);
+    if (!detached_ && hooks_.first_exposed) hooks_.first_exposed(number_);
+  }
   if (e->type() == QEvent::ToolTip) {
     auto* w = qobject_cast<QWidget*>(watched);
     if (w && !w->property(kTooltipWrapped).toBool()) {

@@ -26,10 +26,12 @@ class WindowView : public QWidget {
   // What the view reports to its owner. `control_used` comes after the user's edit has been
   // written into the model, and also when the user picks a context-menu item (by the right
   // mouse button or its shortcut) or clicks a line that has a ButtonDownFcn;
-  // `close_requested` when the user closes the window.
+  // `close_requested` when the user closes the window; `first_exposed` when a real window is
+  // first on the screen, which with a window manager comes after it has taken the window in.
   struct Hooks {
     std::function<void(gfx::Handle control)> control_used;
     std::function<void(int window)> close_requested;
+    std::function<void(int window)> first_exposed;
   };
 
   // `top_level`: a real window on the screen (title, screen position, cursor); otherwise a
@@ -63,6 +65,7 @@ class WindowView : public QWidget {
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void wheelEvent(QWheelEvent* e) override;
+  void showEvent(QShowEvent* e) override;
   // A control's tooltip is wrapped the first time it is about to show.
   bool eventFilter(QObject* watched, QEvent* e) override;
 
@@ -98,6 +101,7 @@ class WindowView : public QWidget {
   Hooks hooks_;
   bool top_level_;
   bool detached_ = false;
+  bool exposed_ = false;  // the real window has been on the screen
   bool applying_geometry_ = false;
   std::optional<std::pair<gfx::Units, gfx::Rect>> applied_position_;
   std::optional<bool> applied_resize_;

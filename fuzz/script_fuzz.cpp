@@ -18,7 +18,7 @@
 #include <string_view>
 
 #include "scratch.h"
-#include "startup/script_driver.h"
+#include "app/script_driver.h"
 
 namespace {
 

@@ -5,14 +5,10 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/application.h"
 #include "services/memory.h"
-#include "services/qt/desktop_outputs.h"
-#include "services/qt/output.h"
-#include "services/qt/qt_dialogs.h"
-#include "services/qt/qt_settings.h"
+#include "services/qt/desktop.h"
 #include "services/qt/toolkit.h"
-#include "services/remembered_folders.h"
-#include "startup/autosave.h"
 #include "startup/fatal_note.h"
 #include "startup/program.h"
 #include "startup/start_folder.h"
@@ -30,18 +26,6 @@ bool local_display_missing() {
   number = number.substr(0, number.find('.'));
   return !std::filesystem::exists("/tmp/.X11-unix/X" + number);
 }
-
-// PRINT on the desktop: the system's print dialog and printer.
-class SystemPrinter : public quorin::Printer {
- public:
-  explicit SystemPrinter(quorin::gfx::Model& m) : model_(m) {}
-  bool print_window(int number, bool show_dialog) override {
-    return quorin::qtk::print_window(model_, number, show_dialog);
-  }
-
- private:
-  quorin::gfx::Model& model_;
-};
 
 }  // namespace
 
@@ -78,44 +62,8 @@ int main(int argc, char** argv) {
   // parsing slows the connecting down more than it gains.)
   quorin::read_valving_tables_ahead(folder);
 
-  quorin::qtk::QtSettings settings(std::cerr);
-  quorin::qtk::QtDialogs system_dialogs;
-  quorin::FolderRememberingDialogs dialogs(system_dialogs, settings);
-  quorin::Program program(folder, dialogs, std::cout);
-  program.report_error = [](const std::string& m) { quorin::qtk::show_error(m); };
-  SystemPrinter printer(program.gfx);
-  program.printer = &printer;
-  quorin::qtk::SystemClipboard clipboard;
-  program.clipboard = &clipboard;
-  quorin::qtk::WindowPictureWriter pictures(program.gfx);
-  program.pictures = &pictures;
-  program.settings = &settings;
-
-  quorin::qtk::Toolkit toolkit(
-      program.gfx, [&](const std::string& command) { program.run_command(command); },
-      [&](int window) { program.close_requested(window); });
-  toolkit.keep_window_places(settings);
-  quorin::Autosave autosave(folder, std::cerr);
-  quorin::install_fatal_note(autosave.file());
-  const bool started = program.guarded([&] { program.start(); });
-  toolkit.sync();
-  if (!started && program.gfx.window_numbers().empty()) return 1;
-  if (const auto curves = autosave.waiting_curves(); started && curves) {
-    const std::string question =
-        "quorin did not end with EXIT last time. Bring back that session: its " +
-        std::to_string(*curves) + (*curves == 1 ? " stored curve" : " stored curves") +
-        ", the held curves and the selections?";
-    if (quorin::qtk::ask("quorin", question, false))
-      program.guarded([&] { autosave.restore(program); });
-    else
-      autosave.discard();
-    toolkit.sync();
-    toolkit.raise_in_order();
-  }
-  // Every change of the curves or selections is on disk before the next event is served.
-  toolkit.after_every_use([&] { autosave.keep(program); });
-  autosave.keep(program);
-  const int status = toolkit.exec();
-  autosave.finish();
-  return status;
+  quorin::qtk::Desktop desktop(std::cerr);
+  quorin::Application application(folder, desktop, std::cout);
+  quorin::install_fatal_note(application.kept_session().file());
+  return application.run();
 }

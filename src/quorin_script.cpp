@@ -6,7 +6,7 @@
 #include "services/memory.h"
 #include "services/qt/output.h"
 #include "services/qt/toolkit.h"
-#include "startup/script_driver.h"
+#include "app/script_driver.h"
 #include "startup/start_folder.h"
 
 int main(int argc, char** argv) {

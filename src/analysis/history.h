@@ -21,7 +21,7 @@ namespace quorin::analysis {
 // other children are left as they are.
 struct AxesPicture {
   struct LineItem {
-    std::vector<double> x, y;
+    SharedArray x, y;  // shared with the drawn line
     gfx::Color color;
     std::string line_style, marker;
     std::optional<gfx::Color> marker_face, marker_edge;

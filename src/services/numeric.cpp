@@ -546,7 +546,7 @@ std::optional<Matrix> str2matrix(std::string_view s) {
       out.cols = in_row;
       // Room for as many rows as the text holds if they are as long as this first one.
       const auto consumed = static_cast<std::size_t>(p - s.data()) + 1;
-      out.data.reserve(in_row * (s.size() / consumed + s.size() / consumed / 16 + 2));
+      out.data.edit().reserve(in_row * (s.size() / consumed + s.size() / consumed / 16 + 2));
     } else if (in_row != out.cols) {
       return false;
     }
@@ -571,7 +571,7 @@ std::optional<Matrix> str2matrix(std::string_view s) {
       case CharKind::Token: {
         const auto v = matrix_number(p, end);
         if (!v) return std::nullopt;
-        out.data.push_back(*v);
+        out.data.edit().push_back(*v);
         ++in_row;
         after_comma = false;
         break;

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "services/shared_array.h"
+
 namespace quorin {
 
 // Cubic spline through (x, y) with not-a-knot end conditions; two points give the straight
@@ -63,7 +65,7 @@ std::optional<double> str2double(std::string_view s);
 struct Matrix {
   std::size_t rows = 0;
   std::size_t cols = 0;
-  std::vector<double> data;  // row order
+  SharedArray data;  // row order
   double at(std::size_t r, std::size_t c) const { return data[r * cols + c]; }  // 0-based
 };
 std::optional<Matrix> str2matrix(std::string_view s);

@@ -7,7 +7,7 @@
 
 namespace quorin {
 
-// Wraps the real dialogs. A dialog is known by its title. When the filter names a folder
+// Wraps the real dialogs: every kind of dialog is passed on. A file dialog is known by its title. When the filter names a folder
 // ("/home/me/dyno/*.pvp") that folder is used as given; when it names only a pattern
 // ("*.pvp") the dialog's remembered folder is put in front, if it still exists. Every answer
 // that is not a cancel is remembered for that dialog.
@@ -17,6 +17,10 @@ class FolderRememberingDialogs : public Dialogs {
       : inner_(inner), settings_(settings) {}
   DialogResult open_file(const std::string& filter, const std::string& title) override;
   DialogResult save_file(const std::string& filter, const std::string& title) override;
+  // Questions of other kinds go to the real dialogs as they are.
+  InputAnswer input(const std::string& title, const std::vector<InputField>& fields) override {
+    return inner_.input(title, fields);
+  }
 
   // The settings key under which the dialog titled `title` keeps its folder.
   static std::string folder_key(const std::string& title);

@@ -123,7 +123,7 @@ const std::vector<double>& Value::numbers() const {
 
 std::vector<double>& Value::numbers() {
   if (kind_ != Kind::Numeric) throw RuntimeError("expected numbers, found " + describe(*this));
-  return numbers_;
+  return numbers_.edit();
 }
 
 double Value::at(std::size_t i) const {

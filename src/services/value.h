@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "services/shared_array.h"
+
 namespace quorin {
 
 // One value: an empty or numeric array (dimensions plus doubles in column order), a text row,
@@ -46,6 +48,8 @@ class Value {
   double scalar() const;
   const std::vector<double>& numbers() const;  // throws unless numeric
   std::vector<double>& numbers();
+  // The numbers as shared with the copies of this value (empty unless numeric).
+  const SharedArray& shared_numbers() const { return numbers_; }
   double at(std::size_t i) const;  // 1-based linear index, throws when out of range
 
   // Text access; throws unless text.
@@ -72,7 +76,7 @@ class Value {
  private:
   Kind kind_ = Kind::Numeric;
   Dims dims_{0, 0};
-  std::vector<double> numbers_;
+  SharedArray numbers_;
   std::string text_;
   std::vector<std::string> fields_;
   std::vector<std::vector<Value>> records_;  // one vector per element, aligned with fields_

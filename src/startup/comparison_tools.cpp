@@ -26,6 +26,7 @@ constexpr int kComparisonWindow = 2;
 struct MenuItem {
   std::string_view label, item, accelerator;
   bool separator = false;  // a line above the item
+  std::string_view command = {};  // the command when it is not comparison_menu('<item>')
 };
 
 constexpr std::array<MenuItem, 13> kComparisonMenu = {{
@@ -43,9 +44,10 @@ constexpr std::array<MenuItem, 13> kComparisonMenu = {{
     {"Undo", "undo", "Ctrl+Z", true},
     {"Redo", "redo", "Ctrl+Shift+Z"},
 }};
-constexpr std::array<MenuItem, 2> kMainMenu = {{
+constexpr std::array<MenuItem, 3> kMainMenu = {{
     {"Undo", "undo", "Ctrl+Z"},
     {"Redo", "redo", "Ctrl+Shift+Z"},
+    {"Reopen last session", "reopen", "", true, kReopenCommand},
 }};
 
 // The actions of the main window that change the comparison plot and can be undone: PLOT,
@@ -75,7 +77,7 @@ void add_menu(gfx::Model& m, gfx::Window& w, std::span<const MenuItem> items) {
   for (const MenuItem& i : items) {
     gfx::Menu& entry = m.new_menu(menu);
     entry.label = std::string(i.label);
-    entry.callback = command_text(i.item);
+    entry.callback = i.command.empty() ? command_text(i.item) : std::string(i.command);
     entry.separator = i.separator;
     entry.extra["accelerator"] = Value::text(std::string(i.accelerator));
   }

@@ -19,6 +19,10 @@ class Program;
 
 // The command name the menu items run: comparison_menu('<item>'[, '<argument>']).
 inline constexpr std::string_view kMenuCommand = "comparison_menu";
+// The main window's "Reopen last session": session_menu('reopen'), run by the program put
+// together around this one.
+inline constexpr std::string_view kSessionCommand = "session_menu";
+inline constexpr std::string_view kReopenCommand = "session_menu('reopen')";
 
 class ComparisonTools {
  public:
@@ -33,11 +37,16 @@ class ComparisonTools {
   // Around every command: an undoable action's state is taken before it, and after it a
   // change becomes an undo step; after every command the hidden curves are applied again.
   void before_command(const Command& c);
+  // The plot as it is now becomes the state an action about to run can be taken back to.
+  void before_undoable() { before_ = capture(); }
   void after_command();
 
   const std::set<int>& hidden_curves() const { return hidden_; }
+  // Hides these curves (and shows the others) from the next command on.
+  void set_hidden(std::set<int> hidden) { hidden_ = std::move(hidden); }
   const analysis::History& history() const { return history_; }
   const TuningTools& tuning() const { return tuning_; }
+  TuningTools& tuning_tools() { return tuning_; }
 
  private:
   std::optional<analysis::PlotState> capture();

@@ -43,10 +43,11 @@ Matrix matrix_in(const std::optional<Value>& in, const char* name) {
   Matrix m;
   m.rows = v.dims()[0];
   m.cols = v.dims()[1];
-  m.data.resize(m.rows * m.cols);
+  std::vector<double>& data = m.data.edit();
+  data.resize(m.rows * m.cols);
   const auto& col_order = v.numbers();
   for (std::size_t r = 0; r < m.rows; ++r)
-    for (std::size_t c = 0; c < m.cols; ++c) m.data[r * m.cols + c] = col_order[c * m.rows + r];
+    for (std::size_t c = 0; c < m.cols; ++c) data[r * m.cols + c] = col_order[c * m.rows + r];
   return m;
 }
 

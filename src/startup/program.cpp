@@ -101,6 +101,7 @@ bool Program::run_command(std::string_view text) {
     }
     if (tools->run(c)) return;
     tools->before_command(c);
+    if (extra_commands && extra_commands(c)) return;
     std::vector<Value> in;
     for (auto& s : c.inputs) in.push_back(Value::text(std::move(s)));
     call(c.name, 0, std::move(in));

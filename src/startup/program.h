@@ -73,6 +73,10 @@ class Program {
   // The same boundary around any piece of work.
   bool guarded(const std::function<void()>& work);
 
+  // Commands of the program put together around this one (the session menu): run before the
+  // program's own when it returns true. Throws RuntimeError.
+  std::function<bool(const Command&)> extra_commands;
+
   // How errors are shown; by default written to standard error. The last one is kept.
   std::function<void(const std::string&)> report_error;
   std::optional<std::string> last_error;

@@ -35,6 +35,8 @@ class TuningTools {
     double mass_kg = 0, rate_n_per_mm = 0;
   };
   const std::optional<Corner>& guides() const { return guides_; }
+  // Draws the guides for this corner from the next command on (none: no guides).
+  void set_guides(std::optional<Corner> corner) { guides_ = corner; }
   // The last sweep and search shown (what Copy and Set best clicks work on).
   const std::optional<analysis::ClickerSweep>& last_sweep() const { return sweep_; }
   const std::optional<analysis::ClosestSetup>& last_search() const { return closest_; }

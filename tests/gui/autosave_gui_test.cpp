@@ -1,9 +1,10 @@
 // The desktop keeps its session after every use of a control, commands or not: a program that
-// dies after some clicks comes back with its curves and selections.
+// dies after some clicks comes back with its curves and selections once the restore question
+// is answered Yes; one ended with EXIT offers its session again from the main window's menu.
 #include <QComboBox>
+#include <QMenu>
 
 #include "gui/gui_fixture.h"
-#include "startup/autosave.h"
 
 namespace quorin::test {
 namespace {
@@ -11,41 +12,77 @@ namespace {
 using KeptDesktopSession = GuiFixture;
 
 TEST_F(KeptDesktopSession, ClicksAndAListChoiceComeBackAfterAnEndWithoutExit) {
-  std::vector<DamperCurve> curves;
-  {
-    Autosave autosave(folder(), console_);
-    toolkit_->after_every_use([&] { autosave.keep(*program_); });
-    click(1, "PLOT");
-    type_into(1, "motionratio", "1.25");
-    click(1, "PLOT");
-    // A list with no command of its own: the choice alone is a change to keep.
-    auto* hsc = control_as<QComboBox>(1, "HSC");
-    ASSERT_NE(hsc, nullptr);
-    hsc->setFocus();
-    QTest::keyClick(hsc, Qt::Key_Up);
-    ASSERT_EQ(model_control(1, "HSC").value, 30);
-    autosave.flush();
-    curves = globals().plotdata;
-    toolkit_->after_every_use(nullptr);
-    // The program dies here: no EXIT, no finish.
-  }
+  click(1, "PLOT");
+  type_into(1, "motionratio", "1.25");
+  click(1, "PLOT");
+  // A list with no command of its own: the choice alone is a change to keep.
+  auto* hsc = control_as<QComboBox>(1, "HSC");
+  ASSERT_NE(hsc, nullptr);
+  hsc->setFocus();
+  QTest::keyClick(hsc, Qt::Key_Up);
+  ASSERT_EQ(model_control(1, "HSC").value, 30);
+  const std::vector<DamperCurve> curves = globals().plotdata;
   ASSERT_EQ(curves.size(), 2u);
+  crash_program();
 
-  // The next start in the same folder finds the session and brings it back.
-  Program next(folder(), dialogs_, console_);
-  ASSERT_TRUE(next.guarded([&] { next.start(); }));
-  Autosave again(folder(), console_);
-  ASSERT_EQ(again.waiting_curves(), 2u);
-  ASSERT_TRUE(next.guarded([&] { again.restore(next); })) << errors_.back();
-  EXPECT_EQ(next.globals.plotdata, curves);
-  EXPECT_EQ(next.globals.counter, 3);
-  for (const auto* tag : {"HSC", "motionratio"}) {
-    next.gfx.figure(1);
-    auto* c = dynamic_cast<gfx::Control*>(next.gfx.find_by_tag(tag));
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->value, model_control(1, tag).value) << tag;
-    EXPECT_EQ(c->string, model_control(1, tag).string) << tag;
+  // The next start in the same folder asks, and Yes brings the session back.
+  answer_yes();
+  start_program();
+  ASSERT_TRUE(started_);
+  ASSERT_EQ(answerer_.questions.size(), 1u);
+  EXPECT_NE(answerer_.questions[0].find("2 stored curves"), std::string::npos);
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  EXPECT_EQ(globals().plotdata, curves);
+  EXPECT_EQ(globals().counter, 3);
+  EXPECT_EQ(model_control(1, "HSC").value, 30);
+  EXPECT_EQ(model_control(1, "motionratio").string, "1.25");
+}
+
+// Opens the main window's menu by a right click and picks `label`.
+void pick_from_main_menu(GuiFixture& f, const QString& label) {
+  QWidget* w = f.window(1);
+  ASSERT_NE(w, nullptr);
+  QTest::mouseClick(w, Qt::RightButton, Qt::NoModifier, QPoint(5, w->height() - 5));
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(menu, nullptr) << "no menu after a right click in the main window";
+  for (QAction* a : menu->actions()) {
+    if (a->text() != label) continue;
+    QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(a).center());
+    QCoreApplication::processEvents();
+    return;
   }
+  ADD_FAILURE() << label.toStdString() << " is not in the main window's menu";
+}
+
+TEST_F(KeptDesktopSession, ExitEndsEveryWindowAndTheSessionCanBeReopened) {
+  for (int i = 0; i < 4; ++i) click(1, "PLOT");
+  activate(2);
+  QTest::keyClick(window(2), Qt::Key_B, Qt::ControlModifier);  // the two turn windows
+  toolkit_->sync();
+  ASSERT_NE(window(3), nullptr);
+  const std::vector<DamperCurve> curves = globals().plotdata;
+
+  activate(1);
+  click(1, "EXIT");
+  EXPECT_TRUE(app_->ended());
+  EXPECT_TRUE(model().window_numbers().empty());
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(QApplication::topLevelWidgets().empty() ||
+              std::none_of(QApplication::topLevelWidgets().begin(),
+                           QApplication::topLevelWidgets().end(),
+                           [](QWidget* w) { return w->isVisible(); }));
+
+  // A clean end asks nothing at the next start; the menu brings the four curves back.
+  stop_program();
+  start_program();
+  ASSERT_TRUE(started_);
+  EXPECT_TRUE(answerer_.questions.empty());
+  EXPECT_TRUE(globals().plotdata.empty());
+  activate(1);
+  pick_from_main_menu(*this, "Reopen last session");
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  EXPECT_EQ(globals().plotdata, curves);
+  EXPECT_EQ(globals().counter, 5);
 }
 
 }  // namespace

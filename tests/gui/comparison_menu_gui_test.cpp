@@ -117,7 +117,7 @@ TEST_F(ComparisonMenuGui, TableWindowByKeyEditedAndCopied) {
   EXPECT_TRUE(rows[2].startsWith("2\t")) << rows[2].toStdString();
 
   // Difference... from the table window asks for the two curves.
-  dialogs_.push_input(std::vector<std::string>{"1", "1"});
+  answer_input({"1", "1"});
   click(table, "Difference...");
   ASSERT_TRUE(errors_.empty()) << errors_.front();
   bool difference = false;
@@ -129,15 +129,15 @@ TEST_F(ComparisonMenuGui, SavePictureAndCsvByKeys) {
   click(1, "PLOT");
   activate(2);
   const std::string folder = folder_.string() + "/";
-  dialogs_.push({false, "plot.png", folder});
-  dialogs_.push_input(std::vector<std::string>{"150"});
+  answer_file(folder + "plot.png");
+  answer_input({"150"});
   QTest::keyClick(window(2), Qt::Key_S, Qt::ControlModifier);
   ASSERT_TRUE(errors_.empty()) << errors_.front();
   const QImage im(QString::fromStdString(folder + "plot.png"));
   EXPECT_EQ(im.width(), std::lround(window(2)->width() * 150 / 96.0));
   EXPECT_NEAR(im.dotsPerMeterX() * 0.0254, 150, 0.5);
 
-  dialogs_.push({false, "plot", folder});
+  answer_file(folder + "plot");
   QTest::keyClick(window(2), Qt::Key_E, Qt::ControlModifier);
   ASSERT_TRUE(errors_.empty()) << errors_.front();
   std::ifstream csv(folder_ / "plot.csv");

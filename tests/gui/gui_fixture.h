@@ -1,6 +1,7 @@
-// The desktop program as the user meets it: the program and the toolkit started as the
-// desktop executable starts them, offscreen, over a scratch copy of the start folder, with
-// helpers that drive the real widgets by mouse and keyboard.
+// The desktop program as the user meets it: the program put together over the real desktop
+// exactly as the desktop executable puts it together, offscreen, over a scratch copy of the
+// start folder, with helpers that drive the real widgets by mouse and keyboard and answer the
+// real dialogs as they open.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,14 +9,23 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <atomic>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -23,60 +33,209 @@
 
 #include <unistd.h>
 
-#include "services/dialogs.h"
-#include "services/qt/desktop_outputs.h"
-#include "services/qt/toolkit.h"
-#include "startup/program.h"
+#include "app/application.h"
+#include "services/qt/desktop.h"
 #include "windows/start_folder_fixture.h"
 
 namespace quorin::test {
 
+// A scratch start folder holding the supplied files and an empty export file.
+inline std::filesystem::path scratch_start_folder(std::unique_ptr<StartFolderFixture>& scratch) {
+  namespace fs = std::filesystem;
+  static std::atomic<unsigned> n{0};
+  const fs::path folder = fs::temp_directory_path() /
+                          ("quorin-gui-" + std::to_string(::getpid()) + "-" + std::to_string(n++));
+  fs::remove_all(folder);
+  const fs::path shipped = QUORIN_SUPPLIED;
+  if (fs::is_regular_file(shipped / "quorin_matrix_2007_v1.mat")) {
+    fs::copy(shipped, folder, fs::copy_options::recursive);
+  } else {
+    scratch = std::make_unique<StartFolderFixture>();
+    fs::copy(scratch->path(), folder, fs::copy_options::recursive);
+  }
+  if (!fs::exists(folder / "data" / "export.txt")) {
+    fs::create_directories(folder / "data");
+    std::ofstream(folder / "data" / "export.txt");
+  }
+  return folder;
+}
+
+// Answers the real dialogs and message boxes the program opens, with the answers queued by
+// the test, by keys and clicks as a user gives them. A message box that is not a question is
+// read and closed with its button (its text kept); a question or dialog with no answer
+// queued is cancelled and named as unanswered.
+class DialogAnswerer {
+ public:
+  struct Answer {
+    enum class Kind { File, Input, Yes, No, Cancel } kind = Kind::Cancel;
+    QString file;
+    std::vector<std::string> fields;
+  };
+  // Starts watching (once the application exists).
+  void start() {
+    timer_.setInterval(5);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { answer_open_dialog(); });
+    timer_.start();
+  }
+  void queue(Answer a) { answers_.push_back(std::move(a)); }
+
+  std::vector<std::string> messages;    // texts of the message boxes that were closed
+  std::vector<std::string> questions;   // texts of the questions answered
+  std::vector<std::string> unanswered;  // titles of dialogs cancelled for want of an answer
+  std::vector<std::string> titles;      // titles of every dialog answered, in order
+
+ private:
+  Answer next(const QString& title, bool question) {
+    titles.push_back(title.toStdString());
+    if (answers_.empty()) {
+      unanswered.push_back(title.toStdString());
+      return {question ? Answer::Kind::No : Answer::Kind::Cancel, {}, {}};
+    }
+    Answer a = std::move(answers_.front());
+    answers_.pop_front();
+    return a;
+  }
+
+  static void click(QAbstractButton* b) {
+    if (b) QTest::mouseClick(b, Qt::LeftButton, Qt::NoModifier, b->rect().center());
+  }
+
+  static void type(QLineEdit* edit, const std::string& text) {
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, QString::fromStdString(text));
+  }
+
+  // Chooses an item of a list by the arrow keys.
+  static void choose(QComboBox* list, const std::string& text) {
+    const int to = list->findText(QString::fromStdString(text));
+    if (to < 0) return;  // not offered: the list keeps its choice
+    list->setFocus();
+    while (list->currentIndex() < to) QTest::keyClick(list, Qt::Key_Down);
+    while (list->currentIndex() > to) QTest::keyClick(list, Qt::Key_Up);
+  }
+
+  void answer_open_dialog() {
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w || !w->isVisible() || busy_ || handled_.contains(w)) return;
+    busy_ = true;
+    handled_.push_back(w);
+    if (auto* box = qobject_cast<QMessageBox*>(w)) {
+      const bool question = box->button(QMessageBox::Yes) != nullptr;
+      const bool in_file_dialog = qobject_cast<QFileDialog*>(box->parentWidget()) != nullptr;
+      if (in_file_dialog) {
+        click(box->button(QMessageBox::Yes));  // replacing the file chosen
+      } else if (question) {
+        questions.push_back(box->text().toStdString());
+        const Answer a = next(box->windowTitle(), true);
+        click(box->button(a.kind == Answer::Kind::Yes ? QMessageBox::Yes : QMessageBox::No));
+      } else {
+        messages.push_back(box->text().toStdString());
+        click(box->buttons().isEmpty() ? nullptr : box->buttons().front());
+      }
+    } else if (auto* files = qobject_cast<QFileDialog*>(w)) {
+      const Answer a = next(files->windowTitle(), false);
+      auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      if (a.kind == Answer::Kind::File && name) {
+        type(name, a.file.toStdString());
+        QTest::keyClick(name, Qt::Key_Return);
+      } else {
+        QTest::keyClick(files, Qt::Key_Escape);
+      }
+    } else if (auto* dialog = qobject_cast<QDialog*>(w)) {
+      const Answer a = next(dialog->windowTitle(), false);
+      auto* buttons = dialog->findChild<QDialogButtonBox*>();
+      if (a.kind == Answer::Kind::Input && buttons) {
+        // The fields in the order they stand; an answer short of fields leaves the rest.
+        std::size_t k = 0;
+        for (QWidget* field : dialog->findChildren<QWidget*>()) {
+          if (k >= a.fields.size()) break;
+          if (auto* edit = qobject_cast<QLineEdit*>(field); edit && !edit->parent()->inherits("QComboBox")) {
+            type(edit, a.fields[k++]);
+          } else if (auto* list = qobject_cast<QComboBox*>(field)) {
+            choose(list, a.fields[k++]);
+          }
+        }
+        click(buttons->button(QDialogButtonBox::Ok));
+      } else {
+        QTest::keyClick(dialog, Qt::Key_Escape);
+      }
+    }
+    busy_ = false;
+  }
+
+  QTimer timer_;
+  std::deque<Answer> answers_;
+  QList<QPointer<QWidget>> handled_;
+  bool busy_ = false;
+};
+
 class GuiFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    namespace fs = std::filesystem;
-    static std::atomic<unsigned> n{0};
-    folder_ = fs::temp_directory_path() /
-              ("quorin-gui-" + std::to_string(::getpid()) + "-" + std::to_string(n++));
-    fs::remove_all(folder_);
-    const fs::path shipped = QUORIN_SUPPLIED;
-    if (fs::is_regular_file(shipped / "quorin_matrix_2007_v1.mat")) {
-      fs::copy(shipped, folder_, fs::copy_options::recursive);
-    } else {
-      scratch_ = std::make_unique<StartFolderFixture>();
-      fs::copy(scratch_->path(), folder_, fs::copy_options::recursive);
-    }
-    if (!fs::exists(folder_ / "data" / "export.txt")) {
-      fs::create_directories(folder_ / "data");
-      std::ofstream(folder_ / "data" / "export.txt");
-    }
+    folder_ = scratch_start_folder(scratch_);
     std::error_code ec;
-    previous_folder_ = fs::current_path(ec);
-    fs::current_path(folder_, ec);
-
-    program_ = std::make_unique<Program>(folder_, dialogs_, console_);
-    program_->report_error = [this](const std::string& m) { errors_.push_back(m); };
-    program_->clipboard = &clipboard_;
-    pictures_ = std::make_unique<qtk::WindowPictureWriter>(program_->gfx);
-    program_->pictures = pictures_.get();
-    toolkit_ = std::make_unique<qtk::Toolkit>(
-        program_->gfx, [this](const std::string& command) { program_->run_command(command); },
-        [this](int number) { program_->close_requested(number); });
-    ASSERT_TRUE(program_->guarded([this] { program_->start(); })) << errors_.back();
-    toolkit_->sync();
+    previous_folder_ = std::filesystem::current_path(ec);
+    std::filesystem::current_path(folder_, ec);
+    start_program();
+    ASSERT_TRUE(started_) << (errors_.empty() ? "" : errors_.back());
     ASSERT_NE(window(1), nullptr);
     activate(1);
   }
 
   void TearDown() override {
-    toolkit_.reset();
-    program_.reset();
+    stop_program();
     std::error_code ec;
     std::filesystem::current_path(previous_folder_, ec);
     std::filesystem::remove_all(folder_, ec);
   }
 
  public:
+  // Puts the program together in the start folder and starts it, as the desktop executable
+  // does (the restore question included, answered from the queue).
+  void start_program() {
+    desktop_ = std::make_unique<qtk::Desktop>(folder_ / "quorin.conf", console_);
+    if (!answerer_started_) answerer_.start();
+    answerer_started_ = true;
+    app_ = std::make_unique<Application>(folder_, *desktop_, console_);
+    program_ = &app_->program();
+    toolkit_ = &desktop_->toolkit();
+    started_ = app_->start();
+    if (started_) {
+      app_->offer_waiting_session();
+      app_->after_use();
+    }
+  }
+  // Ends it as a crash would: nothing tidied, the kept session left behind.
+  void crash_program() {
+    app_->kept_session().flush();
+    desktop_->after_every_use(nullptr);
+    // What a killed program leaves: its session file, no last session.
+    const std::filesystem::path kept = app_->kept_session().file();
+    const std::filesystem::path copy = kept.string() + ".crashed";
+    std::filesystem::copy_file(kept, copy, std::filesystem::copy_options::overwrite_existing);
+    stop_program();
+    std::filesystem::rename(copy, kept);
+    std::filesystem::remove(folder_ / "data" / "session.last");
+  }
+  void stop_program() {
+    program_ = nullptr;
+    toolkit_ = nullptr;
+    app_.reset();
+    desktop_.reset();
+  }
+
+  // The answers the next dialogs get, in the order they open.
+  void answer_file(const std::filesystem::path& file) {
+    answerer_.queue({DialogAnswerer::Answer::Kind::File, QString::fromStdString(file.string()), {}});
+  }
+  void answer_input(std::vector<std::string> fields) {
+    answerer_.queue({DialogAnswerer::Answer::Kind::Input, {}, std::move(fields)});
+  }
+  void answer_yes() { answerer_.queue({DialogAnswerer::Answer::Kind::Yes, {}, {}}); }
+  void answer_cancel() { answerer_.queue({DialogAnswerer::Answer::Kind::Cancel, {}, {}}); }
+
   // The top-level widget of window `number`; nullptr when it is not open.
   QWidget* window(int number) { return toolkit_->widget(gfx::Handle{double(number)}); }
 
@@ -149,13 +308,16 @@ class GuiFixture : public ::testing::Test {
 
   std::filesystem::path folder_, previous_folder_;
   std::unique_ptr<StartFolderFixture> scratch_;
-  ScriptedDialogs dialogs_;
   std::ostringstream console_;
-  qtk::SystemClipboard clipboard_;
-  std::unique_ptr<qtk::WindowPictureWriter> pictures_;
-  std::unique_ptr<Program> program_;
-  std::unique_ptr<qtk::Toolkit> toolkit_;
-  std::vector<std::string> errors_;
+  DialogAnswerer answerer_;
+  // The run-time errors the program showed, in order.
+  std::vector<std::string>& errors_ = answerer_.messages;
+  std::unique_ptr<qtk::Desktop> desktop_;
+  std::unique_ptr<Application> app_;
+  Program* program_ = nullptr;
+  qtk::Toolkit* toolkit_ = nullptr;
+  bool started_ = false;
+  bool answerer_started_ = false;
 };
 
 }  // namespace quorin::test

@@ -32,7 +32,7 @@ QImage painted(GuiFixture& f, int number) {
 }
 
 TEST_F(TuningGui, SweepFromTheMenuAndItsCopyButton) {
-  dialogs_.push_input(std::vector<std::string>{"LSC", "", ""});
+  answer_input({"LSC", "", ""});
   pick_from_menu(*this, QString::fromUtf8("Clicker sweep\u2026"));
   ASSERT_TRUE(errors_.empty()) << errors_.front();
   const int sweep = window_named(*this, "Clicker Sweep");
@@ -52,7 +52,7 @@ TEST_F(TuningGui, GuidesByKeyArePaintedAndStayAfterPlot) {
   click(1, "PLOT");
   activate(2);
   const QImage before = painted(*this, 2);
-  dialogs_.push_input(std::vector<std::string>{"250", "30", "Show"});
+  answer_input({"250", "30", "Show"});
   QTest::keyClick(window(2), Qt::Key_G, Qt::ControlModifier);
   ASSERT_TRUE(errors_.empty()) << errors_.front();
   click(1, "PLOT");
@@ -107,7 +107,7 @@ TEST_F(TuningGui, ClosestSetUpByKeyAndTheButtonSetsTheClicks) {
       .write(reinterpret_cast<const char*>(file.bytes.data()),
              static_cast<std::streamsize>(file.bytes.size()));
   click(1, "holdroehrig");
-  dialogs_.push({false, "measured.pvp", folder().string() + "/"});
+  answer_file(folder() / "measured.pvp");
   click(1, "ROEHRIG");
   ASSERT_TRUE(errors_.empty()) << errors_.front();
   pick("LSC", 0);

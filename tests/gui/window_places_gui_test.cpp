@@ -11,10 +11,6 @@ namespace {
 
 class WindowPlaces : public GuiFixture {
  protected:
-  void SetUp() override {
-    GuiFixture::SetUp();
-    toolkit_->keep_window_places(settings_);
-  }
   void close_from_window_manager(int number) {
     QCloseEvent e;
     QApplication::sendEvent(window(number), &e);
@@ -26,22 +22,14 @@ class WindowPlaces : public GuiFixture {
     QApplication::processEvents();
   }
   std::optional<std::string> kept(int number) {
-    return settings_.value(gfx::window_place_key(*model().window(number)));
+    return desktop_->settings().value(gfx::window_place_key(*model().window(number)));
   }
-  // A later session over the same settings, started as the desktop program starts.
+  // A later session over the same settings file, started as the desktop program starts.
   void next_session() {
-    toolkit_.reset();
-    program_ = std::make_unique<Program>(folder_, dialogs_, console_);
-    program_->report_error = [this](const std::string& m) { errors_.push_back(m); };
-    toolkit_ = std::make_unique<qtk::Toolkit>(
-        program_->gfx, [this](const std::string& c) { program_->run_command(c); },
-        [this](int number) { program_->close_requested(number); });
-    toolkit_->keep_window_places(settings_);
-    ASSERT_TRUE(program_->guarded([this] { program_->start(); }));
-    toolkit_->sync();
+    stop_program();
+    start_program();
+    ASSERT_TRUE(started_);
   }
-
-  MemorySettings settings_;
 };
 
 TEST_F(WindowPlaces, MovedWindowsOpenThereInTheNextSession) {
@@ -71,7 +59,7 @@ TEST_F(WindowPlaces, APlaceOffTheScreenIsNotTaken) {
   const std::string key = gfx::window_place_key(*model().window(2));
   close_from_window_manager(1);  // EXIT keeps the places as they are
   // A screen that was bigger in the last session.
-  settings_.set_value(key, "pixels 5000 3000 800 600");
+  desktop_->settings().set_value(key, "pixels 5000 3000 800 600");
   next_session();
   EXPECT_EQ(window(2)->geometry(), built);
 }

@@ -10,7 +10,7 @@
 #include "services/qt/output.h"
 #include "services/qt/toolkit.h"
 #include "services/temp_dir.h"
-#include "startup/script_driver.h"
+#include "app/script_driver.h"
 
 namespace quorin::qtk {
 namespace {

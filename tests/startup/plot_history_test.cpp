@@ -34,8 +34,8 @@ TEST(PlotHistory, LiveAxesCompareAsTheirPicture) {
   };
   const std::vector<Change> changes = {
       {"nothing", [](Plot&) {}},
-      {"one point moved", [](Plot& p) { p.line(1).y[2] = -96; }},
-      {"a point added", [](Plot& p) { p.line(0).x.push_back(3), p.line(0).y.push_back(95); }},
+      {"one point moved", [](Plot& p) { p.line(1).y.edit()[2] = -96; }},
+      {"a point added", [](Plot& p) { p.line(0).x.edit().push_back(3), p.line(0).y.edit().push_back(95); }},
       {"colour",
        [](Plot& p) {
          p.line(0).color = {0, 0.5, 0};

@@ -245,7 +245,7 @@ Text& Model::new_text(Axes& parent, double x, double y, std::string s) {
   return t;
 }
 
-Line& Model::new_line(Axes& parent, std::vector<double> x, std::vector<double> y) {
+Line& Model::new_line(Axes& parent, SharedArray x, SharedArray y) {
   if (x.size() != y.size()) throw RuntimeError("Vectors must be the same lengths.");
   auto obj = std::make_unique<Line>();
   obj->x = std::move(x);

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "services/shared_array.h"
 #include "services/value.h"
 
 namespace quorin::gfx {
@@ -119,7 +120,7 @@ class Axes : public Object {
 class Line : public Object {
  public:
   Line() : Object(Kind::Line) {}
-  std::vector<double> x, y;
+  SharedArray x, y;
   Color color{0, 0, 1};
   std::string line_style = "-";  // "-", "--", ":", "-.", "none"
   std::string marker = "none";   // "none", "s", "o", "x", "+", "*", "."
@@ -225,7 +226,7 @@ class Model {
   Control& new_control(Window& parent, Control::Style style);
   Menu& new_menu(Object& parent, Kind kind = Kind::Menu);
   Text& new_text(Axes& parent, double x, double y, std::string s);
-  Line& new_line(Axes& parent, std::vector<double> x, std::vector<double> y);
+  Line& new_line(Axes& parent, SharedArray x, SharedArray y);
   Image& new_image(Axes& parent);
   void delete_object(Handle h);
   // Moves the object to the front of its parent's children, so it is drawn first (behind its

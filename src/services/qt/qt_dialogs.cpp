@@ -17,16 +17,10 @@ namespace quorin::qtk {
 
 namespace {
 
-bool headless() {
-  const QString p = QGuiApplication::platformName();
-  return p == "offscreen" || p == "minimal";
-}
-
 enum class Mode { Open, Save };
 
 DialogResult ask(Mode mode, const std::string& filter, const std::string& title) {
   ensure_application();
-  if (headless()) return {};
   const FilterParts parts = split_filter(filter);
   QString start = QString::fromStdString(parts.folder);
   QString name_filter = QString::fromStdString(parts.pattern);
@@ -70,7 +64,6 @@ DialogResult QtDialogs::save_file(const std::string& filter, const std::string& 
 
 InputAnswer QtDialogs::input(const std::string& title, const std::vector<InputField>& fields) {
   ensure_application();
-  if (headless()) return std::nullopt;
   QDialog dialog(QApplication::activeWindow());
   dialog.setWindowTitle(QString::fromStdString(title));
   auto* form = new QFormLayout(&dialog);
@@ -104,14 +97,13 @@ InputAnswer QtDialogs::input(const std::string& title, const std::vector<InputFi
 
 void show_error(const std::string& message) {
   std::cerr << message << std::endl;
-  if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || headless()) return;
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
   QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Error"),
                         QString::fromStdString(message));
 }
 
 bool ask(const std::string& title, const std::string& question, bool headless_answer) {
-  if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || headless())
-    return headless_answer;
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return headless_answer;
   return QMessageBox::question(QApplication::activeWindow(), QString::fromStdString(title),
                                QString::fromStdString(question),
                                QMessageBox::Yes | QMessageBox::No,

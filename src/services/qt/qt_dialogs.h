@@ -10,13 +10,13 @@ namespace quorin::qtk {
 
 // File dialogs starting in the filter's folder and showing its pattern
 // ("/home/me/data/*.pvp": folder "/home/me/data/", pattern "*.pvp"), with the title as
-// caption. Without a display (offscreen) no one can answer, so the dialog is cancelled.
+// caption.
 class QtDialogs : public Dialogs {
  public:
   DialogResult open_file(const std::string& filter, const std::string& title) override;
   DialogResult save_file(const std::string& filter, const std::string& title) override;
   // A small dialog with one row per field: a list when the field offers choices, otherwise
-  // an edit box; OK and Cancel. Offscreen it is cancelled.
+  // an edit box; OK and Cancel.
   InputAnswer input(const std::string& title, const std::vector<InputField>& fields) override;
 };
 
@@ -30,8 +30,8 @@ FilterParts split_filter(const std::string& filter);
 // Shows a run-time error: a message box (when there is a screen) and standard error.
 void show_error(const std::string& message);
 
-// Asks a yes/no question in a message box; Yes is the default answer. Without a screen the
-// answer is `headless_answer`.
+// Asks a yes/no question in a message box; Yes is the default answer. Without a widget
+// application the answer is `headless_answer`.
 bool ask(const std::string& title, const std::string& question, bool headless_answer);
 
 }  // namespace quorin::qtk

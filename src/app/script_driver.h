@@ -14,7 +14,7 @@
 #include "services/dialogs.h"
 #include "services/gfx/model.h"
 #include "services/outputs.h"
-#include "startup/autosave.h"
+#include "app/application.h"
 #include "startup/program.h"
 
 namespace quorin {
@@ -47,24 +47,22 @@ class ScriptDriver {
   // Throws ScriptSyntaxError for a line that is not a driver command.
   std::optional<std::string> run_line(std::string_view line);
 
-  Program& program() { return *program_; }
-  ScriptedDialogs& dialogs() { return dialogs_; }
+  Program& program() { return app_->program(); }
+  Application& application() { return *app_; }
+  ScriptedDialogs& dialogs();
 
  private:
-  class DialogPrinter;
-  class HookPictureWriter;
+  class ScriptDesk;
   std::string run_verb(std::string_view verb, std::string_view rest);
   void restart(const std::filesystem::path& folder);
   std::filesystem::path start_folder_;
   std::ostream& console_;
   ScriptHooks hooks_;
-  ScriptedDialogs dialogs_;
-  std::unique_ptr<DialogPrinter> printer_;
-  std::unique_ptr<HookPictureWriter> pictures_;
-  std::unique_ptr<Program> program_;
-  // The session kept in the start folder's data folder after every line; a script that ends
-  // (however its lines went) lets it go, a killed driver leaves it to be restored.
-  std::unique_ptr<Autosave> autosave_;
+  std::unique_ptr<ScriptDesk> desk_;
+  // The program put together over the driver's desk; its session is kept in the start
+  // folder's data folder after every line. A script that ends (however its lines went) keeps
+  // it as the last session; a killed driver leaves it to be restored.
+  std::unique_ptr<Application> app_;
 };
 
 // Runs a whole script; returns the process exit status (non-zero for a malformed line, whose

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "services/temp_dir.h"
-#include "startup/autosave.h"
+#include "app/kept_session.h"
 #include "startup/fatal_note.h"
-#include "startup/script_driver.h"
+#include "app/script_driver.h"
 
 extern char** environ;
 

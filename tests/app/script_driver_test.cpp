@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "services/runtime_error.h"
-#include "startup/script_driver.h"
+#include "app/script_driver.h"
 
 namespace quorin {
 namespace {

@@ -1,4 +1,4 @@
-#include "startup/script_driver.h"
+#include "app/script_driver.h"
 
 #include <cctype>
 #include <charconv>
@@ -10,6 +10,7 @@
 #include "services/gfx/properties.h"
 #include "services/runtime_error.h"
 #include "services/varfile.h"
+#include "startup/comparison_tools.h"
 #include "startup/global_table.h"
 
 namespace quorin {
@@ -190,42 +191,47 @@ std::string legend_marker_command(Program& p, int curve) {
 
 }  // namespace
 
-// PRINT in the driver: every request is recorded by the program's headless printer; a print
-// dialog answered with `dialog print` prints into the PDF file or is cancelled, one with no
-// answer queued prints nothing.
-class ScriptDriver::DialogPrinter : public Printer {
+// The driver's desk: dialogs answered from the script, a clipboard and settings of its own,
+// errors reported as the line's result. PRINT is recorded by the program's headless printer;
+// a print dialog answered with `dialog print` prints into the PDF file or is cancelled, one
+// with no answer queued prints nothing. Saved pictures are recorded by the program's headless
+// writer and written through the driver's hook when it has one.
+class ScriptDriver::ScriptDesk : public Desk, private Printer, private PictureWriter {
  public:
-  explicit DialogPrinter(ScriptDriver& d) : d_(d) {}
+  explicit ScriptDesk(ScriptDriver& d) : d_(d) {}
+  void attach(gfx::Model&, Runner, CloseHandler) override {}
+  ScriptedDialogs& dialogs() override { return dialogs_; }
+  Printer& printer() override { return *this; }
+  Clipboard& clipboard() override { return clipboard_; }
+  PictureWriter& pictures() override { return *this; }
+  Settings& settings() override { return settings_; }
+  void show_error(const std::string&) override {}
+  void tell(const std::string&, const std::string&) override {}
+  bool ask(const std::string&, const std::string&) override { return false; }
+
+ private:
   bool print_window(int number, bool show_dialog) override {
-    Program& p = *d_.program_;
+    Program& p = d_.program();
     p.headless_printer.print_window(number, show_dialog);
     if (!show_dialog) return true;
-    const std::optional<PrintAnswer> answer = d_.dialogs_.next_print();
+    const std::optional<PrintAnswer> answer = dialogs_.next_print();
     if (!answer) return true;
     if (answer->cancelled) return false;
     if (!d_.hooks_.print_pdf) throw RuntimeError("This driver cannot print.");
     d_.hooks_.print_pdf(p.gfx, number, answer->pdf);
     return true;
   }
-
- private:
-  ScriptDriver& d_;
-};
-
-// Saved pictures in the driver: recorded by the program's headless writer, and written
-// through the driver's hook when it has one.
-class ScriptDriver::HookPictureWriter : public PictureWriter {
- public:
-  explicit HookPictureWriter(ScriptDriver& d) : d_(d) {}
   void write_picture(const PictureRequest& request) override {
-    Program& p = *d_.program_;
+    Program& p = d_.program();
     p.headless_pictures.write_picture(request);
     if (!d_.hooks_.save_picture) throw RuntimeError("This driver cannot save pictures.");
     d_.hooks_.save_picture(p.gfx, request);
   }
 
- private:
   ScriptDriver& d_;
+  ScriptedDialogs dialogs_;
+  ScriptedClipboard clipboard_;
+  MemorySettings settings_;
 };
 
 ScriptDriver::ScriptDriver(std::filesystem::path start_folder, std::ostream& console,
@@ -233,24 +239,17 @@ ScriptDriver::ScriptDriver(std::filesystem::path start_folder, std::ostream& con
     : start_folder_(std::move(start_folder)),
       console_(console),
       hooks_(std::move(hooks)),
-      printer_(std::make_unique<DialogPrinter>(*this)),
-      pictures_(std::make_unique<HookPictureWriter>(*this)) {
+      desk_(std::make_unique<ScriptDesk>(*this)) {
   restart(start_folder_);
 }
 
-ScriptDriver::~ScriptDriver() {
-  if (autosave_) autosave_->finish();
-}
+ScriptDriver::~ScriptDriver() = default;
+
+ScriptedDialogs& ScriptDriver::dialogs() { return desk_->dialogs(); }
 
 void ScriptDriver::restart(const std::filesystem::path& folder) {
-  if (autosave_) autosave_->finish();
-  autosave_.reset();  // its session file is free before the new one looks for one
-  autosave_ = std::make_unique<Autosave>(folder, console_);
-  program_.reset();
-  program_ = std::make_unique<Program>(folder, dialogs_, console_);
-  program_->report_error = [](const std::string&) {};
-  program_->printer = printer_.get();
-  program_->pictures = pictures_.get();
+  app_.reset();  // its session is kept and its file free before the new one looks for one
+  app_ = std::make_unique<Application>(folder, *desk_, console_);
 }
 
 std::optional<std::string> ScriptDriver::run_line(std::string_view line) {
@@ -259,18 +258,19 @@ std::optional<std::string> ScriptDriver::run_line(std::string_view line) {
   std::string_view rest = line;
   std::string_view verb = next_word(rest);
   std::string out = run_verb(verb, rest);
-  autosave_->keep(*program_);
+  app_->after_use();
   return out;
 }
 
 std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest) {
-  Program& p = *program_;
+  Program& p = program();
+  ScriptedDialogs& dialogs_ = dialogs();
   // Runs `work` at the command boundary and turns a run-time error into the error line. The
   // program is looked up when the work has run: `start` replaces it.
   auto boundary = [this](const std::function<std::string()>& work) -> std::string {
     std::string out;
-    if (program_->guarded([&] { out = work(); })) return out;
-    return error(program_->last_error.value_or("error"));
+    if (program().guarded([&] { out = work(); })) return out;
+    return error(program().last_error.value_or("error"));
   };
 
   if (verb == "call") {
@@ -345,13 +345,20 @@ std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest)
     std::filesystem::path folder = rest.empty() ? start_folder_ : std::filesystem::path(rest);
     restart(folder);
     return boundary([&] {
-      program_->start();
+      if (!app_->start()) throw RuntimeError(program().last_error.value_or("start-up failed"));
       return ok();
     });
   }
   if (verb == "restore") {
     return boundary([&] {
-      autosave_->restore(*program_);
+      app_->kept_session().restore(program());
+      return ok();
+    });
+  }
+  if (verb == "reopen") {
+    return boundary([&] {
+      if (!program().run_command(kReopenCommand))
+        throw RuntimeError(program().last_error.value_or("error"));
       return ok();
     });
   }

@@ -1,0 +1,75 @@
+#include "services/qt/desktop.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "services/qt/output.h"
+
+namespace quorin::qtk {
+
+// PRINT on the desktop: the system's print dialog and printer.
+class Desktop::WindowPrinter : public Printer {
+ public:
+  explicit WindowPrinter(gfx::Model& m) : model_(m) {}
+  bool print_window(int number, bool show_dialog) override {
+    return qtk::print_window(model_, number, show_dialog);
+  }
+
+ private:
+  gfx::Model& model_;
+};
+
+Desktop::Desktop(std::ostream& warnings) : settings_(std::make_unique<QtSettings>(warnings)) {
+  ensure_application();
+}
+
+Desktop::Desktop(const std::filesystem::path& settings_file, std::ostream& warnings)
+    : settings_(std::make_unique<QtSettings>(settings_file, warnings)) {
+  ensure_application();
+}
+
+Desktop::~Desktop() {
+  // The windows go before the settings their places are kept in.
+  toolkit_.reset();
+}
+
+void Desktop::attach(gfx::Model& model, Runner run, CloseHandler close) {
+  toolkit_.reset();
+  toolkit_ = std::make_unique<Toolkit>(model, std::move(run), std::move(close));
+  toolkit_->keep_window_places(*settings_);
+  toolkit_->after_every_use([this] {
+    if (after_use_) after_use_();
+  });
+  printer_ = std::make_unique<WindowPrinter>(model);
+  pictures_ = std::make_unique<WindowPictureWriter>(model);
+}
+
+Printer& Desktop::printer() { return *printer_; }
+PictureWriter& Desktop::pictures() { return *pictures_; }
+
+void Desktop::show_error(const std::string& message) { qtk::show_error(message); }
+
+void Desktop::tell(const std::string& title, const std::string& message) {
+  QMessageBox::warning(QApplication::activeWindow(), QString::fromStdString(title),
+                       QString::fromStdString(message));
+}
+
+bool Desktop::ask(const std::string& title, const std::string& question) {
+  return qtk::ask(title, question, false);
+}
+
+void Desktop::sync() {
+  if (toolkit_) toolkit_->sync();
+}
+
+void Desktop::raise_in_order() {
+  if (toolkit_) toolkit_->raise_in_order();
+}
+
+void Desktop::after_every_use(std::function<void()> hook) { after_use_ = std::move(hook); }
+
+int Desktop::exec() { return toolkit_ ? toolkit_->exec() : 0; }
+
+void Desktop::quit() { QCoreApplication::quit(); }
+
+}  // namespace quorin::qtk

@@ -22,14 +22,15 @@ Application::Application(std::filesystem::path start_folder, Desk& desk, std::os
   program_ = std::make_unique<Program>(start_folder, dialogs_, console);
   Program& p = *program_;
   p.report_error = [this](const std::string& m) { desk_.show_error(m); };
+  p.extra_commands = [this](const Command& c) { return session_command(c); };
+  // The desk's outputs that draw windows exist once it shows this program's windows.
+  desk.attach(
+      p.gfx, [this](const std::string& command) { program_->run_command(command); },
+      [this](int window) { program_->close_requested(window); });
   p.printer = &desk.printer();
   p.clipboard = &desk.clipboard();
   p.pictures = &desk.pictures();
   p.settings = &desk.settings();
-  p.extra_commands = [this](const Command& c) { return session_command(c); };
-  desk.attach(
-      p.gfx, [this](const std::string& command) { program_->run_command(command); },
-      [this](int window) { program_->close_requested(window); });
   desk.after_every_use([this] { after_use(); });
 }
 

@@ -103,14 +103,13 @@ class KeptSession : public ::testing::Test {
       if (auto o = d.run_line(l)) out.push_back(*o);
     return out;
   }
-  // The counter of the session on disk; 0 while there is none.
+  // The counter of the session on disk once it holds the import box ticked; 0 before.
   double kept_counter() {
     try {
-      double counter = 0, held = 0;
-      for (const auto& [name, value] :
-           load_variables(autosave_file(start.path()), {"counter", "holdimport"}))
-        (name == "counter" ? counter : held) = value.scalar();
-      return held == 1 ? counter : 0;
+      const SessionDocument d = read_session(autosave_file(start.path()));
+      for (const auto& [tag, value] : d.buttons)
+        if (tag == "holdimport" && value == 1) return d.counter;
+      return 0;
     } catch (const std::exception&) {
       return 0;
     }
@@ -159,6 +158,8 @@ TEST_F(KeptSession, ACleanEndLeavesNothingAndADamagedSessionChangesNothing) {
     EXPECT_EQ(kept_counter(), 2) << "the session is kept while the script runs";
   }
   EXPECT_FALSE(fs::exists(autosave_file(start.path()))) << "the script ended: nothing waits";
+  EXPECT_EQ(read_session(start.path() / "data" / "session.last").counter, 2)
+      << "its session is kept as the last one";
 
   struct Row {
     const char* name;
@@ -193,7 +194,7 @@ TEST_F(KeptSession, ProgramsRunningSideBySideKeepTheirOwnSessions) {
     const fs::path second = start.path() / "data" / "session-2.autosave";
     auto second_counter = [&] {
       try {
-        return load_variables(second, {"counter"}).at(0).second.scalar();
+        return read_session(second).counter;
       } catch (const std::exception&) {
         return 0.0;
       }

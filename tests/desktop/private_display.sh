@@ -38,10 +38,12 @@ display=:$(head -n 1 "$work/display")
 export DISPLAY="$display" QT_QPA_PLATFORM=xcb HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime"
 unset XDG_CONFIG_HOME XDG_DATA_HOME
 
-# The counter kept in the session file; 0 while there is none.
+# The counter kept in the session file; 0 while there is none. The packed file opens with
+# its title (a length of 8 bytes, then "quorin kept session") and its version (8 bytes); the
+# counter follows as a little-endian double.
 kept_counter() {
-  sed -n 's/.*"counter": *\([0-9]*\),.*/\1/p' "$work/desktop/data/session.autosave" 2>/dev/null |
-    head -n 1 | grep . || echo 0
+  od -An -t f8 -j 35 -N 8 "$work/desktop/data/session.autosave" 2>/dev/null |
+    awk '{ printf "%d\n", $1 }' | grep . || echo 0
 }
 # Waits up to 20 s for the kept counter to reach N; fails saying WHAT did not happen.
 await_counter() {

@@ -138,6 +138,7 @@ TEST_F(ComparisonMenuGui, SavePictureAndCsvByKeys) {
   EXPECT_NEAR(im.dotsPerMeterX() * 0.0254, 150, 0.5);
 
   answer_file(folder + "plot");
+  activate(2);  // back in the window once the picture is saved
   QTest::keyClick(window(2), Qt::Key_E, Qt::ControlModifier);
   ASSERT_TRUE(errors_.empty()) << errors_.front();
   std::ifstream csv(folder_ / "plot.csv");

@@ -107,18 +107,27 @@ class DialogAnswerer {
     QTest::keyClicks(edit, QString::fromStdString(text));
   }
 
-  // Chooses an item of a list by the arrow keys.
+  // Chooses an item of a list by typing its first letters, as the list's keyboard search
+  // allows.
   static void choose(QComboBox* list, const std::string& text) {
-    const int to = list->findText(QString::fromStdString(text));
-    if (to < 0) return;  // not offered: the list keeps its choice
+    if (list->findText(QString::fromStdString(text)) < 0) return;  // not offered: kept
     list->setFocus();
-    while (list->currentIndex() < to) QTest::keyClick(list, Qt::Key_Down);
-    while (list->currentIndex() > to) QTest::keyClick(list, Qt::Key_Up);
+    QTest::keyClicks(list, QString::fromStdString(text));
   }
 
   void answer_open_dialog() {
     QWidget* w = QApplication::activeModalWidget();
-    if (!w || !w->isVisible() || busy_ || handled_.contains(w)) return;
+    if (!w && !busy_) {
+      // The window the user works in, given back its keyboard when a dialog closes, as the
+      // window manager does.
+      if (QWidget* active = QApplication::activeWindow()) origin_ = active;
+      if (!QApplication::activeWindow() && origin_ && origin_->isVisible()) {
+        origin_->activateWindow();
+        QApplication::setActiveWindow(origin_);
+      }
+      return;
+    }
+    if (!w->isVisible() || busy_ || handled_.contains(w)) return;
     busy_ = true;
     handled_.push_back(w);
     if (auto* box = qobject_cast<QMessageBox*>(w)) {
@@ -138,7 +147,15 @@ class DialogAnswerer {
       const Answer a = next(files->windowTitle(), false);
       auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
       if (a.kind == Answer::Kind::File && name) {
-        type(name, a.file.toStdString());
+        // The folder is chosen as a click in the folder list does, the name typed, then Enter.
+        const QFileInfo chosen(a.file);
+        files->setDirectory(chosen.absolutePath());
+        type(name, chosen.fileName().toStdString());
+        QTest::qWait(20);
+        while (QWidget* popup = QApplication::activePopupWidget()) {
+          QTest::keyClick(popup, Qt::Key_Escape);
+          QCoreApplication::processEvents();
+        }
         QTest::keyClick(name, Qt::Key_Return);
       } else {
         QTest::keyClick(files, Qt::Key_Escape);
@@ -168,6 +185,7 @@ class DialogAnswerer {
   QTimer timer_;
   std::deque<Answer> answers_;
   QList<QPointer<QWidget>> handled_;
+  QPointer<QWidget> origin_;
   bool busy_ = false;
 };
 
@@ -279,9 +297,19 @@ class GuiFixture : public ::testing::Test {
     return qobject_cast<W*>(control(number, name));
   }
 
+  // A click on a window that is not active makes it active first, as the window manager does
+  // (after a message box has closed, say).
+  static void bring_to_front(QWidget* w) {
+    QWidget* top = w->window();
+    if (QApplication::activeWindow() == top) return;
+    top->activateWindow();
+    QApplication::setActiveWindow(top);
+  }
+
   // Types into an edit box as a user does: a click into it, select all, the keys; no Enter.
   static void type_into(QWidget* edit, const QString& text) {
     ASSERT_NE(edit, nullptr);
+    bring_to_front(edit);
     QTest::mouseClick(edit, Qt::LeftButton, Qt::NoModifier,
                       QPoint(edit->width() / 2, edit->height() / 2));
     QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
@@ -294,6 +322,7 @@ class GuiFixture : public ::testing::Test {
   // A left click in the middle of a widget.
   static void click(QWidget* w) {
     ASSERT_NE(w, nullptr);
+    bring_to_front(w);
     QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(w->width() / 2, w->height() / 2));
   }
   void click(int number, std::string_view name) { click(control(number, name)); }

@@ -141,7 +141,7 @@ TEST(FitError, MergedPointsGiveTheErrorOfTheSamplesOneByOne) {
       SCOPED_TRACE(std::string(c.name) + ", " + set.name);
       std::vector<double> grid(set.distinct);
       for (double& g : grid) g = 0.32 * unit(random);  // some beyond the curves' ends
-      grid[0] = c.v[c.v.size() / 2];                    // one on a point of the curve
+      grid[0] = c.v[c.v.size() / 2];                   // one on a point of the curve
       std::vector<double> mv, mf;
       for (std::size_t i = 0; i < set.count; ++i) {
         const double v = grid[i % set.distinct];

@@ -267,29 +267,26 @@ TEST_F(Tuning, SideWithoutUsablePointsGetsNoBestAndKeepsItsClicks) {
     std::size_t not_finite;
   };
   const std::vector<Row> rows = {
-      {"compression only",
-       [&](auto& v, auto& f) { side(true, v, f); },
-       true, false, "best compression: LSC 7  HSC 11",
+      {"compression only", [&](auto& v, auto& f) { side(true, v, f); }, true, false,
+       "best compression: LSC 7  HSC 11",
        "best rebound: none: the dyno curve has no rebound points", 0},
-      {"rebound only",
-       [&](auto& v, auto& f) { side(false, v, f); },
-       false, true, "best compression: none: the dyno curve has no compression points",
+      {"rebound only", [&](auto& v, auto& f) { side(false, v, f); }, false, true,
+       "best compression: none: the dyno curve has no compression points",
        "best rebound: LSR 5  HSR 24", 0},
       {"one compression point",
        [&](auto& v, auto& f) {
          v.push_back(2);
          f.push_back(60);
        },
-       true, false, "best compression: ", "best rebound: none: the dyno curve has no rebound points",
-       0},
+       true, false,
+       "best compression: ", "best rebound: none: the dyno curve has no rebound points", 0},
       {"rebound beyond every curve",
        [&](auto& v, auto& f) {
          side(true, v, f);
          v.push_back(-5000);
          f.push_back(-100);
        },
-       true, false, "best compression: LSC 7  HSC 11",
-       "best rebound: none: none of the ", 0},
+       true, false, "best compression: LSC 7  HSC 11", "best rebound: none: none of the ", 0},
       {"both sides with samples that are not numbers",
        [&](auto& v, auto& f) {
          side(true, v, f);
@@ -352,8 +349,7 @@ TEST_F(Tuning, NoBestOnEitherSideChangesNoClick) {
   set_clicks(2, 3, 4, 5);
   ASSERT_TRUE(menu("closest")) << last_error();
   EXPECT_FALSE(program->run_command("comparison_menu('usebest')"));
-  EXPECT_NE(last_error().find("no best set-up for either side"), std::string::npos)
-      << last_error();
+  EXPECT_NE(last_error().find("no best set-up for either side"), std::string::npos) << last_error();
   EXPECT_EQ(control("LSC").value, 2);
   EXPECT_EQ(control("HSC").value, 3);
   EXPECT_EQ(control("LSR").value, 4);

@@ -431,7 +431,7 @@ SideSearch search_side(const SetupSelection& s, bool compression, const ClickRow
   out.points = measured.samples;
   const std::string side_name = compression ? "compression" : "rebound";
   if (measured.samples == 0) {
-    out.why_none = "the dyno curve has no " + side_name + " points";
+    out.why_none = "no " + side_name + " points in the dyno curve";
     return out;
   }
   for (std::size_t hr = 1; hr <= high_rows.size(); ++hr) {
@@ -496,8 +496,7 @@ SideSearch search_side(const SetupSelection& s, bool compression, const ClickRow
   out.best = std::move(all);
   if (out.best.empty())
     out.why_none = out.tried == 0 ? "PLOT refuses every " + side_name + " click"
-                                  : "none of the " + std::to_string(out.tried) + " " + side_name +
-                                        " curves reaches the measured velocities";
+                                  : "no curve reaches the measured points";
   return out;
 }
 

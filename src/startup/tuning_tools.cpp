@@ -192,14 +192,16 @@ void TuningTools::dyno_error() {
       analysis::stored_curves(p_.globals.plotdata, p_.globals.counter, units.factors);
   if (stored.empty()) throw RuntimeError("No curve is stored to compare with the dyno curve.");
   const std::array<double, 3> edges = analysis::band_edges(si);
+  // Each side's points are merged once for all the stored curves.
+  const analysis::MergedPoints compression =
+      analysis::merge_points(measured.compression_velocity, measured.compression_force);
+  const analysis::MergedPoints rebound =
+      analysis::merge_points(measured.rebound_velocity, measured.rebound_force);
   std::vector<analysis::CurveError> rows;
   for (const analysis::DrawnCurve& c : stored) {
     const bool comp = c.side == analysis::Side::Compression;
-    rows.push_back(
-        {c.number.value_or(0), c.side,
-         analysis::fit_error(c.velocity, c.force,
-                             comp ? measured.compression_velocity : measured.rebound_velocity,
-                             comp ? measured.compression_force : measured.rebound_force, edges)});
+    rows.push_back({c.number.value_or(0), c.side,
+                    analysis::fit_error(c.velocity, c.force, comp ? compression : rebound, edges)});
   }
   const Value& dyno = p_.globals.ShockData;
   const std::string file = dyno.is_record() && dyno.has_field("fn") && dyno.field("fn").is_text()

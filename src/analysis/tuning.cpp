@@ -32,6 +32,38 @@ class CurveReader {
     if (!rising_) build_tree();
   }
   bool covers(double at) const { return n_ > 0 && at >= lo_ && at <= hi_; }
+  double velocity(std::size_t k) const { return v_[k]; }
+  double force(std::size_t k) const { return f_[k]; }
+  static constexpr std::size_t kNoSegment = std::numeric_limits<std::size_t>::max();
+  // The segment k (from point k to point k + 1) that every velocity from `first` to `last` is
+  // read off when no point of the curve lies in that range; kNoSegment when one does or when
+  // the range is not read off the curve. Ranges asked in rising order (`cursor` as for
+  // at_rising).
+  std::size_t segment_for(double first, double last, std::size_t& cursor) const {
+    if (n_ == 0 || !(first <= last)) return kNoSegment;
+    if (rising_) {
+      while (cursor < n_ && v_[cursor] < first) ++cursor;
+      const std::size_t k = cursor;  // the first point at or above `first`
+      if (k == 0 || k == n_ || !(v_[k] > last)) return kNoSegment;
+      return k - 1;
+    }
+    // With no point in the range each segment spans all of it or none of it, so the first
+    // segment spanning `first` is the first spanning every velocity of the range.
+    const auto e = std::lower_bound(by_velocity_.begin(), by_velocity_.end(),
+                                    std::pair{first, std::size_t{0}});
+    if (e != by_velocity_.end() && !(e->first > last)) return kNoSegment;
+    return first_spanning(1, 0, leaves_, first).value_or(kNoSegment);
+  }
+  // The same reading for velocities asked in rising order: `cursor` starts at 0 and is kept
+  // between calls, so a rising curve is walked once instead of bisected per velocity.
+  std::optional<double> at_rising(double x, std::size_t& cursor) const {
+    if (!rising_ || std::isnan(x)) return at(x);
+    while (cursor < n_ && v_[cursor] < x) ++cursor;
+    const std::size_t k = cursor;  // the first point at or above x, as lower_bound finds it
+    if (k < n_ && v_[k] == x) return f_[k];
+    if (k == 0 || k == n_) return std::nullopt;
+    return f_[k - 1] + (f_[k] - f_[k - 1]) * (x - v_[k - 1]) / (v_[k] - v_[k - 1]);
+  }
   std::optional<double> at(double x) const {
     if (n_ == 0 || std::isnan(x)) return std::nullopt;
     std::optional<std::size_t> segment;
@@ -95,6 +127,10 @@ class CurveReader {
   std::size_t leaves_ = 0;
   std::vector<double> low_, high_;
 };
+
+// Merged points per run: few enough that most runs lie between two points of a curve (one
+// per newton), enough that a run stands for many points.
+constexpr std::size_t kPointsPerRun = 32;
 
 std::size_t band_of(double v, const std::array<double, 3>& edges) {
   std::size_t b = 0;
@@ -207,7 +243,9 @@ MeasuredSides measured_sides(const std::vector<double>& velocity,
   MeasuredSides m;
   const std::size_t n = std::min(velocity.size(), force.size());
   for (std::size_t k = 0; k < n; ++k) {
-    if (force[k] > 0) {
+    if (!std::isfinite(velocity[k]) || !std::isfinite(force[k])) {
+      ++m.not_finite;
+    } else if (force[k] > 0) {
       m.compression_velocity.push_back(velocity[k]);
       m.compression_force.push_back(force[k]);
     } else if (force[k] < 0) {
@@ -229,27 +267,126 @@ std::array<std::string, 4> band_names(bool si) {
           short_number(e[1]) + "-" + short_number(e[2]), ">" + short_number(e[2])};
 }
 
+namespace {
+
+// The moments of merged points first .. last about their own means.
+PointRun point_run(const MergedPoints& m, std::size_t first, std::size_t last) {
+  PointRun r;
+  r.first = first;
+  r.last = last;
+  r.first_velocity = m.velocity[r.first];
+  r.last_velocity = m.velocity[r.last];
+  double sum_v = 0, sum_f = 0;
+  for (std::size_t k = r.first; k <= r.last; ++k) {
+    const auto n = static_cast<double>(m.count[k]);
+    r.samples += n;
+    sum_v += n * m.velocity[k];
+    sum_f += n * m.mean_force[k];
+  }
+  r.mean_velocity = sum_v / r.samples;
+  r.mean_force = sum_f / r.samples;
+  for (std::size_t k = r.first; k <= r.last; ++k) {
+    const auto n = static_cast<double>(m.count[k]);
+    const double dv = m.velocity[k] - r.mean_velocity, df = m.mean_force[k] - r.mean_force;
+    r.svv += n * dv * dv;
+    r.svf += n * dv * df;
+    r.sff += n * df * df + m.spread[k];
+  }
+  return r;
+}
+
+}  // namespace
+
+MergedPoints merge_points(const std::vector<double>& velocity, const std::vector<double>& force) {
+  const std::size_t n = std::min(velocity.size(), force.size());
+  std::vector<std::pair<double, double>> points;
+  points.reserve(n);
+  for (std::size_t k = 0; k < n; ++k)
+    if (std::isfinite(velocity[k]) && std::isfinite(force[k]))
+      points.emplace_back(velocity[k], force[k]);
+  // In rising velocity, and at one velocity in rising force, so the sums do not depend on
+  // the order of the file's samples.
+  std::sort(points.begin(), points.end());
+  MergedPoints m;
+  m.samples = points.size();
+  for (std::size_t i = 0; i < points.size();) {
+    std::size_t j = i;
+    double sum = 0;
+    for (; j < points.size() && points[j].first == points[i].first; ++j) sum += points[j].second;
+    const std::size_t count = j - i;
+    const double mean = sum / static_cast<double>(count);
+    double spread = 0;  // sum of squared deviations from the mean, taken after the mean
+    for (std::size_t k = i; k < j; ++k) {
+      const double d = points[k].second - mean;
+      spread += d * d;
+    }
+    m.velocity.push_back(points[i].first);
+    m.mean_force.push_back(mean);
+    m.spread.push_back(spread);
+    m.count.push_back(count);
+    i = j;
+  }
+  for (std::size_t first = 0; first < m.velocity.size(); first += kPointsPerRun)
+    m.runs.push_back(point_run(m, first, std::min(first + kPointsPerRun, m.velocity.size()) - 1));
+  return m;
+}
+
 FitError fit_error(const std::vector<double>& curve_velocity,
                    const std::vector<double>& curve_force,
                    const std::vector<double>& measured_velocity,
                    const std::vector<double>& measured_force, const std::array<double, 3>& edges) {
+  return fit_error(curve_velocity, curve_force, merge_points(measured_velocity, measured_force),
+                   edges);
+}
+
+FitError fit_error(const std::vector<double>& curve_velocity,
+                   const std::vector<double>& curve_force, const MergedPoints& measured,
+                   const std::array<double, 3>& edges) {
   const CurveReader reader(curve_velocity, curve_force);
   FitError e;
   double sum_error = 0, sum_measured = 0;
   std::array<double, 4> band_sum{};
-  const std::size_t n = std::min(measured_velocity.size(), measured_force.size());
-  for (std::size_t k = 0; k < n; ++k) {
-    const double v = measured_velocity[k];
-    if (!reader.covers(v)) continue;
-    const std::optional<double> f = reader.at(v);
-    if (!f) continue;
-    const double d = *f - measured_force[k];
-    sum_error += d * d;
-    sum_measured += measured_force[k] * measured_force[k];
+  std::size_t cursor = 0;
+  auto add = [&](double v, std::size_t count, double squares, double measured_squares) {
+    sum_error += squares;
+    sum_measured += measured_squares;
     const std::size_t b = band_of(v, edges);
-    band_sum[b] += d * d;
-    ++e.band_points[b];
-    ++e.points;
+    band_sum[b] += squares;
+    e.band_points[b] += count;
+    e.points += count;
+  };
+  // Adds a run read off one straight piece of the curve; false when no piece spans it.
+  auto add_run = [&](const PointRun& run) {
+    const double first = run.first_velocity, last = run.last_velocity;
+    if (band_of(first, edges) != band_of(last, edges)) return false;
+    const std::size_t k = reader.segment_for(first, last, cursor);
+    if (k == CurveReader::kNoSegment) return false;
+    // The whole run is read off the straight piece from point k to point k + 1.
+    const double v0 = reader.velocity(k), v1 = reader.velocity(k + 1);
+    const double f0 = reader.force(k), f1 = reader.force(k + 1);
+    const double slope = (f1 - f0) / (v1 - v0);
+    const double at_mean = f0 + (f1 - f0) * (run.mean_velocity - v0) / (v1 - v0);
+    const double d = at_mean - run.mean_force;
+    const double about_mean =
+        std::max(0.0, slope * slope * run.svv - 2 * slope * run.svf + run.sff);
+    const double measured_squares = run.samples * run.mean_force * run.mean_force + run.sff;
+    add(first, static_cast<std::size_t>(run.samples), run.samples * d * d + about_mean,
+        measured_squares);
+    return true;
+  };
+  for (const PointRun& run : measured.runs) {
+    if (add_run(run)) continue;
+    for (std::size_t k = run.first; k <= run.last; ++k) {
+      const double v = measured.velocity[k];
+      if (!reader.covers(v)) continue;
+      const std::optional<double> f = reader.at_rising(v, cursor);
+      if (!f) continue;
+      // n samples of mean force m and spread s about it:
+      // sum (f - F_i)^2 = n (f - m)^2 + s, and sum F_i^2 = n m^2 + s.
+      const auto n = static_cast<double>(measured.count[k]);
+      const double m = measured.mean_force[k], d = *f - m;
+      add(v, measured.count[k], n * d * d + measured.spread[k], n * m * m + measured.spread[k]);
+    }
   }
   if (e.points == 0) {
     e.rms = e.percent = kNaN;
@@ -273,9 +410,8 @@ namespace {
 // listed once, with the other high-speed clicks beside it.
 SideSearch search_side(const SetupSelection& s, bool compression, const ClickRows& rows,
                        const Globals& tables, const BleedData& bleeds, UnitFactors units,
-                       const SetupScales& scales, const std::vector<double>& mv,
-                       const std::vector<double>& mf, const std::array<double, 3>& edges,
-                       std::size_t keep) {
+                       const SetupScales& scales, const MergedPoints& measured,
+                       const std::array<double, 3>& edges, std::size_t keep) {
   const std::vector<std::string>& low_rows = compression ? rows.lsc : rows.lsr;
   const std::vector<std::string>& high_rows = compression ? rows.hsc : rows.hsr;
   const Adjuster low = compression ? Adjuster::LSC : Adjuster::LSR;
@@ -292,6 +428,12 @@ SideSearch search_side(const SetupSelection& s, bool compression, const ClickRow
   std::map<double, std::optional<ShimFlow>> flows;
   std::vector<Candidate> all;
   SideSearch out;
+  out.points = measured.samples;
+  const std::string side_name = compression ? "compression" : "rebound";
+  if (measured.samples == 0) {
+    out.why_none = "no " + side_name + " points in the dyno curve";
+    return out;
+  }
   for (std::size_t hr = 1; hr <= high_rows.size(); ++hr) {
     for (std::size_t lr = 1; lr <= low_rows.size(); ++lr) {
       const double k = parsed(low_rows[lr - 1]) + 1;
@@ -334,22 +476,27 @@ SideSearch search_side(const SetupSelection& s, bool compression, const ClickRow
         continue;
       }
       const WheelCurves w = wheel_curves(d, units);
-      const FitError e = compression
-                             ? fit_error(w.compression_velocity, w.compression_force, mv, mf, edges)
-                             : fit_error(w.rebound_velocity, w.rebound_force, mv, mf, edges);
+      const FitError e =
+          compression ? fit_error(w.compression_velocity, w.compression_force, measured, edges)
+                      : fit_error(w.rebound_velocity, w.rebound_force, measured, edges);
       r.error = e;
       r.first = all.size();
       ++out.tried;
       all.push_back({lr, hr, low_rows[lr - 1], high_rows[hr - 1], {}, e});
     }
   }
+  // A curve that reaches none of the measured velocities was compared with nothing: it is no
+  // candidate, however its RMS came out.
+  std::erase_if(
+      all, [](const Candidate& c) { return c.error.points == 0 || !std::isfinite(c.error.rms); });
   std::stable_sort(all.begin(), all.end(), [](const Candidate& a, const Candidate& b) {
-    const bool an = std::isnan(a.error.rms), bn = std::isnan(b.error.rms);
-    if (an != bn) return bn;
-    return !an && a.error.rms < b.error.rms;
+    return a.error.rms < b.error.rms;
   });
   if (all.size() > keep) all.resize(keep);
   out.best = std::move(all);
+  if (out.best.empty())
+    out.why_none = out.tried == 0 ? "PLOT refuses every " + side_name + " click"
+                                  : "no curve reaches the measured points";
   return out;
 }
 
@@ -361,12 +508,44 @@ ClosestSetup closest_setup(const SetupSelection& s, const ClickRows& rows, const
                            std::size_t keep) {
   const SetupScales scales = setup_scales(s);
   ClosestSetup out;
-  out.compression =
-      search_side(s, true, rows, tables, bleeds, units, scales, measured.compression_velocity,
-                  measured.compression_force, edges, keep);
-  out.rebound = search_side(s, false, rows, tables, bleeds, units, scales,
-                            measured.rebound_velocity, measured.rebound_force, edges, keep);
+  out.compression = search_side(
+      s, true, rows, tables, bleeds, units, scales,
+      merge_points(measured.compression_velocity, measured.compression_force), edges, keep);
+  out.rebound =
+      search_side(s, false, rows, tables, bleeds, units, scales,
+                  merge_points(measured.rebound_velocity, measured.rebound_force), edges, keep);
   return out;
+}
+
+std::array<std::vector<double>, 4> best_curves(const SetupSelection& s, const ClickRows& rows,
+                                               const ClosestSetup& found, const Globals& tables,
+                                               const BleedData& bleeds, UnitFactors units) {
+  const SetupScales scales = setup_scales(s);
+  DamperCurve d;
+  d.compscale = scales.compscale;
+  d.rebscale = scales.rebscale;
+  d.gasforce = 0;
+  d.motionratio = scales.motionratio;
+  if (!found.compression.best.empty()) {
+    const Candidate& c = found.compression.best.front();
+    const SetupSelection b = with_click(with_click(s, Adjuster::LSC, c.low_row, rows.lsc),
+                                        Adjuster::HSC, c.high_row, rows.hsc);
+    SideCurve side = synthesise_compression(b.compression, tables, bleeds);
+    d.cmpvelocity = std::move(side.velocity);
+    d.cmpforce = std::move(side.force);
+  }
+  if (!found.rebound.best.empty()) {
+    const Candidate& r = found.rebound.best.front();
+    const SetupSelection b = with_click(with_click(s, Adjuster::LSR, r.low_row, rows.lsr),
+                                        Adjuster::HSR, r.high_row, rows.hsr);
+    SideCurve side = synthesise_rebound(b.rebound, tables, bleeds);
+    d.rebvelocity = std::move(side.velocity);
+    d.rebforce.resize(side.force.size());
+    for (std::size_t k = 0; k < side.force.size(); ++k) d.rebforce[k] = -1 * side.force[k];
+  }
+  WheelCurves w = wheel_curves(d, units);
+  return {std::move(w.compression_velocity), std::move(w.compression_force),
+          std::move(w.rebound_velocity), std::move(w.rebound_force)};
 }
 
 double critical_damping(double sprung_mass_kg, double wheel_rate_n_per_mm) {

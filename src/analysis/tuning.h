@@ -59,12 +59,36 @@ ClickerSweep clicker_sweep(const SetupSelection& s, Adjuster a,
 std::string sweep_tsv(const ClickerSweep& sweep, const ShownUnits& units);
 
 // A measured curve split as drawn: points above zero force are the compression side, points
-// below it the rebound side (forces negative), in the units shown.
+// below it the rebound side (forces negative), in the units shown. Samples whose velocity or
+// force is not a finite number are left out and counted.
 struct MeasuredSides {
   std::vector<double> compression_velocity, compression_force;
   std::vector<double> rebound_velocity, rebound_force;
+  std::size_t not_finite = 0;
 };
 MeasuredSides measured_sides(const std::vector<double>& velocity, const std::vector<double>& force);
+
+// Measured points of one side merged per velocity, in rising velocity. A curve is read once
+// per measured velocity, so the samples at one velocity enter the error measure through their
+// number, their mean force and the sum of their squared deviations from it:
+// sum (c - F_i)^2 = n (c - mean)^2 + spread. Samples that are not finite numbers are left out.
+// Runs of neighbouring merged points are kept with their moments about their own means
+// (weighted by samples): where a straight piece of a curve spans a whole run, the run's sum of
+// squares is n (c(mean velocity) - mean force)^2 + s^2 Svv - 2 s Svf + Sff for the piece's
+// slope s, the same sum as its points give one by one.
+struct PointRun {
+  std::size_t first = 0, last = 0;  // merged points first .. last
+  double first_velocity = 0, last_velocity = 0;
+  double samples = 0, mean_velocity = 0, mean_force = 0;
+  double svv = 0, svf = 0, sff = 0;  // sums of products of deviations from the means
+};
+struct MergedPoints {
+  std::vector<double> velocity, mean_force, spread;
+  std::vector<std::size_t> count;
+  std::vector<PointRun> runs;  // the points in order, a few to a run
+  std::size_t samples = 0;     // samples merged
+};
+MergedPoints merge_points(const std::vector<double>& velocity, const std::vector<double>& force);
 
 // Upper edges of the first three velocity bands in the units shown (0.05, 0.1, 0.25 m/s or 2,
 // 4, 10 in/s); the fourth band is everything above the last edge.
@@ -83,10 +107,15 @@ struct FitError {
   std::array<double, 4> band_rms{};
   std::array<std::size_t, 4> band_points{};
 };
+// Measured samples that are not finite numbers are left out.
 FitError fit_error(const std::vector<double>& curve_velocity,
                    const std::vector<double>& curve_force,
                    const std::vector<double>& measured_velocity,
                    const std::vector<double>& measured_force, const std::array<double, 3>& edges);
+// The same against merged points; `points` counts the samples compared.
+FitError fit_error(const std::vector<double>& curve_velocity,
+                   const std::vector<double>& curve_force, const MergedPoints& measured,
+                   const std::array<double, 3>& edges);
 
 // One candidate of the search: low- and high-speed popup rows with their click texts, and the
 // other high-speed clicks that give the same curve (the valving tables share an entry).
@@ -97,9 +126,12 @@ struct Candidate {
   FitError error;
 };
 struct SideSearch {
-  std::vector<Candidate> best;  // lowest RMS first
-  std::size_t tried = 0;        // distinct curves compared
-  std::size_t refused = 0;      // combinations the synthesis refuses (no table entry)
+  // Lowest RMS first; only candidates compared with at least one measured point.
+  std::vector<Candidate> best;
+  std::size_t tried = 0;    // distinct curves compared
+  std::size_t refused = 0;  // combinations the synthesis refuses (no table entry)
+  std::size_t points = 0;   // measured samples of the side
+  std::string why_none;     // why `best` is empty, in words; empty when it is not
 };
 struct ClosestSetup {
   SideSearch compression, rebound;
@@ -112,10 +144,19 @@ struct ClickRows {
 // combination against the rebound points, the rest of `s` as it is, each synthesised as PLOT
 // would and drawn in `units`; the best `keep` per side. Throws RuntimeError when the set-up's
 // other boxes are refused by PLOT.
+// A side with no measured point is not searched. The measured points are merged per
+// velocity first, so a long dyno file costs about what its distinct velocities cost.
 ClosestSetup closest_setup(const SetupSelection& s, const ClickRows& rows, const Globals& tables,
                            const BleedData& bleeds, UnitFactors units,
                            const MeasuredSides& measured, const std::array<double, 3>& edges,
                            std::size_t keep = 5);
+
+// The best candidate of each side that has one, drawn as PLOT would draw it with the rest of
+// `s` as it is: {compression velocity, force, rebound velocity, force}, both rows of a side
+// empty when it has no best. Throws RuntimeError for whatever PLOT would refuse.
+std::array<std::vector<double>, 4> best_curves(const SetupSelection& s, const ClickRows& rows,
+                                               const ClosestSetup& found, const Globals& tables,
+                                               const BleedData& bleeds, UnitFactors units);
 
 // Critical damping at the wheel, N·s/m: c_c = 2 sqrt(k m) with k = wheel rate (N/mm) x 1000 in
 // N/m and m the corner's sprung mass in kg. Throws RuntimeError unless both are finite and

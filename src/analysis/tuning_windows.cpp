@@ -70,6 +70,13 @@ gfx::Color curve_colour(int number) {
   return *gfx::parse_line_spec(kLinestyle[i]).color;
 }
 
+// "LSC 7  HSC 11", or "none" for a side without a best candidate.
+std::string best_text(const SideSearch& side, std::string_view low, std::string_view high) {
+  if (side.best.empty()) return "none";
+  return std::string(low) + " " + side.best[0].low_click + "  " + std::string(high) + " " +
+         side.best[0].high_click;
+}
+
 std::string clicks_text(const Candidate& c) {
   std::string s = c.high_click;
   for (const std::string& other : c.same_high_clicks) s += "/" + other;
@@ -178,18 +185,19 @@ gfx::Window& show_closest_window(gfx::Model& m, const ClosestSetup& found,
   tool_line(m, key, {0.02, 0.14}, {0.9, 0.9}, {0, 0, 0}, "none").marker = ".";
   key_text(0.9, "dyno curve (measured points)");
   tool_line(m, key, {0.02, 0.14}, {0.8, 0.8}, kCompressionBlue, "-");
-  key_text(0.8, "best compression: " + (found.compression.best.empty()
-                                            ? std::string("none")
-                                            : "LSC " + found.compression.best[0].low_click +
-                                                  "  HSC " + found.compression.best[0].high_click));
+  key_text(0.8, "best compression: " + best_text(found.compression, "LSC", "HSC"));
+  // Why a side has no best, on the line below it.
+  if (found.compression.best.empty()) key_text(0.75, "(" + found.compression.why_none + ")");
   tool_line(m, key, {0.02, 0.14}, {0.7, 0.7}, kReboundRed, "-");
-  key_text(0.7, "best rebound: " + (found.rebound.best.empty()
-                                        ? std::string("none")
-                                        : "LSR " + found.rebound.best[0].low_click + "  HSR " +
-                                              found.rebound.best[0].high_click));
+  key_text(0.7, "best rebound: " + best_text(found.rebound, "LSR", "HSR"));
+  if (found.rebound.best.empty()) key_text(0.65, "(" + found.rebound.why_none + ")");
   key_text(0.58, std::to_string(found.compression.tried) + " compression and " +
                      std::to_string(found.rebound.tried) + " rebound curves");
   key_text(0.5, "compared with the measured points");
+  if (measured.not_finite > 0)
+    key_text(0.42, std::to_string(measured.not_finite) +
+                       (measured.not_finite == 1 ? " sample" : " samples") +
+                       " left out: not a finite number");
   tool_button(m, w, "Set best clicks", "UseBest", {kWidth * 0.73, kHeight * 0.56 + 10, 150, 26},
               use_command,
               "Sets the main window's LSC, HSC, LSR and HSR to the best of each side.");

@@ -156,10 +156,11 @@ void export_curve(Processor& p) {
     throw RuntimeError("The export file \"" + file.string() +
                        "\" does not exist; nothing was exported.");
   // The whole entry is made before the file is touched, so a curve that cannot be sampled
-  // leaves the file as it was.
-  const std::string entry = export_entry(g.plotdata[number - 1], number,
-                                         UnitFactors{g.sitous_vel, g.sitous_force},
-                                         g.usunits == 1);
+  // leaves the file as it was. The grid and the forces are both in the units the main window
+  // shows now, whatever units the curve was drawn in when it was stored.
+  const bool us = g.usunits == 1;
+  const std::string entry =
+      export_entry(g.plotdata[number - 1], number, us ? kUSFactors : kSIFactors, us);
   append_whole(file, entry);
   m.figure(kMainWindow);
 }

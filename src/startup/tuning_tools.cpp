@@ -127,10 +127,16 @@ analysis::MeasuredSides TuningTools::held_dyno_curve(bool si) {
         "curve stays on the graph.");
   const DynoOverlay drawn = dyno_overlay_curve(p_.globals.ShockData, si);
   analysis::MeasuredSides sides = analysis::measured_sides(drawn.x, drawn.y);
-  if (sides.compression_velocity.empty() && sides.rebound_velocity.empty())
+  if (sides.compression_velocity.empty() && sides.rebound_velocity.empty()) {
+    if (sides.not_finite > 0)
+      throw RuntimeError(
+          "The dyno curve has no sample of finite velocity and force above or "
+          "below zero force (" +
+          std::to_string(sides.not_finite) + " not finite); read another dyno file with ROEHRIG.");
     throw RuntimeError(
         "The dyno curve has no points above or below zero force; read a dyno file with "
         "ROEHRIG first.");
+  }
   return sides;
 }
 
@@ -148,20 +154,9 @@ void TuningTools::closest() {
   analysis::ClosestSetup found = analysis::closest_setup(
       setup, rows, p_.globals, bleeds, units.factors, measured, analysis::band_edges(si));
 
-  // The best of each side as PLOT would draw it.
-  std::array<std::vector<double>, 4> best;
-  if (!found.compression.best.empty() && !found.rebound.best.empty()) {
-    const analysis::Candidate& c = found.compression.best.front();
-    const analysis::Candidate& r = found.rebound.best.front();
-    SetupSelection s = setup;
-    s = analysis::with_click(s, analysis::Adjuster::LSC, c.low_row, rows.lsc);
-    s = analysis::with_click(s, analysis::Adjuster::HSC, c.high_row, rows.hsc);
-    s = analysis::with_click(s, analysis::Adjuster::LSR, r.low_row, rows.lsr);
-    s = analysis::with_click(s, analysis::Adjuster::HSR, r.high_row, rows.hsr);
-    const DamperCurve d =
-        synthesise_setup(s, p_.globals, bleeds, units.factors, p_.globals.counter);
-    best = {d.compression_velocity, d.compression_force, d.rebound_velocity, d.rebound_force};
-  }
+  // The best of each side that has one, as PLOT would draw it.
+  const std::array<std::vector<double>, 4> best =
+      analysis::best_curves(setup, rows, found, p_.globals, bleeds, units.factors);
   analysis::show_closest_window(m, found, measured, best, units, si, comparison_limits(p_),
                                 command_text("usebest"));
   closest_ = std::move(found);
@@ -169,6 +164,10 @@ void TuningTools::closest() {
 
 void TuningTools::use_best() {
   if (!closest_) throw RuntimeError("No search for the closest set-up has been run.");
+  if (closest_->compression.best.empty() && closest_->rebound.best.empty())
+    throw RuntimeError("The search found no best set-up for either side (compression: " +
+                       closest_->compression.why_none + "; rebound: " + closest_->rebound.why_none +
+                       "); no click was changed.");
   gfx::Model& m = p_.gfx;
   auto set_row = [&](std::string_view tag, const analysis::SideSearch& side, bool low) {
     if (side.best.empty()) return;
@@ -193,14 +192,16 @@ void TuningTools::dyno_error() {
       analysis::stored_curves(p_.globals.plotdata, p_.globals.counter, units.factors);
   if (stored.empty()) throw RuntimeError("No curve is stored to compare with the dyno curve.");
   const std::array<double, 3> edges = analysis::band_edges(si);
+  // Each side's points are merged once for all the stored curves.
+  const analysis::MergedPoints compression =
+      analysis::merge_points(measured.compression_velocity, measured.compression_force);
+  const analysis::MergedPoints rebound =
+      analysis::merge_points(measured.rebound_velocity, measured.rebound_force);
   std::vector<analysis::CurveError> rows;
   for (const analysis::DrawnCurve& c : stored) {
     const bool comp = c.side == analysis::Side::Compression;
-    rows.push_back(
-        {c.number.value_or(0), c.side,
-         analysis::fit_error(c.velocity, c.force,
-                             comp ? measured.compression_velocity : measured.rebound_velocity,
-                             comp ? measured.compression_force : measured.rebound_force, edges)});
+    rows.push_back({c.number.value_or(0), c.side,
+                    analysis::fit_error(c.velocity, c.force, comp ? compression : rebound, edges)});
   }
   const Value& dyno = p_.globals.ShockData;
   const std::string file = dyno.is_record() && dyno.has_field("fn") && dyno.field("fn").is_text()

@@ -96,6 +96,115 @@ TEST(FitError, FoldedCurvesReadAsTheVelocityTableReadsThem) {
   }
 }
 
+// Measured points merged per velocity and read in runs give the RMS, the percent and the band
+// errors that the samples give one by one (read with the velocity table's reader, summed in
+// long double), to rounding: for rising and folded curves, curves with a point per newton or
+// a few far apart, samples that repeat their velocities or do not, fall on the curve's points
+// or lie beyond its ends.
+TEST(FitError, MergedPointsGiveTheErrorOfTheSamplesOneByOne) {
+  std::mt19937 random(11);
+  std::uniform_real_distribution<double> unit(0, 1);
+  struct Curve {
+    const char* name;
+    std::vector<double> v, f;
+  };
+  std::vector<Curve> curves;
+  {
+    Curve dense{"a point per newton", {}, {}}, sparse{"seven points", {}, {}},
+        folded{"folding back", {}, {}};
+    for (int n = 0; n <= 3000; ++n) {
+      dense.f.push_back(n);
+      dense.v.push_back(0.3 * std::pow(n / 3000.0, 1.6) + 0.001 * n / 3000.0);
+    }
+    sparse.v = {0, 0.01, 0.03, 0.08, 0.15, 0.22, 0.3};
+    sparse.f = {0, 400, 700, 950, 1200, 1500, 1700};
+    for (int n = 0; n <= 400; ++n) {
+      folded.f.push_back(4 * n);
+      folded.v.push_back(0.0007 * n + (n % 50 == 49 ? -0.004 : 0));
+    }
+    curves = {dense, sparse, folded};
+  }
+  struct Samples {
+    const char* name;
+    std::size_t count, distinct;  // samples, and the distinct velocities they fall on
+    double noise;                 // of the force, relative
+  };
+  const std::vector<Samples> sets = {
+      {"every sample at its own velocity", 40000, 40000, 0.02},
+      {"velocities repeated", 40000, 300, 0.02},
+      {"no noise", 20000, 20000, 0},
+      {"a few samples", 7, 7, 0.05},
+  };
+  const std::array<double, 3> edges = {0.05, 0.1, 0.25};
+  for (const Curve& c : curves)
+    for (const Samples& set : sets) {
+      SCOPED_TRACE(std::string(c.name) + ", " + set.name);
+      std::vector<double> grid(set.distinct);
+      for (double& g : grid) g = 0.32 * unit(random);  // some beyond the curves' ends
+      grid[0] = c.v[c.v.size() / 2];                   // one on a point of the curve
+      std::vector<double> mv, mf;
+      for (std::size_t i = 0; i < set.count; ++i) {
+        const double v = grid[i % set.distinct];
+        mv.push_back(v);
+        mf.push_back(3000 * v * (1 + set.noise * (2 * unit(random) - 1)) + 1);
+      }
+      // One by one.
+      long double sum = 0, sum_measured = 0;
+      std::array<long double, 4> band{};
+      std::array<std::size_t, 4> band_points{};
+      std::size_t points = 0;
+      for (std::size_t i = 0; i < mv.size(); ++i) {
+        const std::optional<double> at = force_at(c.v, c.f, mv[i]);
+        if (!at) continue;
+        const long double d = static_cast<long double>(*at) - mf[i];
+        sum += d * d;
+        sum_measured += static_cast<long double>(mf[i]) * mf[i];
+        std::size_t b = 0;
+        while (b < 3 && mv[i] >= edges[b]) ++b;
+        band[b] += d * d;
+        ++band_points[b];
+        ++points;
+      }
+      ASSERT_GT(points, 0u);
+      const FitError e = fit_error(c.v, c.f, mv, mf, edges);
+      EXPECT_EQ(e.points, points);
+      EXPECT_EQ(e.band_points, band_points);
+      const double rms = static_cast<double>(std::sqrt(sum / points));
+      EXPECT_NEAR(e.rms, rms, 1e-9 * rms + 1e-9);
+      const double measured_rms = static_cast<double>(std::sqrt(sum_measured / points));
+      EXPECT_NEAR(e.percent, 100 * rms / measured_rms, 1e-9 * e.percent + 1e-9);
+      for (std::size_t b = 0; b < 4; ++b) {
+        if (!band_points[b]) {
+          EXPECT_TRUE(std::isnan(e.band_rms[b])) << b;
+          continue;
+        }
+        const double want = static_cast<double>(std::sqrt(band[b] / band_points[b]));
+        EXPECT_NEAR(e.band_rms[b], want, 1e-9 * want + 1e-9) << b;
+      }
+    }
+}
+
+// Samples that are not finite numbers are left out of both sides and counted, and the error
+// measure leaves them out too.
+TEST(MeasuredSides, SamplesThatAreNotNumbersAreLeftOutAndCounted) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const MeasuredSides m =
+      measured_sides({0.1, nan, 0.3, 0.4, inf, 0.6, 0.7}, {5, 6, inf, -nan, 9, -inf, -2});
+  EXPECT_EQ(m.not_finite, 5u);
+  EXPECT_EQ(m.compression_velocity, (std::vector<double>{0.1}));
+  EXPECT_EQ(m.rebound_velocity, (std::vector<double>{0.7}));
+  const FitError e = fit_error({0, 1}, {0, 10}, {0.5, 0.5, 0.5, nan}, {5, inf, -inf, 5}, {1, 2, 3});
+  EXPECT_EQ(e.points, 1u);
+  EXPECT_EQ(e.rms, 0);
+  const MergedPoints merged = merge_points({0.2, 0.1, 0.2, nan}, {1, 2, 3, 4});
+  EXPECT_EQ(merged.samples, 3u);
+  EXPECT_EQ(merged.velocity, (std::vector<double>{0.1, 0.2}));
+  EXPECT_EQ(merged.count, (std::vector<std::size_t>{1, 2}));
+  EXPECT_EQ(merged.mean_force, (std::vector<double>{2, 2}));
+  EXPECT_EQ(merged.spread, (std::vector<double>{0, 2}));
+}
+
 TEST(MeasuredSides, PointsAboveZeroAreCompressionBelowAreRebound) {
   const MeasuredSides m = measured_sides({0.1, 0.2, 0.3, 0.4, 0.5}, {5, -3, 0, 7, -1});
   EXPECT_EQ(m.compression_velocity, (std::vector<double>{0.1, 0.4}));

@@ -2,12 +2,14 @@
 // malformed lines ending the script with their number.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <vector>
 
 #include "services/runtime_error.h"
 #include "app/script_driver.h"
+#include "services/temp_dir.h"
 
 namespace quorin {
 namespace {
@@ -166,6 +168,72 @@ TEST(ScriptDriver, PrintDialogAnswers) {
     EXPECT_EQ(last, row.result) << row.name;
     EXPECT_EQ(written, row.written) << row.name;
     EXPECT_EQ(driver.program().headless_printer.requests.size(), 1u) << row.name;
+  }
+}
+
+// PLOT in one unit system, a click on the other, EXPORT #: the entry is in the units shown at
+// export time, its grid and its forces alike, checked against the stored curve's points
+// converted by hand (1 in = 0.0254 m; the displays' 4.45374 N per pound).
+TEST(ScriptDriver, ExportAfterAUnitSwitchIsInTheUnitsShown) {
+  namespace fs = std::filesystem;
+  if (!fs::is_regular_file(fs::path(QUORIN_SUPPLIED) / "quorin_bleed_2004_v1.mat"))
+    GTEST_SKIP() << "the supplied data are not generated";
+  struct Row {
+    const char* name;
+    bool drawn_si, shown_si;
+  };
+  const Row rows[] = {
+      {"Imperial to Metric", false, true},
+      {"Metric to Imperial", true, false},
+      {"Imperial throughout", false, false},
+      {"Metric throughout", true, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    test::TempDir start;
+    fs::copy(QUORIN_SUPPLIED, start.path(), fs::copy_options::recursive);
+    std::ostringstream console;
+    ScriptDriver driver(start.path(), console);
+    std::string script = "start " + start.path().string() + "\n";
+    if (row.drawn_si) script += "press SIUnits\n";
+    script += "press PLOT\n";
+    if (row.shown_si != row.drawn_si)
+      script += row.shown_si ? "press SIUnits\n" : "press USUnits\n";
+    script += "window 1\nset plotindex String \"1\"\npress EXPORT #\n";
+    std::istringstream in(script);
+    std::ostringstream out, err;
+    ASSERT_EQ(run_script(in, out, err, driver), 0) << err.str();
+    EXPECT_EQ(out.str().find("error"), std::string::npos) << out.str();
+
+    const DamperCurve& c = driver.program().globals.plotdata.at(0);
+    const double metres = row.shown_si ? 1 : 0.0254, newtons = row.shown_si ? 1 : 4.45374;
+    const std::vector<double> grid =
+        row.shown_si
+            ? std::vector<double>{0,    0.005, 0.01, 0.015, 0.02, 0.025, 0.03, 0.035, 0.04, 0.05,
+                                  0.06, 0.07,  0.08, 0.09,  0.1,  0.125, 0.15, 0.175, 0.2,  0.25}
+            : std::vector<double>{0,   0.25, 0.5, 0.75, 1, 1.25, 1.5, 1.75, 2, 2.25,
+                                  2.5, 2.75, 3,   3.5,  4, 4.5,  5,   6,    8, 10};
+    // At the wheel: velocity / scale x motion ratio, (force x scale + gas force) / motion
+    // ratio; the first point faster than the grid velocity.
+    auto first_above = [&](const std::vector<double>& v, const std::vector<double>& f, double scale,
+                           double at) {
+      for (std::size_t k = 0; k < v.size(); ++k)
+        if (v[k] / scale * c.motionratio / metres > at)
+          return (f[k] * scale + c.gasforce) / c.motionratio / newtons;
+      ADD_FAILURE() << "the curve does not reach " << at;
+      return 0.0;
+    };
+    std::string want;
+    for (double v : grid) {
+      char line[100];
+      std::snprintf(line, sizeof line, "%0.3f\t%0.5f\t%0.5f\n", v,
+                    first_above(c.cmpvelocity, c.cmpforce, c.compscale, v),
+                    first_above(c.rebvelocity, c.rebforce, c.rebscale, v));
+      want += line;
+    }
+    const std::string text = test::TempDir::read(start.path() / "data" / "export.txt");
+    ASSERT_GT(text.size(), want.size());
+    EXPECT_EQ(text.substr(text.size() - want.size()), want);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
@@ -203,12 +204,87 @@ TEST_F(Export, GridFollowsTheRadioButtonsAndFactorsTheLastSynthesis) {
   EXPECT_EQ(text.substr(text.size() - expected.size()), expected);
   EXPECT_NE(text.find("\n10.000\t"), std::string::npos);
 
-  // Metric radio buttons with the US factors still in force: the metric grid, US values.
+  // Metric radio buttons after a curve drawn in US units: the metric grid.
   control("SIUnits").value = 1;
   control("USUnits").value = 0;
   write_export("");
   run("export");
   EXPECT_NE(exported().find("\n0.250\t"), std::string::npos);
+}
+
+// A curve drawn in one unit system and exported after a switch to the other is written in the
+// units shown at export time: the grid and the forces alike. The expected lines are worked out
+// by hand from the stored points (1 in = 0.0254 m; the displays' 4.45374 N per pound).
+TEST_F(Export, EntryIsInTheUnitsShownAtExportWhateverTheCurveWasDrawnIn) {
+  // A curve that bends, so no grid velocity falls on one of its points.
+  DamperCurve c = linear_curve(1);
+  for (std::size_t k = 0; k < c.cmpvelocity.size(); ++k) {
+    const double v = 0.6 * std::pow(static_cast<double>(k) / 1000, 1.3);
+    c.cmpvelocity[k] = c.rebvelocity[k] = v;
+    c.cmpforce[k] = 2900 * std::pow(v, 0.7);
+    c.rebforce[k] = -4100 * std::pow(v, 0.8);
+  }
+  c.compression_velocity = c.cmpvelocity;
+  c.compression_force = c.cmpforce;
+  c.rebound_velocity = c.rebvelocity;
+  c.rebound_force = c.rebforce;
+
+  // The data lines by hand: at each grid velocity the first stored point faster than it.
+  auto expected_lines = [&c](bool us) {
+    const std::vector<double> grid =
+        us ? std::vector<double>{0,   0.25, 0.5, 0.75, 1, 1.25, 1.5, 1.75, 2, 2.25,
+                                 2.5, 2.75, 3,   3.5,  4, 4.5,  5,   6,    8, 10}
+           : std::vector<double>{0,    0.005, 0.01, 0.015, 0.02, 0.025, 0.03, 0.035, 0.04, 0.05,
+                                 0.06, 0.07,  0.08, 0.09,  0.1,  0.125, 0.15, 0.175, 0.2,  0.25};
+    const double metres_per_unit = us ? 0.0254 : 1, newtons_per_unit = us ? 4.45374 : 1;
+    auto first_above = [&](const std::vector<double>& v, const std::vector<double>& f,
+                           double shown) {
+      std::size_t k = 0;
+      while (!(v[k] / metres_per_unit > shown)) ++k;
+      return f[k] / newtons_per_unit;
+    };
+    std::string lines;
+    for (double v : grid) {
+      char line[100];
+      std::snprintf(line, sizeof line, "%0.3f\t%0.5f\t%0.5f\n", v,
+                    first_above(c.cmpvelocity, c.cmpforce, v),
+                    first_above(c.rebvelocity, c.rebforce, v));
+      lines += line;
+    }
+    return lines;
+  };
+
+  struct Row {
+    const char* name;
+    bool drawn_us, shown_us;
+  };
+  const Row rows[] = {
+      {"drawn and exported in Metric", false, false},
+      {"drawn in Metric, exported in Imperial", false, true},
+      {"drawn in Imperial, exported in Metric", true, false},
+      {"drawn and exported in Imperial", true, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    // PLOT in the units shown then: its display factors are the last synthesis's.
+    store({c});
+    g.sitous_vel = row.drawn_us ? kUSFactors.velocity : 1;
+    g.sitous_force = row.drawn_us ? kUSFactors.force : 1;
+    control("SIUnits").value = row.drawn_us ? 0 : 1;
+    control("USUnits").value = row.drawn_us ? 1 : 0;
+    if (row.drawn_us != row.shown_us) {
+      // A click on the other radio button turns it on before its command runs.
+      control(row.shown_us ? "USUnits" : "SIUnits").value = 1;
+      run(row.shown_us ? "us" : "si");
+      ASSERT_EQ(control("USUnits").value, row.shown_us ? 1 : 0);
+    }
+    write_export("");
+    run("export");
+    const std::string text = exported();
+    const std::string want = expected_lines(row.shown_us);
+    ASSERT_GT(text.size(), want.size());
+    EXPECT_EQ(text.substr(text.size() - want.size()), want);
+  }
 }
 
 TEST_F(Export, PlotNumbersOutsideTheStoredCurvesWriteNothing) {

@@ -4,8 +4,11 @@
 // and the damping ratio window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
+#include <limits>
 #include <random>
 #include <sstream>
 #include <string>
@@ -75,6 +78,30 @@ class Tuning : public test::StartedCopy {
     control("holdroehrig").value = 1;
     dialogs.push({false, "measured.pvp", start.path().string() + "/"});
     ASSERT_TRUE(action("roehrig")) << last_error();
+  }
+
+  // Writes the samples as a dyno file in in/s and lbs and reads it with ROEHRIG and Hold.
+  void hold_dyno_samples(const std::vector<float>& v, const std::vector<float>& f) {
+    test::DynoBytes file;
+    file.header(1, 0).pairs(1).i16(0);
+    file.f32(0.5f).i16(19).i16(30).i16(10).i16(10).i16(5).i16(1);
+    file.text("Velocity").i16(0).i16(5).block(v);
+    file.text("Force").i16(0).i16(9).block(f);
+    start.write("samples.pvp", std::string(file.bytes.begin(), file.bytes.end()));
+    control("holdroehrig").value = 1;
+    dialogs.push({false, "samples.pvp", start.path().string() + "/"});
+    ASSERT_TRUE(action("roehrig")) << last_error();
+  }
+
+  // The texts of the closest set-up window.
+  std::vector<std::string> closest_window_texts() {
+    std::vector<std::string> out;
+    gfx::Window* w = analysis::window_named(program->gfx, analysis::kClosestWindowName);
+    if (!w) return out;
+    for (gfx::Handle h : w->children())
+      if (auto* a = dynamic_cast<gfx::Axes*>(program->gfx.find(h)))
+        for (auto* t : program->gfx.children_of<gfx::Text>(*a)) out.push_back(t->string);
+    return out;
   }
 };
 
@@ -210,6 +237,145 @@ TEST_F(Tuning, DynoCurveOfASetUpIsMatchedByThatSetUp) {
       EXPECT_EQ(control("HSR").value, 25);
     }
   }
+}
+
+// A side with no usable measured point gets no best, the window says why, and Set best clicks
+// leaves that side's clicks alone. Samples that are not finite numbers are left out and
+// counted. The dyno files hold the curve of LSC 7, HSC 11, LSR 5, HSR 24 (rows 8, 12, 6, 25)
+// where a side has points.
+TEST_F(Tuning, SideWithoutUsablePointsGetsNoBestAndKeepsItsClicks) {
+  set_clicks(8, 12, 6, 25);
+  ASSERT_TRUE(action("view")) << last_error();
+  const DamperCurve& p = program->globals.plotdata.at(0);
+  const WheelCurves w = wheel_curves(p, kUSFactors);
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  // The samples of one side of the curve: compression at positive velocity, rebound negative.
+  auto side = [&](bool compression, std::vector<float>& v, std::vector<float>& f) {
+    const auto& cv = compression ? w.compression_velocity : w.rebound_velocity;
+    const auto& cf = compression ? w.compression_force : w.rebound_force;
+    for (std::size_t k = 1; k < cv.size(); ++k) {
+      v.push_back(static_cast<float>(compression ? cv[k] : -cv[k]));
+      f.push_back(static_cast<float>(cf[k]));
+    }
+  };
+  struct Row {
+    const char* name;
+    std::function<void(std::vector<float>&, std::vector<float>&)> samples;
+    bool compression_best, rebound_best;
+    std::vector<std::string> says;  // the starts of lines of the window's key
+    std::size_t not_finite;
+  };
+  const std::vector<Row> rows = {
+      {"compression only",
+       [&](auto& v, auto& f) { side(true, v, f); },
+       true,
+       false,
+       {"best compression: LSC 7  HSC 11", "best rebound: none",
+        "(no rebound points in the dyno curve)"},
+       0},
+      {"rebound only",
+       [&](auto& v, auto& f) { side(false, v, f); },
+       false,
+       true,
+       {"best compression: none", "(no compression points in the dyno curve)",
+        "best rebound: LSR 5  HSR 24"},
+       0},
+      {"one compression point",
+       [&](auto& v, auto& f) {
+         v.push_back(2);
+         f.push_back(60);
+       },
+       true,
+       false,
+       {"best compression: LSC ", "best rebound: none", "(no rebound points in the dyno curve)"},
+       0},
+      {"rebound beyond every curve",
+       [&](auto& v, auto& f) {
+         side(true, v, f);
+         v.push_back(-5000);
+         f.push_back(-100);
+       },
+       true,
+       false,
+       {"best compression: LSC 7  HSC 11", "best rebound: none",
+        "(no curve reaches the measured points)"},
+       0},
+      {"both sides with samples that are not numbers",
+       [&](auto& v, auto& f) {
+         side(true, v, f);
+         side(false, v, f);
+         f[10] = nan;
+         f[20] = inf;
+         v[30] = nan;
+         f[f.size() - 5] = -inf;
+         v[v.size() - 9] = -inf;
+       },
+       true,
+       true,
+       {"best compression: LSC 7  HSC 11", "best rebound: LSR 5  HSR 24",
+        "5 samples left out: not a finite number"},
+       5},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::vector<float> v, f;
+    r.samples(v, f);
+    v.push_back(0);  // at rest at the end, so the curve is drawn without an offset
+    f.push_back(0);
+    hold_dyno_samples(v, f);
+    set_clicks(2, 3, 4, 5);
+    ASSERT_TRUE(menu("closest")) << last_error();
+    const auto& found = tuning().last_search();
+    ASSERT_TRUE(found);
+    EXPECT_EQ(!found->compression.best.empty(), r.compression_best);
+    EXPECT_EQ(!found->rebound.best.empty(), r.rebound_best);
+    for (const analysis::SideSearch* s : {&found->compression, &found->rebound}) {
+      EXPECT_EQ(s->best.empty(), !s->why_none.empty()) << s->why_none;
+      for (const analysis::Candidate& c : s->best) {
+        EXPECT_GT(c.error.points, 0u);
+        EXPECT_TRUE(std::isfinite(c.error.rms));
+      }
+    }
+    const std::vector<std::string> texts = closest_window_texts();
+    auto shows = [&](const std::string& start) {
+      return std::any_of(texts.begin(), texts.end(),
+                         [&](const std::string& t) { return t.starts_with(start); });
+    };
+    for (const std::string& line : r.says) EXPECT_TRUE(shows(line)) << line;
+    EXPECT_EQ(shows("(no "), !r.compression_best || !r.rebound_best);
+    EXPECT_EQ(shows(std::to_string(r.not_finite) + " samples left out"), r.not_finite > 0);
+
+    // The rows of each side's best, or the clicks as they were.
+    const auto row = [](const analysis::SideSearch& s, bool low, double kept) {
+      return s.best.empty() ? kept
+                            : static_cast<double>(low ? s.best[0].low_row : s.best[0].high_row);
+    };
+    ASSERT_TRUE(program->run_command("comparison_menu('usebest')")) << last_error();
+    EXPECT_EQ(control("LSC").value, row(found->compression, true, 2));
+    EXPECT_EQ(control("HSC").value, row(found->compression, false, 3));
+    EXPECT_EQ(control("LSR").value, row(found->rebound, true, 4));
+    EXPECT_EQ(control("HSR").value, row(found->rebound, false, 5));
+  }
+}
+
+// With no best on either side, Set best clicks says so and changes nothing; a dyno curve of
+// nothing but samples that are not numbers is refused, counting them.
+TEST_F(Tuning, NoBestOnEitherSideChangesNoClick) {
+  hold_dyno_samples({5000, -5000, 0}, {100, -100, 0});
+  set_clicks(2, 3, 4, 5);
+  ASSERT_TRUE(menu("closest")) << last_error();
+  EXPECT_FALSE(program->run_command("comparison_menu('usebest')"));
+  EXPECT_NE(last_error().find("no best set-up for either side"), std::string::npos) << last_error();
+  EXPECT_EQ(control("LSC").value, 2);
+  EXPECT_EQ(control("HSC").value, 3);
+  EXPECT_EQ(control("LSR").value, 4);
+  EXPECT_EQ(control("HSR").value, 5);
+
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  hold_dyno_samples({1, nan, 3, 0}, {nan, 20, std::numeric_limits<float>::infinity(), 0});
+  EXPECT_FALSE(menu("closest"));
+  EXPECT_NE(last_error().find("(3 not finite)"), std::string::npos) << last_error();
 }
 
 TEST_F(Tuning, DynoErrorOfEveryStoredCurve) {

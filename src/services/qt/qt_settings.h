@@ -15,10 +15,13 @@ class QtSettings : public Settings {
  public:
   // The user's settings file.
   explicit QtSettings(std::ostream& warnings);
-  // The settings file `file`. A file that cannot be read is ignored: one warning goes to
-  // `warnings` and this session's settings are kept in memory only. A damaged file is moved
-  // aside to `<file>.bad` with one warning, and a fresh file takes its place; when it cannot
-  // be moved, it is ignored like an unreadable one. Never throws.
+  // The settings file `file`. A file that cannot be read, or is not a regular file (a FIFO, a
+  // device, a folder, directly or through a link), is ignored without being opened: one
+  // warning goes to `warnings` and this session's settings are kept in memory only. A damaged
+  // file, or one that holds anything but settings, is moved aside (the link, when it is one)
+  // to `<file>.bad` with one warning, and a fresh file takes its place; when it cannot be
+  // moved, it is ignored like an unreadable one. `warnings` must outlive the settings. Never
+  // throws.
   QtSettings(const std::filesystem::path& file, std::ostream& warnings);
   ~QtSettings() override;  // writes what changed
   QtSettings(const QtSettings&) = delete;
@@ -28,7 +31,8 @@ class QtSettings : public Settings {
   void set_value(std::string_view key, std::string_view text) override;
   void remove(std::string_view key) override;
 
-  // Writes what changed to the file now.
+  // Writes what changed to the file now, whole (through a file beside it), unless something
+  // other than a regular file has taken the file's place.
   void sync();
   // Whether the settings go to the file (false: kept in memory for this session).
   bool kept_in_file() const { return file_ != nullptr; }
@@ -39,6 +43,8 @@ class QtSettings : public Settings {
 
  private:
   std::filesystem::path path_;
+  std::ostream* warnings_;
+  bool refused_ = false;  // the file was replaced by something that is not a file
   std::unique_ptr<QSettings> file_;
   MemorySettings memory_;
 };

@@ -3,19 +3,24 @@
 // be written.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QByteArray>
 #include <QRegularExpression>
 #include <QString>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "services/dialogs.h"
+#include "services/fifo_watch.h"
 #include "services/qt/output.h"
 #include "services/qt/toolkit.h"
 #include "services/runtime_error.h"
+#include "services/small_disk.h"
 #include "services/temp_dir.h"
 #include "startup/program.h"
 
@@ -259,6 +264,54 @@ TEST(Print, AWindowThatIsNotOpenOrAFileThatCannotBeWrittenIsAnError) {
   } catch (const RuntimeError& e) {
     EXPECT_NE(std::string(e.what()).find(nowhere.string()), std::string::npos) << e.what();
   }
+}
+
+// Printing to a PDF file writes it whole or not at all: a FIFO in its place is refused at once,
+// and on a full disk an older file stays as it was and the message says why.
+TEST(Print, APdfFileIsWrittenWholeOrNotAtAll) {
+  ensure_application();
+  gfx::Model m;
+  gfx::Window& w = m.figure(2);
+  const std::vector<double> x{0, 1, 2}, y{0, 1, 4};
+  m.plot(m.new_axes(w), x, y, "r");
+  test::TempDir dir;
+  const fs::path fifo = dir / "pipe.pdf";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  {
+    test::FifoWatch watch(fifo);
+    try {
+      print_window_pdf(m, 2, fifo);
+      ADD_FAILURE() << "a FIFO was printed to";
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(std::string(e.what()), "The file \"" + fifo.string() +
+                                           "\" is not a regular file (a pipe (FIFO)); nothing was "
+                                           "written.");
+    }
+    EXPECT_FALSE(watch.stepped_in()) << "printing waited on the FIFO";
+  }
+  EXPECT_TRUE(fs::is_fifo(fifo));
+
+  test::SmallDisk disk(8 * 1024);
+  const fs::path pdf = disk / "print.pdf";
+  std::ofstream(pdf, std::ios::binary) << "an older print\n";
+  std::string error;
+  {
+    const auto full = disk.full();
+    try {
+      print_window_pdf(m, 2, pdf);
+    } catch (const RuntimeError& e) {
+      error = e.what();
+    }
+  }
+  EXPECT_NE(error.find(disk.is_tmpfs() ? "No space left on device" : "File too large"),
+            std::string::npos)
+      << error;
+  EXPECT_NE(error.find("nothing was printed and the old file is unchanged"), std::string::npos)
+      << error;
+  EXPECT_EQ(test::TempDir::read(pdf), "an older print\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(disk.folder()), fs::directory_iterator()), 1);
+  print_window_pdf(m, 2, dir / "print.pdf");
+  EXPECT_EQ(test::TempDir::read(dir / "print.pdf").substr(0, 5), "%PDF-");
 }
 
 }  // namespace

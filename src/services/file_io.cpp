@@ -372,11 +372,15 @@ std::filesystem::path save_target(const std::filesystem::path& path) {
   return path;
 }
 
-void write_whole(const std::filesystem::path& path, std::string_view bytes) {
+void write_whole(const std::filesystem::path& path, std::string_view bytes,
+                 std::string_view not_done) {
   const std::filesystem::path target = save_target(path);
   struct stat old {};
   const bool existed = ::stat(target.c_str(), &old) == 0;
-  const std::string unchanged = existed ? "; the file is unchanged." : "; nothing was written.";
+  const std::string unchanged =
+      not_done.empty()
+          ? (existed ? "; the file is unchanged." : "; nothing was written.")
+          : "; " + std::string(not_done) + (existed ? " and the old file is unchanged." : ".");
   auto failed = [&](const std::string& why) {
     return RuntimeError("Could not write \"" + path.string() + "\": " + why + unchanged);
   };

@@ -98,6 +98,9 @@ std::filesystem::path save_target(const std::filesystem::path& path);
 // file size limit, a folder that cannot be written) the old file stays exactly as it was, the
 // file beside it is removed, and the RuntimeError says why in words. A link to a regular file
 // is followed and stays a link. Throws as save_target does for what is not a regular file.
-void write_whole(const std::filesystem::path& path, std::string_view bytes);
+// The message ends with what was not done: `not_done` ("no picture was written") when given,
+// and that an old file is unchanged.
+void write_whole(const std::filesystem::path& path, std::string_view bytes,
+                 std::string_view not_done = {});
 
 }  // namespace quorin

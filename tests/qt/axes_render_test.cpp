@@ -3,6 +3,8 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "services/gfx/model.h"
+#include "services/outputs.h"
 #include "services/qt/axes_painter.h"
 #include "services/qt/output.h"
 #include "services/qt/toolkit.h"
@@ -320,6 +323,67 @@ TEST(AxesRender, CurvesAreClippedAndBrokenAtGaps) {
   for (int dy = -1; dy <= 1; ++dy)
     outside += count_row(img, row + dy, 0, static_cast<int>(b.left()) - 2, blue);
   EXPECT_EQ(outside, 0);
+}
+
+// The SVG picture shows what the screen shows: curves, markers and pictures stop at the box's
+// edge in the file too (an SVG reader draws whatever the file holds, wherever it lies).
+TEST(AxesRender, SvgPictureIsCutToTheBoxAsTheScreenIs) {
+  ensure_application();
+  Scene s;
+  gfx::Axes& a = *s.axes;
+  a.hold = true;
+  // A thick magenta zig-zag out through every side, cyan circles across the edges and a
+  // picture half outside on the left.
+  const std::vector<double> x{-5, 5, 15, 5, -5}, y{0, 900, 0, -900, 0};
+  gfx::Line& zigzag = s.m.plot(a, x, y, "m");
+  zigzag.line_width = 3;
+  const std::vector<double> mx{0, 10, 5, 5, 0.1}, my{0, 0, 500, -500, 498};
+  gfx::Line& marks = s.m.plot(a, mx, my, "co");
+  marks.line_style = "none";
+  marks.marker_size = 12;
+  gfx::Image& im = s.m.new_image(a);
+  im.height = 2;
+  im.width = 2;
+  im.cdata = {1, 2, 3, 4};
+  im.xdata = {-1, 0};
+  im.ydata = {100, 300};
+
+  const QImage screen = s.render();
+  const fs::path svg_file = s.dir / "axes.svg";
+  save_window_picture(s.m, PictureRequest{1, svg_file, PictureFormat::Svg, kScreenDpi});
+  QSvgRenderer reader(QString::fromStdString(svg_file.string()));
+  ASSERT_TRUE(reader.isValid());
+  QImage svg(screen.size(), QImage::Format_RGB32);
+  svg.fill(Qt::white);
+  {
+    QPainter p(&svg);
+    reader.render(&p, QRectF(QPointF(0, 0), QSizeF(screen.size())));
+  }
+
+  // Colour (curve, marker, picture) anywhere outside the box, two pixels of edge allowed.
+  const QRect edge = s.box().adjusted(-2, -2, 2, 2).toAlignedRect();
+  auto coloured = [](QColor c) {
+    return std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) >
+           100;
+  };
+  auto outside = [&](const QImage& img) {
+    int n = 0;
+    for (int yy = 0; yy < img.height(); ++yy)
+      for (int xx = 0; xx < img.width(); ++xx)
+        if (!edge.contains(xx, yy) && coloured(img.pixelColor(xx, yy))) ++n;
+    return n;
+  };
+  auto inside = [&](const QImage& img) {
+    int n = 0;
+    for (int yy = edge.top() + 3; yy < edge.bottom() - 3; ++yy)
+      for (int xx = edge.left() + 3; xx < edge.right() - 3; ++xx)
+        if (coloured(img.pixelColor(xx, yy))) ++n;
+    return n;
+  };
+  EXPECT_EQ(outside(screen), 0);
+  EXPECT_EQ(outside(svg), 0) << "the SVG spills past the box";
+  EXPECT_GT(inside(svg), 500);
+  EXPECT_NEAR(inside(svg), inside(screen), inside(screen) / 10) << "the same picture inside";
 }
 
 }  // namespace

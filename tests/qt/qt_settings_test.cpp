@@ -17,6 +17,7 @@
 #include <future>
 #include <sstream>
 
+#include "services/small_disk.h"
 #include "services/temp_dir.h"
 
 namespace quorin::qtk {
@@ -184,6 +185,36 @@ TEST(QtSettings, OnlyARegularSettingsFileIsReadOrWritten) {
     }
     r.check(dir);
   }
+}
+
+// Settings that do not fit on the disk leave the file exactly as it was, with one warning
+// saying why; what fitted before is still there at the next start.
+TEST(QtSettings, AFullDiskLeavesTheFileAsItWasWithOneWarning) {
+  test::SmallDisk disk(16 * 1024);
+  const fs::path file = disk / "quorin.conf";
+  std::ostringstream warnings;
+  {
+    QtSettings s(file, warnings);
+    s.set_value("dialogs/a/folder", "/tmp/");
+  }
+  const std::string before = test::TempDir::read(file);
+  ASSERT_NE(before.find("/tmp/"), std::string::npos);
+  {
+    const auto full = disk.full();
+    QtSettings s(file, warnings);
+    s.set_value("windows/w/place", std::string(64 * 1024, '7'));
+    s.sync();
+    EXPECT_EQ(s.value("windows/w/place")->size(), 64u * 1024) << "kept for this session";
+  }
+  EXPECT_EQ(test::TempDir::read(file), before);
+  EXPECT_EQ(lines(warnings.str()), 1) << warnings.str();
+  EXPECT_NE(warnings.str().find("the settings were not kept"), std::string::npos) << warnings.str();
+  EXPECT_NE(warnings.str().find(disk.is_tmpfs() ? "No space left on device" : "took only part"),
+            std::string::npos)
+      << warnings.str();
+  EXPECT_EQ(QtSettings(file, warnings).value("dialogs/a/folder"), "/tmp/");
+  EXPECT_EQ(std::distance(fs::directory_iterator(disk.folder()), fs::directory_iterator()), 1)
+      << "nothing is left beside it";
 }
 
 }  // namespace

@@ -2,16 +2,18 @@
 
 #include <QFontMetricsF>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPainterPathStroker>
 #include <QPolygonF>
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "services/qt/look.h"
 
@@ -123,10 +125,75 @@ bool clip_segment(QPointF& a, QPointF& b, const QRectF& r) {
   return true;
 }
 
+// Whether the painter's device clips. The SVG writer does not: there, what must stay inside
+// the box is cut to it before it is drawn, so the file shows what the screen shows.
+bool device_clips(const QPainter& p) {
+  return p.paintEngine() && p.paintEngine()->type() != QPaintEngine::SVG;
+}
+
+// The outline of marker `mk` of half size `h` centred on `c`; empty for no marker.
+QPainterPath marker_path(const std::string& mk, QPointF c, double h, double dot) {
+  QPainterPath path;
+  if (mk == "s") {
+    path.addRect(QRectF(c.x() - h, c.y() - h, 2 * h, 2 * h));
+  } else if (mk == "o") {
+    path.addEllipse(c, h, h);
+  } else if (mk == ".") {
+    path.addEllipse(c, dot, dot);
+  } else if (mk == "x" || mk == "*" || mk == "+") {
+    if (mk != "+") {
+      path.moveTo(c.x() - h, c.y() - h);
+      path.lineTo(c.x() + h, c.y() + h);
+      path.moveTo(c.x() - h, c.y() + h);
+      path.lineTo(c.x() + h, c.y() - h);
+    }
+    if (mk != "x") {
+      path.moveTo(c.x() - h, c.y());
+      path.lineTo(c.x() + h, c.y());
+      path.moveTo(c.x(), c.y() - h);
+      path.lineTo(c.x(), c.y() + h);
+    }
+  } else if (mk == "d") {
+    path.addPolygon(QPolygonF({QPointF(c.x(), c.y() - h), QPointF(c.x() + h, c.y()),
+                               QPointF(c.x(), c.y() + h), QPointF(c.x() - h, c.y())}));
+    path.closeSubpath();
+  } else if (mk == "^") {
+    path.addPolygon(QPolygonF(
+        {QPointF(c.x(), c.y() - h), QPointF(c.x() + h, c.y() + h), QPointF(c.x() - h, c.y() + h)}));
+    path.closeSubpath();
+  } else if (mk == "v") {
+    path.addPolygon(QPolygonF(
+        {QPointF(c.x(), c.y() + h), QPointF(c.x() + h, c.y() - h), QPointF(c.x() - h, c.y() - h)}));
+    path.closeSubpath();
+  }
+  return path;
+}
+
+// Draws a marker that crosses the edge of `box` as only its part inside: its fill and the
+// outline of its stroke, each cut to the box.
+void draw_marker_inside(QPainter& p, const QPainterPath& shape, const QPen& pen, const QBrush& fill,
+                        const QRectF& box) {
+  QPainterPath inside;
+  inside.addRect(box);
+  p.save();
+  p.setPen(Qt::NoPen);
+  if (fill.style() != Qt::NoBrush) {
+    p.setBrush(fill);
+    p.drawPath(shape.intersected(inside));
+  }
+  QPainterPathStroker stroker(pen);
+  p.setBrush(pen.color());
+  p.drawPath(stroker.createStroke(shape).intersected(inside));
+  p.restore();
+}
+
 void draw_line_data(QPainter& p, const Mapper& mp, const gfx::Line& l) {
   const std::size_t n = std::min(l.x.size(), l.y.size());
   const QColor colour = to_qcolor(l.color);
-  const QRectF area = mp.box.adjusted(-10, -10, 10, 10);
+  // Where the device clips, the curve runs on a little past the box so that the clip makes its
+  // edge; elsewhere it stops at the box.
+  const bool clips = device_clips(p);
+  const QRectF area = clips ? mp.box.adjusted(-10, -10, 10, 10) : mp.box;
   if (l.line_style != "none" && n >= 2) {
     p.setPen(line_pen(colour, l.line_width, l.line_style));
     p.setBrush(Qt::NoBrush);
@@ -202,6 +269,15 @@ void draw_line_data(QPainter& p, const Mapper& mp, const gfx::Line& l) {
     const QPointF c(mp.px(l.x[i]), mp.py(l.y[i]));
     if (!area.adjusted(-h, -h, h, h).contains(c)) continue;
     const std::string& mk = l.marker;
+    if (!clips &&
+        !mp.box.adjusted(h + pen.widthF(), h + pen.widthF(), -h - pen.widthF(), -h - pen.widthF())
+             .contains(c)) {
+      // Across the box's edge, on a device that does not clip.
+      const bool dot = mk == ".";
+      draw_marker_inside(p, marker_path(mk, c, h, std::max(1.0, size / 6)), pen,
+                         dot ? QBrush(pen.color()) : p.brush(), mp.box);
+      continue;
+    }
     if (mk == "s") {
       p.drawRect(QRectF(c.x() - h, c.y() - h, size, size));
     } else if (mk == "o") {
@@ -343,9 +419,16 @@ void draw_image(QPainter& p, const Mapper& mp, const gfx::Image& im, const gfx::
   if (!finite(x0) || !finite(x1) || !finite(y0) || !finite(y1)) return;
   const bool flip_h = x0 > x1, flip_v = y0 > y1;
   if (flip_h || flip_v) img = img.mirrored(flip_h, flip_v);
-  p.drawImage(QRectF(QPointF(std::min(x0, x1), std::min(y0, y1)),
-                     QPointF(std::max(x0, x1), std::max(y0, y1))),
-              img);
+  const QRectF target(QPointF(std::min(x0, x1), std::min(y0, y1)),
+                      QPointF(std::max(x0, x1), std::max(y0, y1)));
+  // Only the part inside the box, taken from the same part of the picture, so that a device
+  // without clipping shows what the screen shows.
+  const QRectF shown = target.intersected(mp.box);
+  if (shown.isEmpty() || target.width() <= 0 || target.height() <= 0) return;
+  const double sx = img.width() / target.width(), sy = img.height() / target.height();
+  p.drawImage(shown, img,
+              QRectF((shown.left() - target.left()) * sx, (shown.top() - target.top()) * sy,
+                     shown.width() * sx, shown.height() * sy));
 }
 
 std::array<double, 2> colour_limits(gfx::Model& m, const gfx::Axes& a) {

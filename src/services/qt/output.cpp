@@ -2,8 +2,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
-#include <QFile>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QImageWriter>
@@ -17,7 +17,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
@@ -218,29 +217,26 @@ void paint_window(QPainter& p, gfx::Model& m, const gfx::Window& w, const Window
   p.restore();
 }
 
-// Writes a file whole or not at all: `write` fills a file beside it, which takes the name only
-// once it is complete and on the disk, so a full disk or a missing folder leaves the old file
-// exactly as it was (or nothing, when there was none). Only a regular file (or nothing) is
-// replaced, and a FIFO is never opened. `write` returns why it failed, or nothing. Throws
-// RuntimeError naming the file and saying why in words.
+// Writes a file whole or not at all: `write` makes the file's bytes in memory, which then go to
+// a file beside it and take the name only once they are all on the disk, so a full disk or a
+// missing folder leaves the old file exactly as it was (or nothing, when there was none). Only a
+// regular file (or nothing) is replaced, and a FIFO is never opened. `write` returns why it
+// failed, or nothing. Throws RuntimeError naming the file and saying why in words.
+// (Qt's own save file is not used: on a full disk it keeps the part that fitted and reports
+// success.)
 void save_whole(const std::filesystem::path& file, const std::string& what,
                 const std::function<std::string(QIODevice&)>& write) {
-  const std::filesystem::path target = save_target(file);
-  const bool existed = std::filesystem::exists(target);
-  QSaveFile out(QString::fromStdString(target.string()));
-  std::string why;
-  if (!out.open(QIODevice::WriteOnly)) {
-    why = out.errorString().toStdString();
-  } else {
-    why = write(out);
-    // A failed write shows in the file's own error, in the system's words.
-    if (out.error() != QFileDevice::NoError) why = out.errorString().toStdString();
-    if (why.empty() && !out.commit()) why = out.errorString().toStdString();
-  }
-  if (why.empty()) return;
-  if (why == "Unknown error") why = "the file could not be written whole";
-  throw RuntimeError("Could not write \"" + file.string() + "\": " + why + "; " + what +
-                     (existed ? " and the old file is unchanged." : "."));
+  save_target(file);  // refuses a FIFO, a device or a folder before anything is made
+  QBuffer out;
+  out.open(QIODevice::WriteOnly);
+  std::string why = write(out);
+  out.close();
+  if (why.empty() && out.data().isEmpty()) why = "nothing was made to write";
+  if (!why.empty())
+    throw RuntimeError("Could not write \"" + file.string() + "\": " + why + "; " + what + ".");
+  write_whole(file,
+              std::string_view(out.data().constData(), static_cast<std::size_t>(out.data().size())),
+              what);
 }
 
 void save_png(const QImage& image, const std::filesystem::path& png) {

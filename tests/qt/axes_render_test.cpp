@@ -386,5 +386,58 @@ TEST(AxesRender, SvgPictureIsCutToTheBoxAsTheScreenIs) {
   EXPECT_NEAR(inside(svg), inside(screen), inside(screen) / 10) << "the same picture inside";
 }
 
+// A densely sampled curve is written to a vector file with only the points the paper can show,
+// and lies where the pixels of a bitmap four times finer put it.
+TEST(AxesRender, VectorCurvesKeepOnlyThePointsThePaperCanShow) {
+  ensure_application();
+  Scene s;
+  gfx::Axes& a = *s.axes;
+  a.hold = true;
+  std::vector<double> x(20001), y(x.size());
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    x[i] = 10.0 * static_cast<double>(i) / static_cast<double>(x.size() - 1);
+    y[i] = 400 * std::sin(1.3 * x[i]) * std::exp(-0.1 * x[i]);
+  }
+  s.m.plot(a, x, y, "b");
+  const fs::path svg_file = s.dir / "dense.svg", png_file = s.dir / "dense.png";
+  save_window_picture(s.m, PictureRequest{1, svg_file, PictureFormat::Svg, kScreenDpi});
+  save_window_picture(s.m, PictureRequest{1, png_file, PictureFormat::Png, 4 * kScreenDpi});
+  EXPECT_LT(fs::file_size(svg_file), 60u * 1024u) << "20001 points written as they came";
+
+  const QImage png =
+      QImage(QString::fromStdString(png_file.string())).convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(png.size(), QSize(1600, 1200));
+  QImage svg(png.size(), QImage::Format_RGB32);
+  svg.fill(Qt::white);
+  {
+    QSvgRenderer reader(QString::fromStdString(svg_file.string()));
+    QPainter p(&svg);
+    p.setRenderHint(QPainter::Antialiasing);
+    reader.render(&p, QRectF(QPointF(0, 0), QSizeF(png.size())));
+  }
+  auto blue = [](const QImage& img, int xx, int yy) {
+    if (xx < 0 || yy < 0 || xx >= img.width() || yy >= img.height()) return false;
+    const QColor c = img.pixelColor(xx, yy);
+    return c.blue() > 150 && c.red() < 110 && c.green() < 110;
+  };
+  // Pixels of the curve in one picture with none of the other's within two pixels.
+  auto strays = [&](const QImage& from, const QImage& to) {
+    int ink = 0, away = 0;
+    for (int yy = 0; yy < from.height(); ++yy)
+      for (int xx = 0; xx < from.width(); ++xx) {
+        if (!blue(from, xx, yy)) continue;
+        ++ink;
+        bool near_ink = false;
+        for (int dy = -2; dy <= 2 && !near_ink; ++dy)
+          for (int dx = -2; dx <= 2 && !near_ink; ++dx) near_ink = blue(to, xx + dx, yy + dy);
+        away += near_ink ? 0 : 1;
+      }
+    EXPECT_GT(ink, 1000);
+    return away;
+  };
+  EXPECT_EQ(strays(svg, png), 0);
+  EXPECT_EQ(strays(png, svg), 0);
+}
+
 }  // namespace
 }  // namespace quorin::qtk

@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QRegularExpression>
 #include <QString>
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -15,8 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "processor/bleed_data.h"
+#include "processor/synthesis.h"
 #include "services/dialogs.h"
 #include "services/fifo_watch.h"
+#include "services/outputs.h"
 #include "services/qt/output.h"
 #include "services/qt/toolkit.h"
 #include "services/runtime_error.h"
@@ -312,6 +317,101 @@ TEST(Print, APdfFileIsWrittenWholeOrNotAtAll) {
   EXPECT_EQ(std::distance(fs::directory_iterator(disk.folder()), fs::directory_iterator()), 1);
   print_window_pdf(m, 2, dir / "print.pdf");
   EXPECT_EQ(test::TempDir::read(dir / "print.pdf").substr(0, 5), "%PDF-");
+}
+
+// One side's valve, spring and high-speed rows, and how many points its curve has.
+struct HeavySide {
+  double valve = 0, spring = 0, high = 0;
+  std::size_t points = 0;
+};
+
+// The seven valve, spring and high-speed choices of one side whose curves have the most points
+// (a point per newton up to the valve's top force), every row of the three popups tried.
+std::vector<HeavySide> heaviest_sides(Program& program, const BleedData& bleeds, bool compression) {
+  gfx::Model& m = program.gfx;
+  auto popup = [&](const char* tag) -> gfx::Control& {
+    for (gfx::Object* o : m.find_all_by_tag(*m.window(1), tag))
+      if (auto* c = dynamic_cast<gfx::Control*>(o)) return *c;
+    throw std::logic_error(std::string("no popup ") + tag);
+  };
+  gfx::Control& valve = popup(compression ? "CompressionValve" : "ReboundValve");
+  gfx::Control& spring = popup(compression ? "CompressionSpring" : "ReboundSpring");
+  gfx::Control& high = popup(compression ? "HSC" : "HSR");
+  std::vector<HeavySide> all;
+  for (std::size_t v = 1; v <= valve.items.size(); ++v)
+    for (std::size_t k = 1; k <= spring.items.size(); ++k)
+      for (std::size_t h = 1; h <= high.items.size(); ++h) {
+        valve.value = static_cast<double>(v);
+        spring.value = static_cast<double>(k);
+        high.value = static_cast<double>(h);
+        try {
+          m.figure(1);
+          const SetupSelection s = read_setup(m);
+          const SideCurve c = compression
+                                  ? synthesise_compression(s.compression, program.globals, bleeds)
+                                  : synthesise_rebound(s.rebound, program.globals, bleeds);
+          all.push_back({valve.value, spring.value, high.value, c.velocity.size()});
+        } catch (const RuntimeError&) {
+          // a combination the tables do not hold
+        }
+      }
+  std::sort(all.begin(), all.end(),
+            [](const HeavySide& a, const HeavySide& b) { return a.points > b.points; });
+  all.resize(std::min<std::size_t>(all.size(), 7));
+  return all;
+}
+
+// The seven set-ups with the most points the valving tables can give, in either units, go to
+// a PDF of at most 300 KB, printed or saved as a picture.
+TEST(Print, TheSevenHeaviestSetUpsGoToASmallPdfInEitherUnits) {
+  if (!fs::is_regular_file(fs::path(QUORIN_BIN_DIR) / "quorin_bleed_2004_v1.mat"))
+    GTEST_SKIP() << "the supplied data are not generated";
+  ensure_application();
+  test::TempDir dir;
+  for (const char* units : {"us", "si"}) {
+    SCOPED_TRACE(units);
+    ScriptedDialogs dialogs;
+    std::ostringstream console;
+    Program program(QUORIN_BIN_DIR, dialogs, console);
+    std::vector<std::string> errors;
+    program.report_error = [&](const std::string& e) { errors.push_back(e); };
+    program.start();
+    const BleedData bleeds = read_bleed_data(QUORIN_BIN_DIR);
+    const std::vector<HeavySide> comp = heaviest_sides(program, bleeds, true);
+    const std::vector<HeavySide> reb = heaviest_sides(program, bleeds, false);
+    ASSERT_EQ(comp.size(), 7u);
+    ASSERT_EQ(reb.size(), 7u);
+    gfx::Model& m = program.gfx;
+    auto set = [&](const char* tag, double value) {
+      for (gfx::Object* o : m.find_all_by_tag(*m.window(1), tag))
+        if (auto* c = dynamic_cast<gfx::Control*>(o)) c->value = value;
+    };
+    set("SIUnits", std::string(units) == "si" ? 1 : 0);
+    set("USUnits", std::string(units) == "us" ? 1 : 0);
+    m.figure(1);
+    ASSERT_TRUE(program.run_command(std::string("quorin_processor_ct('") + units + "')"));
+    std::size_t points = 0;
+    for (std::size_t k = 0; k < 7; ++k) {
+      set("CompressionValve", comp[k].valve);
+      set("CompressionSpring", comp[k].spring);
+      set("HSC", comp[k].high);
+      set("ReboundValve", reb[k].valve);
+      set("ReboundSpring", reb[k].spring);
+      set("HSR", reb[k].high);
+      m.figure(1);
+      ASSERT_TRUE(program.run_command("quorin_processor_ct('view')")) << errors.back();
+      points += comp[k].points + reb[k].points;
+    }
+    const fs::path printed = dir / (std::string("printed-") + units + ".pdf");
+    print_window_pdf(m, 2, printed);
+    const fs::path picture = dir / (std::string("picture-") + units + ".pdf");
+    save_window_picture(m, PictureRequest{2, picture, PictureFormat::Pdf, kScreenDpi});
+    std::printf("[ heaviest ] %s: %zu points; printed %ju bytes, picture %ju bytes\n", units,
+                points, static_cast<std::uintmax_t>(fs::file_size(printed)),
+                static_cast<std::uintmax_t>(fs::file_size(picture)));
+    EXPECT_LE(fs::file_size(printed), 300u * 1024u);
+    EXPECT_LE(fs::file_size(picture), 300u * 1024u);
+  }
 }
 
 }  // namespace

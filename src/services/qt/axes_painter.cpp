@@ -12,6 +12,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -187,6 +188,62 @@ void draw_marker_inside(QPainter& p, const QPainterPath& shape, const QPen& pen,
   p.restore();
 }
 
+// How far, in the painter's coordinates, a drawn curve may stray from its points on a device
+// that writes vectors (a PDF, a print, an SVG): half a dot of a 1200 dpi printer, so no point
+// finer than the paper can show is written. 0 on a device of pixels, which draws every point.
+double vector_tolerance(const QPainter& p) {
+  const QPaintEngine* e = p.paintEngine();
+  if (!e || (e->type() != QPaintEngine::Pdf && e->type() != QPaintEngine::SVG)) return 0;
+  const QTransform t = p.combinedTransform();
+  const double device_units = std::sqrt(std::abs(t.determinant()));  // per unit of ours
+  const double dpi = p.device() ? p.device()->logicalDpiX() : 0;
+  if (!(device_units > 0) || !(dpi > 0)) return 0;
+  constexpr double kHalfDotInches = 0.5 / 1200;
+  return kHalfDotInches * dpi / device_units;
+}
+
+// The points of a polyline to draw so that every point left out lies within `tol` of the
+// line drawn (sleeve fitting: from the last point kept, the directions passing within `tol` of
+// every point since narrow to a sector; a point outside it, or one turning back, ends the
+// piece at the point before it). The first and last points are always kept.
+std::vector<QPointF> thinned(const std::vector<QPointF>& pts, double tol) {
+  if (pts.size() < 3 || !(tol > 0)) return pts;
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  std::vector<QPointF> out{pts.front()};
+  QPointF anchor = pts.front();
+  double ref = 0, lo = -kInf, hi = kInf, reach = 0;
+  bool aimed = false;
+  auto aim = [&](const QPointF& q) {
+    const QPointF d = q - anchor;
+    const double r = std::hypot(d.x(), d.y());
+    if (r <= tol) return true;  // within reach of the anchor itself
+    const double angle = std::atan2(d.y(), d.x());
+    if (!aimed) {
+      aimed = true;
+      ref = angle;
+    }
+    const double rel = std::remainder(angle - ref, 2 * std::numbers::pi);
+    if (rel < lo || rel > hi || r < reach - tol) return false;
+    const double half = std::asin(tol / r);
+    lo = std::max(lo, rel - half);
+    hi = std::min(hi, rel + half);
+    reach = std::max(reach, r);
+    return true;
+  };
+  for (std::size_t i = 1; i + 1 < pts.size(); ++i) {
+    if (aim(pts[i])) continue;
+    out.push_back(pts[i - 1]);
+    anchor = pts[i - 1];
+    lo = -kInf;
+    hi = kInf;
+    reach = 0;
+    aimed = false;
+    aim(pts[i]);
+  }
+  out.push_back(pts.back());
+  return out;
+}
+
 void draw_line_data(QPainter& p, const Mapper& mp, const gfx::Line& l) {
   const std::size_t n = std::min(l.x.size(), l.y.size());
   const QColor colour = to_qcolor(l.color);
@@ -215,8 +272,12 @@ void draw_line_data(QPainter& p, const Mapper& mp, const gfx::Line& l) {
     };
     std::vector<QPointF> run;
     run.reserve(n);
+    const double tol = vector_tolerance(p);
     auto flush = [&] {
-      if (run.size() >= 2) p.drawPolyline(run.data(), static_cast<int>(run.size()));
+      if (run.size() >= 2) {
+        if (tol > 0) run = thinned(run, tol);
+        p.drawPolyline(run.data(), static_cast<int>(run.size()));
+      }
       run.clear();
     };
     // Runs of visible segments, so that a dash pattern runs on across the points of a densely

@@ -232,6 +232,7 @@ void save_whole(const std::filesystem::path& file, const std::string& what,
   std::string why = write(out);
   out.close();
   if (why.empty() && out.data().isEmpty()) why = "nothing was made to write";
+  if (why == "Unknown error") why = "the picture could not be made";
   if (!why.empty())
     throw RuntimeError("Could not write \"" + file.string() + "\": " + why + "; " + what + ".");
   write_whole(file,

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QString>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -412,6 +413,38 @@ TEST(Print, TheSevenHeaviestSetUpsGoToASmallPdfInEitherUnits) {
     EXPECT_LE(fs::file_size(printed), 300u * 1024u);
     EXPECT_LE(fs::file_size(picture), 300u * 1024u);
   }
+}
+
+// A curve on paper is written in whole dots of the page (1200 dpi): no coordinate carries more
+// digits than the page can show, and no two points fall on the same dot.
+TEST(Print, CurvePointsAreWholeDotsOfThePage) {
+  ensure_application();
+  gfx::Model m;
+  gfx::Window& w = m.figure(2);
+  gfx::Axes& a = m.new_axes(w);
+  a.visible = false;  // the curve alone on the page
+  std::vector<double> x(5001), y(x.size());
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    x[i] = static_cast<double>(i) / 500.0;
+    y[i] = std::sin(x[i]) + 0.3 * std::sin(7.1 * x[i]);
+  }
+  m.plot(a, x, y, "b");
+  test::TempDir dir;
+  print_window_pdf(m, 2, dir / "curve.pdf");
+  static const QRegularExpression line_to(QStringLiteral("^(-?[0-9.]+) (-?[0-9.]+) l$"),
+                                          QRegularExpression::MultilineOption);
+  int whole = 0, fractional = 0;
+  for (const auto& [n, o] :
+       pdf_objects(QByteArray::fromStdString(test::TempDir::read(dir / "curve.pdf")))) {
+    auto it = line_to.globalMatch(QString::fromLatin1(o.stream));
+    while (it.hasNext()) {
+      const auto match = it.next();
+      (match.captured(1).contains('.') || match.captured(2).contains('.') ? fractional : whole)++;
+    }
+  }
+  EXPECT_GT(whole, 50);
+  EXPECT_LT(whole, 2500) << "points finer than the paper shows were written";
+  EXPECT_EQ(fractional, 0);
 }
 
 }  // namespace

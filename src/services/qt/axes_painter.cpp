@@ -244,6 +244,36 @@ std::vector<QPointF> thinned(const std::vector<QPointF>& pts, double tol) {
   return out;
 }
 
+// Draws a polyline on a PDF page in whole dots of the page: the points mapped to the page,
+// rounded to its dots and drawn there, the pen scaled to match, so no coordinate carries more
+// digits than the page resolution. Elsewhere (or where the page is coarser than a printer's
+// 600 dpi) the points are drawn as they are.
+void draw_polyline_in_dots(QPainter& p, const std::vector<QPointF>& pts) {
+  const QPaintEngine* e = p.paintEngine();
+  const QTransform t = p.worldTransform();
+  const double scale = std::sqrt(std::abs(t.determinant()));
+  if (!e || e->type() != QPaintEngine::Pdf || !p.device() || p.device()->logicalDpiX() < 600 ||
+      !(scale > 0) || t.isRotating()) {
+    p.drawPolyline(pts.data(), static_cast<int>(pts.size()));
+    return;
+  }
+  std::vector<QPointF> dots;
+  dots.reserve(pts.size());
+  for (const QPointF& q : pts) {
+    const QPointF d = t.map(q);
+    const QPointF whole(std::round(d.x()), std::round(d.y()));
+    if (dots.empty() || dots.back() != whole) dots.push_back(whole);
+  }
+  if (dots.size() < 2) return;
+  p.save();
+  QPen pen = p.pen();
+  pen.setWidthF(pen.widthF() * scale);  // a dash pattern is in pen widths and scales along
+  p.setWorldTransform(QTransform());
+  p.setPen(pen);
+  p.drawPolyline(dots.data(), static_cast<int>(dots.size()));
+  p.restore();
+}
+
 void draw_line_data(QPainter& p, const Mapper& mp, const gfx::Line& l) {
   const std::size_t n = std::min(l.x.size(), l.y.size());
   const QColor colour = to_qcolor(l.color);
@@ -275,8 +305,11 @@ void draw_line_data(QPainter& p, const Mapper& mp, const gfx::Line& l) {
     const double tol = vector_tolerance(p);
     auto flush = [&] {
       if (run.size() >= 2) {
-        if (tol > 0) run = thinned(run, tol);
-        p.drawPolyline(run.data(), static_cast<int>(run.size()));
+        if (tol > 0) {
+          draw_polyline_in_dots(p, thinned(run, tol));
+        } else {
+          p.drawPolyline(run.data(), static_cast<int>(run.size()));
+        }
       }
       run.clear();
     };

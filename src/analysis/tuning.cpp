@@ -556,7 +556,25 @@ double critical_damping(double sprung_mass_kg, double wheel_rate_n_per_mm) {
     throw RuntimeError("The wheel rate must be a number of N/mm above 0, not " +
                        num2str(wheel_rate_n_per_mm) + ".");
   // c_c = 2 sqrt(k m), k in N/m, m in kg, c_c in N s/m
-  return 2 * std::sqrt(wheel_rate_n_per_mm * kNewtonMetresPerNewtonMillimetre * sprung_mass_kg);
+  const double k = wheel_rate_n_per_mm * kNewtonMetresPerNewtonMillimetre;
+  const double cc = 2 * std::sqrt(k * sprung_mass_kg);
+  if (cc > 0 && std::isfinite(cc)) return cc;
+  // k m is beyond what a number holds (or below its smallest step): the box to blame is the
+  // larger factor (or the smaller), and both when both are that far out.
+  const bool too_large = cc > 0;  // beyond any number; else 0
+  const double limit = too_large ? 1e154 : 1e-154;
+  auto out = [&](double v) { return too_large ? v >= limit : v <= limit; };
+  const bool mass = out(sprung_mass_kg) || !out(k);
+  const bool rate = out(k) || !out(sprung_mass_kg);
+  const std::string m_text = "the corner's sprung mass of " + num2str(sprung_mass_kg) + " kg";
+  const std::string k_text = "the wheel rate of " + num2str(wheel_rate_n_per_mm) + " N/mm";
+  std::string blamed =
+      mass && rate ? m_text + " and " + k_text + " are" : (mass ? m_text : k_text) + " is";
+  blamed[0] = 'T';
+  throw RuntimeError(blamed + (too_large ? " too large" : " too small") +
+                     (mass && rate ? std::string() : " for " + (mass ? k_text : m_text)) +
+                     ": the critical damping 2 sqrt(k m) would be " +
+                     (too_large ? "beyond any number." : "0."));
 }
 
 double guide_force(double zeta, double cc, double velocity, UnitFactors units) {

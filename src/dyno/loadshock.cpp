@@ -118,6 +118,8 @@ void widen_in_place(double* d, std::size_t n) {
 
 std::vector<double> ByteReader::f32_samples(std::uint64_t n) {
   std::vector<double> out;
+  // A channel of no samples: there is nothing to read, and no array to read it into.
+  if (n == 0) return out;
   if (file_ && n <= remaining() / 4) {
     // The file announces all of them: they are read into the back half of their own array and
     // widened there.

@@ -152,9 +152,13 @@ void export_curve(Processor& p) {
   BusyMainWindow busy(m);
   m.pause(kExportPause);
   const std::filesystem::path file = g.directory + std::string(kExportFile);
-  if (!std::filesystem::is_regular_file(file))
-    throw RuntimeError("The export file \"" + file.string() +
-                       "\" does not exist; nothing was exported.");
+  if (!std::filesystem::is_regular_file(file)) {
+    const std::string what = what_is_at(file);
+    throw RuntimeError("The export file \"" + file.string() + "\" " +
+                       (what == "missing" ? std::string("does not exist")
+                                          : "is " + what + ", not a regular file") +
+                       "; nothing was exported.");
+  }
   // The whole entry is made before the file is touched, so a curve that cannot be sampled
   // leaves the file as it was. The grid and the forces are both in the units the main window
   // shows now, whatever units the curve was drawn in when it was stored.

@@ -4,10 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
-#include <algorithm>
 #include <limits>
 #include <memory>
 #include <utility>
@@ -318,6 +319,94 @@ void append_whole(const std::filesystem::path& path, std::string_view text) {
     throw RuntimeError(failed + " It could not be put back to its " + std::to_string(before) +
                        " bytes: " + std::strerror(errno) + ".");
   throw RuntimeError(failed + " The file is unchanged.");
+}
+
+namespace {
+
+std::string kind_of(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a pipe (FIFO)";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISREG(mode)) return "a regular file";
+  return "an unknown kind of file";
+}
+
+// Writes all of `bytes` to `fd`; the reason in words when that fails.
+std::string write_all(int fd, std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      return n < 0 ? std::strerror(errno) : "the disk took no more bytes";
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string what_is_at(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return "missing";
+  return kind_of(st.st_mode);
+}
+
+std::filesystem::path save_target(const std::filesystem::path& path) {
+  struct stat st {};
+  // stat follows links and never opens the file, so a FIFO cannot make it wait.
+  if (::stat(path.c_str(), &st) != 0) return path;  // absent, or a link to nothing: made anew
+  if (!S_ISREG(st.st_mode))
+    throw RuntimeError("The file \"" + path.string() + "\" is not a regular file (" +
+                       kind_of(st.st_mode) + "); nothing was written.");
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    std::error_code ec;
+    std::filesystem::path target = std::filesystem::canonical(path, ec);
+    if (!ec) return target;
+  }
+  return path;
+}
+
+void write_whole(const std::filesystem::path& path, std::string_view bytes,
+                 std::string_view not_done) {
+  const std::filesystem::path target = save_target(path);
+  struct stat old {};
+  const bool existed = ::stat(target.c_str(), &old) == 0;
+  const std::string unchanged =
+      not_done.empty()
+          ? (existed ? "; the file is unchanged." : "; nothing was written.")
+          : "; " + std::string(not_done) + (existed ? " and the old file is unchanged." : ".");
+  auto failed = [&](const std::string& why) {
+    return RuntimeError("Could not write \"" + path.string() + "\": " + why + unchanged);
+  };
+
+  static std::atomic<unsigned> counter{0};
+  const std::filesystem::path folder =
+      target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+  std::filesystem::path part;
+  int fd = -1;
+  for (int tries = 0; fd < 0 && tries < 100; ++tries) {
+    part = folder / ("." + target.filename().string() + ".part" + std::to_string(::getpid()) + "-" +
+                     std::to_string(counter++));
+    fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) throw failed(std::strerror(errno));
+  // The new file keeps the permissions of the one it replaces.
+  if (existed) ::fchmod(fd, old.st_mode & 07777);
+
+  std::string why = write_all(fd, bytes);
+  if (why.empty() && ::fsync(fd) != 0 && errno != EINVAL) why = std::strerror(errno);
+  if (::close(fd) != 0 && why.empty()) why = std::strerror(errno);
+  if (why.empty() && ::rename(part.c_str(), target.c_str()) != 0) why = std::strerror(errno);
+  if (why.empty()) return;
+  ::unlink(part.c_str());
+  throw failed(why);
 }
 
 }  // namespace quorin

@@ -84,4 +84,23 @@ std::string read_file_text(const std::filesystem::path& path, ReadLimit limit = 
 // that the file is unchanged.
 void append_whole(const std::filesystem::path& path, std::string_view text);
 
+// What a file found at `path` is, in words for a message: "a folder", "a pipe (FIFO)",
+// "a device", "a socket"; "missing" when nothing is there. Never opens the file.
+std::string what_is_at(const std::filesystem::path& path);
+
+// The file that a save to `path` replaces: `path` itself, or the regular file a link leads to.
+// Throws RuntimeError, without opening anything, when something other than a regular file (a
+// folder, a FIFO, a device) is there, so a save never blocks on a FIFO nor writes into a device.
+std::filesystem::path save_target(const std::filesystem::path& path);
+
+// Replaces (or creates) the file `path` with `bytes`, all or nothing: the bytes go to a file
+// beside it, flushed to the disk, which then takes the name. On any failure (a full disk, a
+// file size limit, a folder that cannot be written) the old file stays exactly as it was, the
+// file beside it is removed, and the RuntimeError says why in words. A link to a regular file
+// is followed and stays a link. Throws as save_target does for what is not a regular file.
+// The message ends with what was not done: `not_done` ("no picture was written") when given,
+// and that an old file is unchanged.
+void write_whole(const std::filesystem::path& path, std::string_view bytes,
+                 std::string_view not_done = {});
+
 }  // namespace quorin

@@ -11,6 +11,7 @@
 #include "plotting/plotfunction.h"
 #include "processor/balance_corners.h"
 #include "processor/processor.h"
+#include "services/file_io.h"
 #include "services/numeric.h"
 #include "services/outputs.h"
 #include "services/runtime_error.h"
@@ -96,10 +97,7 @@ std::filesystem::path answered_path(const DialogResult& r) {
 }
 
 void write_text_file(const std::filesystem::path& file, const std::string& text) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  if (!out) throw RuntimeError("Could not write \"" + file.string() + "\".");
+  write_whole(file, text);
 }
 
 }  // namespace

@@ -249,6 +249,31 @@ TEST(DampingGuides, RefusesACornerItCannotUse) {
                       std::pair{250.0, std::numeric_limits<double>::infinity()},
                       std::pair{std::numeric_limits<double>::quiet_NaN(), 30.0}})
     EXPECT_THROW(critical_damping(m, k), RuntimeError) << m << " " << k;
+
+  // Each box a finite number above 0, but together beyond what the critical damping can be:
+  // refused, naming the box (or boxes) to blame.
+  struct Row {
+    double mass_kg, rate_n_per_mm;
+    const char* says;
+  };
+  const Row rows[] = {
+      {1e308, 1e308, "mass of 1e+308 kg and the wheel rate of 1e+308 N/mm are too large"},
+      {1e308, 30, "mass of 1e+308 kg is too large for the wheel rate of 30 N/mm"},
+      {250, 1e306, "wheel rate of 1e+306 N/mm is too large for the corner's sprung mass"},
+      {5e-324, 5e-324, "are too small"},
+      {5e-324, 1e-300, "are too small"},
+      {1e-320, 1e-10, "kg is too small for the wheel rate of 1e-10 N/mm"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(std::string(r.says));
+    try {
+      const double cc = critical_damping(r.mass_kg, r.rate_n_per_mm);
+      ADD_FAILURE() << "critical damping " << cc;
+    } catch (const RuntimeError& e) {
+      EXPECT_NE(std::string(e.what()).find(r.says), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_GT(critical_damping(5e-324, 30), 0) << "small but usable";
 }
 
 TEST(DampingRatio, ForceOverVelocityOverCriticalForPositiveVelocitiesOnly) {

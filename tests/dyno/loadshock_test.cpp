@@ -363,6 +363,29 @@ TEST(Loadshock, FileOnDiskReadsAsTheSameBytesInMemory) {
   }
 }
 
+// A channel of no samples read from a file on disk: an empty channel and nothing else changed,
+// as from memory (reading it once handed the copy a null array, which the sanitizer build
+// stops at).
+TEST(Loadshock, ChannelsOfNoSamplesReadFromDiskAsFromMemory) {
+  const test::TempDir dir;
+  const std::string folder = dir.path().string() + "/";
+  struct Row {
+    const char* name;
+    std::vector<float> velocity, force;
+  } rows[] = {{"velocity empty", {}, {7}}, {"force empty", {1, 2}, {}}, {"both empty", {}, {}}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    const DynoBytes f = DynoBytes::file(1, 2, r.velocity, r.force);
+    const Outcome disk = from_disk(f.bytes, folder);
+    EXPECT_EQ(disk, from_memory(f.bytes, folder));
+    ASSERT_TRUE(disk.shock.has_value()) << disk.error;
+    for (const char* page : {"Speed_1", "Speed_2"}) {
+      EXPECT_EQ(disk.shock->field(page).field("Velocity").field("Data").numel(), r.velocity.size());
+      EXPECT_EQ(disk.shock->field(page).field("Force").field("Data").numel(), r.force.size());
+    }
+  }
+}
+
 TEST(Loadshock, PropertiesFollowVersionAndMayReplaceIt) {
   DynoBytes f;
   f.header(1, 3);

@@ -1,6 +1,7 @@
 // IMPORT and EXPORT # on hand-built windows: the text curve drawn, the export entry's exact
 // bytes, and what a bad file or plot number leaves behind.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -325,12 +326,30 @@ TEST_F(Export, PlotNumbersOutsideTheStoredCurvesWriteNothing) {
   EXPECT_NE(exported().find("\n   2  Comp  "), std::string::npos);
 }
 
-TEST_F(Export, MissingExportFileIsAnErrorAndIsNotCreated) {
+TEST_F(Export, AnExportFileThatIsMissingOrNotAFileIsNamedForWhatItIs) {
+  struct Row {
+    const char* name;
+    void (*make)(const fs::path&);
+    const char* says;
+  };
+  const Row rows[] = {
+      {"missing", [](const fs::path&) {}, "does not exist"},
+      {"folder", [](const fs::path& f) { fs::create_directories(f / "inside"); },
+       "is a folder, not a regular file"},
+      {"fifo", [](const fs::path& f) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); },
+       "is a pipe (FIFO), not a regular file"},
+  };
   store({linear_curve(1)});
-  EXPECT_EQ(error_of("export"), "The export file \"" + export_file().string() +
-                                    "\" does not exist; nothing was exported.");
-  EXPECT_FALSE(fs::exists(export_file()));
-  EXPECT_EQ(gfx.window(1)->pointer, "arrow");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    fs::remove_all(export_file());
+    row.make(export_file());
+    EXPECT_EQ(error_of("export"), "The export file \"" + export_file().string() + "\" " + row.says +
+                                      "; nothing was exported.");
+    EXPECT_EQ(fs::exists(export_file()), std::string(row.name) != "missing");
+    EXPECT_FALSE(fs::is_regular_file(export_file())) << "nothing was made in its place";
+    EXPECT_EQ(gfx.window(1)->pointer, "arrow");
+  }
 }
 
 TEST_F(Export, CurveThatStopsShortOfTheGridLeavesTheFileUntouched) {

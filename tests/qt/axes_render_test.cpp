@@ -3,6 +3,8 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "services/gfx/model.h"
+#include "services/outputs.h"
 #include "services/qt/axes_painter.h"
 #include "services/qt/output.h"
 #include "services/qt/toolkit.h"
@@ -320,6 +323,120 @@ TEST(AxesRender, CurvesAreClippedAndBrokenAtGaps) {
   for (int dy = -1; dy <= 1; ++dy)
     outside += count_row(img, row + dy, 0, static_cast<int>(b.left()) - 2, blue);
   EXPECT_EQ(outside, 0);
+}
+
+// The SVG picture shows what the screen shows: curves, markers and pictures stop at the box's
+// edge in the file too (an SVG reader draws whatever the file holds, wherever it lies).
+TEST(AxesRender, SvgPictureIsCutToTheBoxAsTheScreenIs) {
+  ensure_application();
+  Scene s;
+  gfx::Axes& a = *s.axes;
+  a.hold = true;
+  // A thick magenta zig-zag out through every side, cyan circles across the edges and a
+  // picture half outside on the left.
+  const std::vector<double> x{-5, 5, 15, 5, -5}, y{0, 900, 0, -900, 0};
+  gfx::Line& zigzag = s.m.plot(a, x, y, "m");
+  zigzag.line_width = 3;
+  const std::vector<double> mx{0, 10, 5, 5, 0.1}, my{0, 0, 500, -500, 498};
+  gfx::Line& marks = s.m.plot(a, mx, my, "co");
+  marks.line_style = "none";
+  marks.marker_size = 12;
+  gfx::Image& im = s.m.new_image(a);
+  im.height = 2;
+  im.width = 2;
+  im.cdata = {1, 2, 3, 4};
+  im.xdata = {-1, 0};
+  im.ydata = {100, 300};
+
+  const QImage screen = s.render();
+  const fs::path svg_file = s.dir / "axes.svg";
+  save_window_picture(s.m, PictureRequest{1, svg_file, PictureFormat::Svg, kScreenDpi});
+  QSvgRenderer reader(QString::fromStdString(svg_file.string()));
+  ASSERT_TRUE(reader.isValid());
+  QImage svg(screen.size(), QImage::Format_RGB32);
+  svg.fill(Qt::white);
+  {
+    QPainter p(&svg);
+    reader.render(&p, QRectF(QPointF(0, 0), QSizeF(screen.size())));
+  }
+
+  // Colour (curve, marker, picture) anywhere outside the box, two pixels of edge allowed.
+  const QRect edge = s.box().adjusted(-2, -2, 2, 2).toAlignedRect();
+  auto coloured = [](QColor c) {
+    return std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) >
+           100;
+  };
+  auto outside = [&](const QImage& img) {
+    int n = 0;
+    for (int yy = 0; yy < img.height(); ++yy)
+      for (int xx = 0; xx < img.width(); ++xx)
+        if (!edge.contains(xx, yy) && coloured(img.pixelColor(xx, yy))) ++n;
+    return n;
+  };
+  auto inside = [&](const QImage& img) {
+    int n = 0;
+    for (int yy = edge.top() + 3; yy < edge.bottom() - 3; ++yy)
+      for (int xx = edge.left() + 3; xx < edge.right() - 3; ++xx)
+        if (coloured(img.pixelColor(xx, yy))) ++n;
+    return n;
+  };
+  EXPECT_EQ(outside(screen), 0);
+  EXPECT_EQ(outside(svg), 0) << "the SVG spills past the box";
+  EXPECT_GT(inside(svg), 500);
+  EXPECT_NEAR(inside(svg), inside(screen), inside(screen) / 10) << "the same picture inside";
+}
+
+// A densely sampled curve is written to a vector file with only the points the paper can show,
+// and lies where the pixels of a bitmap four times finer put it.
+TEST(AxesRender, VectorCurvesKeepOnlyThePointsThePaperCanShow) {
+  ensure_application();
+  Scene s;
+  gfx::Axes& a = *s.axes;
+  a.hold = true;
+  std::vector<double> x(20001), y(x.size());
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    x[i] = 10.0 * static_cast<double>(i) / static_cast<double>(x.size() - 1);
+    y[i] = 400 * std::sin(1.3 * x[i]) * std::exp(-0.1 * x[i]);
+  }
+  s.m.plot(a, x, y, "b");
+  const fs::path svg_file = s.dir / "dense.svg", png_file = s.dir / "dense.png";
+  save_window_picture(s.m, PictureRequest{1, svg_file, PictureFormat::Svg, kScreenDpi});
+  save_window_picture(s.m, PictureRequest{1, png_file, PictureFormat::Png, 4 * kScreenDpi});
+  EXPECT_LT(fs::file_size(svg_file), 60u * 1024u) << "20001 points written as they came";
+
+  const QImage png =
+      QImage(QString::fromStdString(png_file.string())).convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(png.size(), QSize(1600, 1200));
+  QImage svg(png.size(), QImage::Format_RGB32);
+  svg.fill(Qt::white);
+  {
+    QSvgRenderer reader(QString::fromStdString(svg_file.string()));
+    QPainter p(&svg);
+    p.setRenderHint(QPainter::Antialiasing);
+    reader.render(&p, QRectF(QPointF(0, 0), QSizeF(png.size())));
+  }
+  auto blue = [](const QImage& img, int xx, int yy) {
+    if (xx < 0 || yy < 0 || xx >= img.width() || yy >= img.height()) return false;
+    const QColor c = img.pixelColor(xx, yy);
+    return c.blue() > 150 && c.red() < 110 && c.green() < 110;
+  };
+  // Pixels of the curve in one picture with none of the other's within two pixels.
+  auto strays = [&](const QImage& from, const QImage& to) {
+    int ink = 0, away = 0;
+    for (int yy = 0; yy < from.height(); ++yy)
+      for (int xx = 0; xx < from.width(); ++xx) {
+        if (!blue(from, xx, yy)) continue;
+        ++ink;
+        bool near_ink = false;
+        for (int dy = -2; dy <= 2 && !near_ink; ++dy)
+          for (int dx = -2; dx <= 2 && !near_ink; ++dx) near_ink = blue(to, xx + dx, yy + dy);
+        away += near_ink ? 0 : 1;
+      }
+    EXPECT_GT(ink, 1000);
+    return away;
+  };
+  EXPECT_EQ(strays(svg, png), 0);
+  EXPECT_EQ(strays(png, svg), 0);
 }
 
 }  // namespace

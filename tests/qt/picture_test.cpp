@@ -2,13 +2,18 @@
 // chosen resolution, SVG and PDF with texts as text, and what is refused or cancelled.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QImage>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 
+#include "services/fifo_watch.h"
 #include "services/qt/output.h"
 #include "services/qt/toolkit.h"
+#include "services/small_disk.h"
 #include "services/temp_dir.h"
 #include "app/script_driver.h"
 
@@ -37,8 +42,9 @@ class SavePicture : public ::testing::Test {
     EXPECT_TRUE(out);
     return out.value_or("");
   }
-  std::string save(const std::string& file) {
-    run("dialog save " + start.path().string() + " " + file);
+  std::string save(const std::string& file) { return save_in(start.path(), file); }
+  std::string save_in(const fs::path& folder, const std::string& file) {
+    run("dialog save " + folder.string() + " " + file);
     return run("menu 2 Save picture...");
   }
 
@@ -93,6 +99,45 @@ TEST_F(SavePicture, OtherKindsOfFileAndCancelWriteNothing) {
   run("dialog cancel");
   EXPECT_EQ(run("menu 2 Save picture"), R"({"ok": true})");
   EXPECT_EQ(driver->program().headless_pictures.requests.size(), 0u);
+}
+
+// A picture is written whole or not at all, in every format: a FIFO in its place is refused at
+// once, and on a full disk the old file stays exactly as it was and the message says why.
+TEST_F(SavePicture, APictureIsWrittenWholeOrNotAtAll) {
+  for (const char* ext : {"svg", "pdf", "png"}) {
+    SCOPED_TRACE(ext);
+    const std::string name = std::string("seven.") + ext;
+    const fs::path fifo = start.path() / ("pipe." + std::string(ext));
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    {
+      test::FifoWatch watch(fifo);
+      run("dialog input 96");
+      EXPECT_EQ(save(fifo.filename().string()),
+                R"({"error":"The file \")" + fifo.string() +
+                    R"(\" is not a regular file (a pipe (FIFO)); nothing was written."})");
+      EXPECT_FALSE(watch.stepped_in()) << "the save waited on the FIFO";
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
+
+    test::SmallDisk disk(8 * 1024);
+    const std::string old_picture = "an older picture\n";
+    std::ofstream(disk / name, std::ios::binary) << old_picture;
+    std::string answer;
+    {
+      const auto full = disk.full();
+      run("dialog input 96");
+      answer = save_in(disk.folder(), name);
+    }
+    EXPECT_NE(answer.find(disk.is_tmpfs() ? "No space left on device" : "File too large"),
+              std::string::npos)
+        << answer;
+    EXPECT_NE(answer.find("no picture was written and the old file is unchanged"),
+              std::string::npos)
+        << answer;
+    EXPECT_EQ(test::TempDir::read(disk / name), old_picture);
+    EXPECT_EQ(std::distance(fs::directory_iterator(disk.folder()), fs::directory_iterator()), 1)
+        << "nothing is left beside it";
+  }
 }
 
 }  // namespace

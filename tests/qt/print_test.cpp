@@ -3,19 +3,30 @@
 // be written.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QByteArray>
 #include <QRegularExpression>
 #include <QString>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "processor/bleed_data.h"
+#include "processor/synthesis.h"
 #include "services/dialogs.h"
+#include "services/fifo_watch.h"
+#include "services/outputs.h"
 #include "services/qt/output.h"
 #include "services/qt/toolkit.h"
 #include "services/runtime_error.h"
+#include "services/small_disk.h"
 #include "services/temp_dir.h"
 #include "startup/program.h"
 
@@ -259,6 +270,181 @@ TEST(Print, AWindowThatIsNotOpenOrAFileThatCannotBeWrittenIsAnError) {
   } catch (const RuntimeError& e) {
     EXPECT_NE(std::string(e.what()).find(nowhere.string()), std::string::npos) << e.what();
   }
+}
+
+// Printing to a PDF file writes it whole or not at all: a FIFO in its place is refused at once,
+// and on a full disk an older file stays as it was and the message says why.
+TEST(Print, APdfFileIsWrittenWholeOrNotAtAll) {
+  ensure_application();
+  gfx::Model m;
+  gfx::Window& w = m.figure(2);
+  const std::vector<double> x{0, 1, 2}, y{0, 1, 4};
+  m.plot(m.new_axes(w), x, y, "r");
+  test::TempDir dir;
+  const fs::path fifo = dir / "pipe.pdf";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  {
+    test::FifoWatch watch(fifo);
+    try {
+      print_window_pdf(m, 2, fifo);
+      ADD_FAILURE() << "a FIFO was printed to";
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(std::string(e.what()), "The file \"" + fifo.string() +
+                                           "\" is not a regular file (a pipe (FIFO)); nothing was "
+                                           "written.");
+    }
+    EXPECT_FALSE(watch.stepped_in()) << "printing waited on the FIFO";
+  }
+  EXPECT_TRUE(fs::is_fifo(fifo));
+
+  test::SmallDisk disk(8 * 1024);
+  const fs::path pdf = disk / "print.pdf";
+  std::ofstream(pdf, std::ios::binary) << "an older print\n";
+  std::string error;
+  {
+    const auto full = disk.full();
+    try {
+      print_window_pdf(m, 2, pdf);
+    } catch (const RuntimeError& e) {
+      error = e.what();
+    }
+  }
+  EXPECT_NE(error.find(disk.is_tmpfs() ? "No space left on device" : "File too large"),
+            std::string::npos)
+      << error;
+  EXPECT_NE(error.find("nothing was printed and the old file is unchanged"), std::string::npos)
+      << error;
+  EXPECT_EQ(test::TempDir::read(pdf), "an older print\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(disk.folder()), fs::directory_iterator()), 1);
+  print_window_pdf(m, 2, dir / "print.pdf");
+  EXPECT_EQ(test::TempDir::read(dir / "print.pdf").substr(0, 5), "%PDF-");
+}
+
+// One side's valve, spring and high-speed rows, and how many points its curve has.
+struct HeavySide {
+  double valve = 0, spring = 0, high = 0;
+  std::size_t points = 0;
+};
+
+// The seven valve, spring and high-speed choices of one side whose curves have the most points
+// (a point per newton up to the valve's top force), every row of the three popups tried.
+std::vector<HeavySide> heaviest_sides(Program& program, const BleedData& bleeds, bool compression) {
+  gfx::Model& m = program.gfx;
+  auto popup = [&](const char* tag) -> gfx::Control& {
+    for (gfx::Object* o : m.find_all_by_tag(*m.window(1), tag))
+      if (auto* c = dynamic_cast<gfx::Control*>(o)) return *c;
+    throw std::logic_error(std::string("no popup ") + tag);
+  };
+  gfx::Control& valve = popup(compression ? "CompressionValve" : "ReboundValve");
+  gfx::Control& spring = popup(compression ? "CompressionSpring" : "ReboundSpring");
+  gfx::Control& high = popup(compression ? "HSC" : "HSR");
+  std::vector<HeavySide> all;
+  for (std::size_t v = 1; v <= valve.items.size(); ++v)
+    for (std::size_t k = 1; k <= spring.items.size(); ++k)
+      for (std::size_t h = 1; h <= high.items.size(); ++h) {
+        valve.value = static_cast<double>(v);
+        spring.value = static_cast<double>(k);
+        high.value = static_cast<double>(h);
+        try {
+          m.figure(1);
+          const SetupSelection s = read_setup(m);
+          const SideCurve c = compression
+                                  ? synthesise_compression(s.compression, program.globals, bleeds)
+                                  : synthesise_rebound(s.rebound, program.globals, bleeds);
+          all.push_back({valve.value, spring.value, high.value, c.velocity.size()});
+        } catch (const RuntimeError&) {
+          // a combination the tables do not hold
+        }
+      }
+  std::sort(all.begin(), all.end(),
+            [](const HeavySide& a, const HeavySide& b) { return a.points > b.points; });
+  all.resize(std::min<std::size_t>(all.size(), 7));
+  return all;
+}
+
+// The seven set-ups with the most points the valving tables can give, in either units, go to
+// a PDF of at most 300 KB, printed or saved as a picture.
+TEST(Print, TheSevenHeaviestSetUpsGoToASmallPdfInEitherUnits) {
+  if (!fs::is_regular_file(fs::path(QUORIN_BIN_DIR) / "quorin_bleed_2004_v1.mat"))
+    GTEST_SKIP() << "the supplied data are not generated";
+  ensure_application();
+  test::TempDir dir;
+  for (const char* units : {"us", "si"}) {
+    SCOPED_TRACE(units);
+    ScriptedDialogs dialogs;
+    std::ostringstream console;
+    Program program(QUORIN_BIN_DIR, dialogs, console);
+    std::vector<std::string> errors;
+    program.report_error = [&](const std::string& e) { errors.push_back(e); };
+    program.start();
+    const BleedData bleeds = read_bleed_data(QUORIN_BIN_DIR);
+    const std::vector<HeavySide> comp = heaviest_sides(program, bleeds, true);
+    const std::vector<HeavySide> reb = heaviest_sides(program, bleeds, false);
+    ASSERT_EQ(comp.size(), 7u);
+    ASSERT_EQ(reb.size(), 7u);
+    gfx::Model& m = program.gfx;
+    auto set = [&](const char* tag, double value) {
+      for (gfx::Object* o : m.find_all_by_tag(*m.window(1), tag))
+        if (auto* c = dynamic_cast<gfx::Control*>(o)) c->value = value;
+    };
+    set("SIUnits", std::string(units) == "si" ? 1 : 0);
+    set("USUnits", std::string(units) == "us" ? 1 : 0);
+    m.figure(1);
+    ASSERT_TRUE(program.run_command(std::string("quorin_processor_ct('") + units + "')"));
+    std::size_t points = 0;
+    for (std::size_t k = 0; k < 7; ++k) {
+      set("CompressionValve", comp[k].valve);
+      set("CompressionSpring", comp[k].spring);
+      set("HSC", comp[k].high);
+      set("ReboundValve", reb[k].valve);
+      set("ReboundSpring", reb[k].spring);
+      set("HSR", reb[k].high);
+      m.figure(1);
+      ASSERT_TRUE(program.run_command("quorin_processor_ct('view')")) << errors.back();
+      points += comp[k].points + reb[k].points;
+    }
+    const fs::path printed = dir / (std::string("printed-") + units + ".pdf");
+    print_window_pdf(m, 2, printed);
+    const fs::path picture = dir / (std::string("picture-") + units + ".pdf");
+    save_window_picture(m, PictureRequest{2, picture, PictureFormat::Pdf, kScreenDpi});
+    std::printf("[ heaviest ] %s: %zu points; printed %ju bytes, picture %ju bytes\n", units,
+                points, static_cast<std::uintmax_t>(fs::file_size(printed)),
+                static_cast<std::uintmax_t>(fs::file_size(picture)));
+    EXPECT_LE(fs::file_size(printed), 300u * 1024u);
+    EXPECT_LE(fs::file_size(picture), 300u * 1024u);
+  }
+}
+
+// A curve on paper is written in whole dots of the page (1200 dpi): no coordinate carries more
+// digits than the page can show, and no two points fall on the same dot.
+TEST(Print, CurvePointsAreWholeDotsOfThePage) {
+  ensure_application();
+  gfx::Model m;
+  gfx::Window& w = m.figure(2);
+  gfx::Axes& a = m.new_axes(w);
+  a.visible = false;  // the curve alone on the page
+  std::vector<double> x(5001), y(x.size());
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    x[i] = static_cast<double>(i) / 500.0;
+    y[i] = std::sin(x[i]) + 0.3 * std::sin(7.1 * x[i]);
+  }
+  m.plot(a, x, y, "b");
+  test::TempDir dir;
+  print_window_pdf(m, 2, dir / "curve.pdf");
+  static const QRegularExpression line_to(QStringLiteral("^(-?[0-9.]+) (-?[0-9.]+) l$"),
+                                          QRegularExpression::MultilineOption);
+  int whole = 0, fractional = 0;
+  for (const auto& [n, o] :
+       pdf_objects(QByteArray::fromStdString(test::TempDir::read(dir / "curve.pdf")))) {
+    auto it = line_to.globalMatch(QString::fromLatin1(o.stream));
+    while (it.hasNext()) {
+      const auto match = it.next();
+      (match.captured(1).contains('.') || match.captured(2).contains('.') ? fractional : whole)++;
+    }
+  }
+  EXPECT_GT(whole, 50);
+  EXPECT_LT(whole, 2500) << "points finer than the paper shows were written";
+  EXPECT_EQ(fractional, 0);
 }
 
 }  // namespace

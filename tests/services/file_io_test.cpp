@@ -3,13 +3,15 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "services/file_io.h"
-#include "services/runtime_error.h"
 #include "services/file_size_limit.h"
+#include "services/runtime_error.h"
+#include "services/small_disk.h"
 #include "services/temp_dir.h"
 
 namespace quorin {
@@ -191,6 +193,82 @@ TEST(FileLimits, AnAppendIsAllOrNothing) {
   EXPECT_NE(error_of([&] { append_whole(dir / "absent.txt", "z"); }).find("absent.txt"),
             std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir / "absent.txt"));
+}
+
+// Names of the files in a folder, to see that a failed save leaves nothing beside the file.
+std::vector<std::string> names_in(const std::filesystem::path& folder) {
+  std::vector<std::string> out;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    out.push_back(e.path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// A save refuses, without opening it (a FIFO with no reader would block) or making anything in
+// its place, whatever is not a regular file; a link to a regular file is followed.
+TEST(WriteWhole, OnlyARegularFileOrNothingIsReplaced) {
+  test::TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir / "folder");
+  std::filesystem::create_symlink("/dev/null", dir / "to-device");
+  std::filesystem::create_symlink(dir / "folder", dir / "to-folder");
+  struct Row {
+    const char* name;
+    const char* kind;
+  } rows[] = {{"pipe", "a pipe (FIFO)"},
+              {"folder", "a folder"},
+              {"to-device", "a device"},
+              {"to-folder", "a folder"}};
+  const auto before = names_in(dir.path());
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    const std::string e = error_of([&] { write_whole(dir / r.name, "curves\n"); });
+    EXPECT_EQ(e, "The file \"" + (dir / r.name).string() + "\" is not a regular file (" + r.kind +
+                     "); nothing was written.");
+    EXPECT_EQ(what_is_at(dir / r.name), r.kind);
+  }
+  EXPECT_EQ(names_in(dir.path()), before) << "nothing made beside them";
+  EXPECT_EQ(what_is_at(dir / "absent"), "missing");
+
+  // A link to a regular file: the file gets the new text, the link stays a link.
+  const auto real = dir.write("real.csv", "old\n");
+  std::filesystem::create_symlink(real, dir / "link.csv");
+  write_whole(dir / "link.csv", "new\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.csv"));
+  EXPECT_EQ(test::TempDir::read(real), "new\n");
+  write_whole(dir / "fresh.csv", "made\n");
+  EXPECT_EQ(test::TempDir::read(dir / "fresh.csv"), "made\n");
+}
+
+// On a full disk the old file stays exactly as it was, the message says why in words, and no
+// part-written file is left beside it.
+TEST(WriteWhole, AFullDiskLeavesTheOldFileAsItWas) {
+  test::SmallDisk disk;
+  const std::string old_text = "velocity,force\n" + std::string(4000, '1') + "\n";
+  const auto file = disk / "curves.csv";
+  write_whole(file, old_text);
+  ::chmod(file.c_str(), 0640);
+  const std::string big(3 * test::SmallDisk::kRoom, '2');
+  {
+    const auto full = disk.full();
+    const std::string e = error_of([&] { write_whole(file, big); });
+    EXPECT_NE(e.find("Could not write \"" + file.string() + "\": "), std::string::npos) << e;
+    EXPECT_NE(e.find(disk.is_tmpfs() ? "No space left on device" : "File too large"),
+              std::string::npos)
+        << e;
+    EXPECT_NE(e.find("the file is unchanged"), std::string::npos) << e;
+    EXPECT_EQ(e.find("Unknown error"), std::string::npos) << e;
+    const std::string fresh = error_of([&] { write_whole(disk / "new.csv", big); });
+    EXPECT_NE(fresh.find("nothing was written"), std::string::npos) << fresh;
+  }
+  EXPECT_EQ(test::TempDir::read(file), old_text);
+  EXPECT_EQ(names_in(disk.folder()), std::vector<std::string>{"curves.csv"});
+  // Once there is room the save goes through, and the file keeps its permissions.
+  write_whole(file, "velocity,force\n0,0\n");
+  EXPECT_EQ(test::TempDir::read(file), "velocity,force\n0,0\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 }  // namespace

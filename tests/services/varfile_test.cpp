@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "services/runtime_error.h"
+#include "services/small_disk.h"
 #include "services/temp_dir.h"
 #include "services/varfile.h"
 
@@ -314,6 +315,31 @@ TEST(Varfile, FailedSaveLeavesThePreviousFile) {
   save_variables(dir / "damper", {{"LSC", Value::number(9)}});
   EXPECT_EQ(load_all_variables(dir / "damper")[0].second, Value::number(9));
   expect_only(dir.path(), {"damper.mat", "taken.mat"});
+}
+
+// A damper file saved on a full disk leaves the one it would replace exactly as it was, nothing
+// beside it, and the message says why.
+TEST(VarFile, ASaveOnAFullDiskLeavesTheOldFileAsItWas) {
+  test::SmallDisk disk(16 * 1024);
+  save_variables(disk / "setup.mat", {{"CompressionValve", Value::number(2)}});
+  const std::string before = test::TempDir::read(disk / "setup.mat");
+  std::string error;
+  {
+    const auto full = disk.full();
+    try {
+      save_variables(disk / "setup.mat",
+                     {{"CompressionValve", Value::column(std::vector<double>(8000, 1.5))}});
+    } catch (const RuntimeError& e) {
+      error = e.what();
+    }
+  }
+  EXPECT_NE(error.find(disk.is_tmpfs() ? "No space left on device" : "File too large"),
+            std::string::npos)
+      << error;
+  EXPECT_EQ(test::TempDir::read(disk / "setup.mat"), before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk.folder()),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 }  // namespace

@@ -3,8 +3,15 @@
 // undo of every plotting action, and the front/rear balance.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <future>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,6 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis/history.h"
+#include "services/small_disk.h"
 #include "services/varfile.h"
 #include "startup/comparison_tools.h"
 #include "startup/global_table.h"
@@ -63,6 +71,51 @@ class ComparisonMenu : public test::StartedCopy {
     return program->gfx.children_of<gfx::Line>(program->gfx.get(axes));
   }
 };
+
+// Save curves as CSV writes the file whole or not at all: a FIFO is refused at once (nothing
+// waits for a reader), and a full disk leaves the old file exactly as it was, saying why.
+TEST_F(ComparisonMenu, CsvIsSavedWholeOrNotAtAll) {
+  for (int i = 0; i < 7; ++i) plot_with_motion_ratio(std::to_string(1 + 0.05 * i));
+  auto save_to = [&](const std::filesystem::path& file) {
+    errors.clear();
+    dialogs.push({false, file.filename().string(), file.parent_path().string() + "/"});
+    auto done = std::async(std::launch::async, [&] { return menu("savecsv"); });
+    if (done.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+      ADD_FAILURE() << "saving waits on " << file;
+      const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK);  // a reader lets it go on
+      done.wait();
+      if (fd >= 0) ::close(fd);
+      return false;
+    }
+    return done.get();
+  };
+  ASSERT_TRUE(save_to(start / "whole.csv")) << last_error();
+  const std::string whole = test::TempDir::read(start / "whole.csv");
+
+  ASSERT_EQ(::mkfifo((start / "pipe.csv").c_str(), 0600), 0);
+  EXPECT_FALSE(save_to(start / "pipe.csv"));
+  EXPECT_EQ(last_error(), "The file \"" + (start / "pipe.csv").string() +
+                              "\" is not a regular file (a pipe (FIFO)); nothing was written.");
+  EXPECT_TRUE(std::filesystem::is_fifo(start / "pipe.csv"));
+
+  test::SmallDisk disk(whole.size() / 2);
+  const std::string old_text =
+      "Curve,Name,Side,Velocity (m/s),Force (N)\r\n1,old,compression,0,0\r\n";
+  std::filesystem::path old_file = disk / "curves.csv";
+  { std::ofstream(old_file, std::ios::binary) << old_text; }
+  {
+    const auto full = disk.full();
+    EXPECT_FALSE(save_to(old_file));
+  }
+  EXPECT_EQ(test::TempDir::read(old_file), old_text) << "the old file is as it was";
+  EXPECT_NE(last_error().find(disk.is_tmpfs() ? "No space left on device" : "File too large"),
+            std::string::npos)
+      << last_error();
+  EXPECT_NE(last_error().find("the file is unchanged"), std::string::npos) << last_error();
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(disk.folder())) ++files;
+  EXPECT_EQ(files, 1u) << "nothing is left beside it";
+}
 
 TEST_F(ComparisonMenu, CsvRowsAreTheStoredWheelCurvesInTheUnitsShown) {
   // Curve 1 made in US units, curve 2 in SI units; the CSV is written with SI shown.

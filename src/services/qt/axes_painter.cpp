@@ -2,16 +2,19 @@
 
 #include <QFontMetricsF>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPainterPathStroker>
 #include <QPolygonF>
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
-#include <vector>
+#include <numbers>
 #include <string>
+#include <vector>
 
 #include "services/qt/look.h"
 
@@ -123,10 +126,161 @@ bool clip_segment(QPointF& a, QPointF& b, const QRectF& r) {
   return true;
 }
 
+// Whether the painter's device clips. The SVG writer does not: there, what must stay inside
+// the box is cut to it before it is drawn, so the file shows what the screen shows.
+bool device_clips(const QPainter& p) {
+  return p.paintEngine() && p.paintEngine()->type() != QPaintEngine::SVG;
+}
+
+// The outline of marker `mk` of half size `h` centred on `c`; empty for no marker.
+QPainterPath marker_path(const std::string& mk, QPointF c, double h, double dot) {
+  QPainterPath path;
+  if (mk == "s") {
+    path.addRect(QRectF(c.x() - h, c.y() - h, 2 * h, 2 * h));
+  } else if (mk == "o") {
+    path.addEllipse(c, h, h);
+  } else if (mk == ".") {
+    path.addEllipse(c, dot, dot);
+  } else if (mk == "x" || mk == "*" || mk == "+") {
+    if (mk != "+") {
+      path.moveTo(c.x() - h, c.y() - h);
+      path.lineTo(c.x() + h, c.y() + h);
+      path.moveTo(c.x() - h, c.y() + h);
+      path.lineTo(c.x() + h, c.y() - h);
+    }
+    if (mk != "x") {
+      path.moveTo(c.x() - h, c.y());
+      path.lineTo(c.x() + h, c.y());
+      path.moveTo(c.x(), c.y() - h);
+      path.lineTo(c.x(), c.y() + h);
+    }
+  } else if (mk == "d") {
+    path.addPolygon(QPolygonF({QPointF(c.x(), c.y() - h), QPointF(c.x() + h, c.y()),
+                               QPointF(c.x(), c.y() + h), QPointF(c.x() - h, c.y())}));
+    path.closeSubpath();
+  } else if (mk == "^") {
+    path.addPolygon(QPolygonF(
+        {QPointF(c.x(), c.y() - h), QPointF(c.x() + h, c.y() + h), QPointF(c.x() - h, c.y() + h)}));
+    path.closeSubpath();
+  } else if (mk == "v") {
+    path.addPolygon(QPolygonF(
+        {QPointF(c.x(), c.y() + h), QPointF(c.x() + h, c.y() - h), QPointF(c.x() - h, c.y() - h)}));
+    path.closeSubpath();
+  }
+  return path;
+}
+
+// Draws a marker that crosses the edge of `box` as only its part inside: its fill and the
+// outline of its stroke, each cut to the box.
+void draw_marker_inside(QPainter& p, const QPainterPath& shape, const QPen& pen, const QBrush& fill,
+                        const QRectF& box) {
+  QPainterPath inside;
+  inside.addRect(box);
+  p.save();
+  p.setPen(Qt::NoPen);
+  if (fill.style() != Qt::NoBrush) {
+    p.setBrush(fill);
+    p.drawPath(shape.intersected(inside));
+  }
+  QPainterPathStroker stroker(pen);
+  p.setBrush(pen.color());
+  p.drawPath(stroker.createStroke(shape).intersected(inside));
+  p.restore();
+}
+
+// How far, in the painter's coordinates, a drawn curve may stray from its points on a device
+// that writes vectors (a PDF, a print, an SVG): half a dot of a 1200 dpi printer, so no point
+// finer than the paper can show is written. 0 on a device of pixels, which draws every point.
+double vector_tolerance(const QPainter& p) {
+  const QPaintEngine* e = p.paintEngine();
+  if (!e || (e->type() != QPaintEngine::Pdf && e->type() != QPaintEngine::SVG)) return 0;
+  const QTransform t = p.combinedTransform();
+  const double device_units = std::sqrt(std::abs(t.determinant()));  // per unit of ours
+  const double dpi = p.device() ? p.device()->logicalDpiX() : 0;
+  if (!(device_units > 0) || !(dpi > 0)) return 0;
+  constexpr double kHalfDotInches = 0.5 / 1200;
+  return kHalfDotInches * dpi / device_units;
+}
+
+// The points of a polyline to draw so that every point left out lies within `tol` of the
+// line drawn (sleeve fitting: from the last point kept, the directions passing within `tol` of
+// every point since narrow to a sector; a point outside it, or one turning back, ends the
+// piece at the point before it). The first and last points are always kept.
+std::vector<QPointF> thinned(const std::vector<QPointF>& pts, double tol) {
+  if (pts.size() < 3 || !(tol > 0)) return pts;
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  std::vector<QPointF> out{pts.front()};
+  QPointF anchor = pts.front();
+  double ref = 0, lo = -kInf, hi = kInf, reach = 0;
+  bool aimed = false;
+  auto aim = [&](const QPointF& q) {
+    const QPointF d = q - anchor;
+    const double r = std::hypot(d.x(), d.y());
+    if (r <= tol) return true;  // within reach of the anchor itself
+    const double angle = std::atan2(d.y(), d.x());
+    if (!aimed) {
+      aimed = true;
+      ref = angle;
+    }
+    const double rel = std::remainder(angle - ref, 2 * std::numbers::pi);
+    if (rel < lo || rel > hi || r < reach - tol) return false;
+    const double half = std::asin(tol / r);
+    lo = std::max(lo, rel - half);
+    hi = std::min(hi, rel + half);
+    reach = std::max(reach, r);
+    return true;
+  };
+  for (std::size_t i = 1; i + 1 < pts.size(); ++i) {
+    if (aim(pts[i])) continue;
+    out.push_back(pts[i - 1]);
+    anchor = pts[i - 1];
+    lo = -kInf;
+    hi = kInf;
+    reach = 0;
+    aimed = false;
+    aim(pts[i]);
+  }
+  out.push_back(pts.back());
+  return out;
+}
+
+// Draws a polyline on a PDF page in whole dots of the page: the points mapped to the page,
+// rounded to its dots and drawn there, the pen scaled to match, so no coordinate carries more
+// digits than the page resolution. Elsewhere (or where the page is coarser than a printer's
+// 600 dpi) the points are drawn as they are.
+void draw_polyline_in_dots(QPainter& p, const std::vector<QPointF>& pts) {
+  const QPaintEngine* e = p.paintEngine();
+  const QTransform t = p.worldTransform();
+  const double scale = std::sqrt(std::abs(t.determinant()));
+  if (!e || e->type() != QPaintEngine::Pdf || !p.device() || p.device()->logicalDpiX() < 600 ||
+      !(scale > 0) || t.isRotating()) {
+    p.drawPolyline(pts.data(), static_cast<int>(pts.size()));
+    return;
+  }
+  std::vector<QPointF> dots;
+  dots.reserve(pts.size());
+  for (const QPointF& q : pts) {
+    const QPointF d = t.map(q);
+    const QPointF whole(std::round(d.x()), std::round(d.y()));
+    if (dots.empty() || dots.back() != whole) dots.push_back(whole);
+  }
+  if (dots.size() < 2) return;
+  p.save();
+  QPen pen = p.pen();
+  pen.setWidthF(pen.widthF() * scale);  // a dash pattern is in pen widths and scales along
+  p.setWorldTransform(QTransform());
+  p.setPen(pen);
+  p.drawPolyline(dots.data(), static_cast<int>(dots.size()));
+  p.restore();
+}
+
 void draw_line_data(QPainter& p, const Mapper& mp, const gfx::Line& l) {
   const std::size_t n = std::min(l.x.size(), l.y.size());
   const QColor colour = to_qcolor(l.color);
-  const QRectF area = mp.box.adjusted(-10, -10, 10, 10);
+  // Where the device clips, the curve runs on a little past the box so that the clip makes its
+  // edge; elsewhere it stops at the box.
+  const bool clips = device_clips(p);
+  const QRectF area = clips ? mp.box.adjusted(-10, -10, 10, 10) : mp.box;
   if (l.line_style != "none" && n >= 2) {
     p.setPen(line_pen(colour, l.line_width, l.line_style));
     p.setBrush(Qt::NoBrush);
@@ -148,8 +302,15 @@ void draw_line_data(QPainter& p, const Mapper& mp, const gfx::Line& l) {
     };
     std::vector<QPointF> run;
     run.reserve(n);
+    const double tol = vector_tolerance(p);
     auto flush = [&] {
-      if (run.size() >= 2) p.drawPolyline(run.data(), static_cast<int>(run.size()));
+      if (run.size() >= 2) {
+        if (tol > 0) {
+          draw_polyline_in_dots(p, thinned(run, tol));
+        } else {
+          p.drawPolyline(run.data(), static_cast<int>(run.size()));
+        }
+      }
       run.clear();
     };
     // Runs of visible segments, so that a dash pattern runs on across the points of a densely
@@ -202,6 +363,15 @@ void draw_line_data(QPainter& p, const Mapper& mp, const gfx::Line& l) {
     const QPointF c(mp.px(l.x[i]), mp.py(l.y[i]));
     if (!area.adjusted(-h, -h, h, h).contains(c)) continue;
     const std::string& mk = l.marker;
+    if (!clips &&
+        !mp.box.adjusted(h + pen.widthF(), h + pen.widthF(), -h - pen.widthF(), -h - pen.widthF())
+             .contains(c)) {
+      // Across the box's edge, on a device that does not clip.
+      const bool dot = mk == ".";
+      draw_marker_inside(p, marker_path(mk, c, h, std::max(1.0, size / 6)), pen,
+                         dot ? QBrush(pen.color()) : p.brush(), mp.box);
+      continue;
+    }
     if (mk == "s") {
       p.drawRect(QRectF(c.x() - h, c.y() - h, size, size));
     } else if (mk == "o") {
@@ -343,9 +513,16 @@ void draw_image(QPainter& p, const Mapper& mp, const gfx::Image& im, const gfx::
   if (!finite(x0) || !finite(x1) || !finite(y0) || !finite(y1)) return;
   const bool flip_h = x0 > x1, flip_v = y0 > y1;
   if (flip_h || flip_v) img = img.mirrored(flip_h, flip_v);
-  p.drawImage(QRectF(QPointF(std::min(x0, x1), std::min(y0, y1)),
-                     QPointF(std::max(x0, x1), std::max(y0, y1))),
-              img);
+  const QRectF target(QPointF(std::min(x0, x1), std::min(y0, y1)),
+                      QPointF(std::max(x0, x1), std::max(y0, y1)));
+  // Only the part inside the box, taken from the same part of the picture, so that a device
+  // without clipping shows what the screen shows.
+  const QRectF shown = target.intersected(mp.box);
+  if (shown.isEmpty() || target.width() <= 0 || target.height() <= 0) return;
+  const double sx = img.width() / target.width(), sy = img.height() / target.height();
+  p.drawImage(shown, img,
+              QRectF((shown.left() - target.left()) * sx, (shown.top() - target.top()) * sy,
+                     shown.width() * sx, shown.height() * sy));
 }
 
 std::array<double, 2> colour_limits(gfx::Model& m, const gfx::Axes& a) {

@@ -2,9 +2,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QFontMetricsF>
-#include <QFile>
 #include <QImage>
 #include <QImageWriter>
 #include <QLabel>
@@ -25,9 +25,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "services/file_io.h"
 #include "services/qt/axes_painter.h"
 #include "services/qt/look.h"
 #include "services/qt/toolkit.h"
@@ -215,22 +217,46 @@ void paint_window(QPainter& p, gfx::Model& m, const gfx::Window& w, const Window
   p.restore();
 }
 
+// Writes a file whole or not at all: `write` makes the file's bytes in memory, which then go to
+// a file beside it and take the name only once they are all on the disk, so a full disk or a
+// missing folder leaves the old file exactly as it was (or nothing, when there was none). Only a
+// regular file (or nothing) is replaced, and a FIFO is never opened. `write` returns why it
+// failed, or nothing. Throws RuntimeError naming the file and saying why in words.
+// (Qt's own save file is not used: on a full disk it keeps the part that fitted and reports
+// success.)
+void save_whole(const std::filesystem::path& file, const std::string& what,
+                const std::function<std::string(QIODevice&)>& write) {
+  save_target(file);  // refuses a FIFO, a device or a folder before anything is made
+  QBuffer out;
+  out.open(QIODevice::WriteOnly);
+  std::string why = write(out);
+  out.close();
+  if (why.empty() && out.data().isEmpty()) why = "nothing was made to write";
+  if (why == "Unknown error") why = "the picture could not be made";
+  if (!why.empty())
+    throw RuntimeError("Could not write \"" + file.string() + "\": " + why + "; " + what + ".");
+  write_whole(file,
+              std::string_view(out.data().constData(), static_cast<std::size_t>(out.data().size())),
+              what);
+}
+
+void save_png(const QImage& image, const std::filesystem::path& png) {
+  save_whole(png, "no picture was written", [&](QIODevice& out) -> std::string {
+    QImageWriter writer(&out, "PNG");
+    return writer.write(image) ? std::string() : writer.errorString().toStdString();
+  });
+}
+
 }  // namespace
 
-void print_window_to(gfx::Model& m, int window, QPrinter& printer) {
-  gfx::Window& w = open_window(m, window);
-  prepare_printer(w, printer);
-  OffscreenView snap(m, window);
-  QPainter p;
-  if (!p.begin(&printer)) {
-    const QString file = printer.outputFileName();
-    throw RuntimeError(file.isEmpty() ? std::string("The printer could not be started.")
-                                      : "Could not write \"" + file.toStdString() + "\".");
-  }
-  const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
-  const double res = printer.resolution();
+namespace {
+
+// Draws the window on a page of `paper` device pixels at `res` dots per inch, as the window's
+// paper settings say.
+void paint_page(QPainter& p, gfx::Model& m, const gfx::Window& w, const WindowView& view,
+                const QRectF& paper, double res) {
   const std::string units = lower(w.paper_units);
-  const QSize client = snap.view.size();
+  const QSize client = view.size();
   QRectF target;
   if (lower(w.paper_position_mode) == "auto") {
     const QSizeF s(client.width() * res / 96.0, client.height() * res / 96.0);
@@ -252,8 +278,40 @@ void print_window_to(gfx::Model& m, int window, QPrinter& printer) {
     // vectors at the printer's resolution; only the pictures of image objects are bitmaps.
     p.translate(target.topLeft());
     p.scale(target.width() / client.width(), target.height() / client.height());
-    paint_window(p, m, w, snap.view);
+    paint_window(p, m, w, view);
   }
+}
+
+}  // namespace
+
+void print_window_to(gfx::Model& m, int window, QPrinter& printer) {
+  gfx::Window& w = open_window(m, window);
+  prepare_printer(w, printer);
+  OffscreenView snap(m, window);
+  const QString file = printer.outputFileName();
+  if (printer.outputFormat() == QPrinter::PdfFormat && !file.isEmpty()) {
+    // Printed to a PDF file: the same page, written whole through a file beside it, so a
+    // failed print leaves an older file as it was.
+    save_whole(file.toStdString(), "nothing was printed", [&](QIODevice& out) -> std::string {
+      QPdfWriter pdf(&out);
+      pdf.setTitle(printer.docName());
+      pdf.setCreator(printer.creator());
+      pdf.setResolution(printer.resolution());
+      pdf.setPageLayout(printer.pageLayout());
+      QPainter p;
+      if (!p.begin(&pdf)) return "the page could not be started";
+      paint_page(p, m, w, snap.view, pdf.pageLayout().fullRectPixels(pdf.resolution()),
+                 pdf.resolution());
+      return p.end() ? std::string() : "the page could not be finished";
+    });
+    return;
+  }
+  QPainter p;
+  if (!p.begin(&printer)) {
+    throw RuntimeError(file.isEmpty() ? std::string("The printer could not be started.")
+                                      : "Could not write \"" + file.toStdString() + "\".");
+  }
+  paint_page(p, m, w, snap.view, printer.paperRect(QPrinter::DevicePixel), printer.resolution());
   p.end();
 }
 
@@ -271,37 +329,6 @@ bool print_window(gfx::Model& m, int window, bool show_dialog) {
   return true;
 }
 
-namespace {
-
-// Writes a PNG file whole or not at all: the picture goes to a file beside it first and takes
-// the name only once it is complete, so a full disk or a missing folder leaves nothing behind.
-void save_png(const QImage& image, const std::filesystem::path& png) {
-  const std::filesystem::path part = png.string() + ".part";
-  QFile out(QString::fromStdString(part.string()));
-  std::string why;
-  if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-    why = out.errorString().toStdString();
-  } else {
-    QImageWriter writer(&out, "PNG");
-    if (!writer.write(image))
-      why = writer.errorString().toStdString();
-    else if (!out.flush())
-      why = out.errorString().toStdString();
-    out.close();
-    if (why.empty() && out.error() != QFileDevice::NoError) why = out.errorString().toStdString();
-  }
-  std::error_code ec;
-  if (why.empty()) {
-    std::filesystem::rename(part, png, ec);
-    if (!ec) return;
-    why = ec.message();
-  }
-  std::filesystem::remove(part, ec);
-  throw RuntimeError("Could not write \"" + png.string() + "\": " + why + "; no picture was written.");
-}
-
-}  // namespace
-
 void print_window_pdf(gfx::Model& m, int window, const std::filesystem::path& pdf) {
   ensure_application();
   open_window(m, window);
@@ -316,7 +343,6 @@ void save_window_picture(gfx::Model& m, const PictureRequest& r) {
   gfx::Window& w = open_window(m, r.window);
   OffscreenView snap(m, r.window);
   const QSize client = snap.view.size();
-  const QString file = QString::fromStdString(r.file.string());
   const std::string cannot = "Could not write \"" + r.file.string() + "\".";
   QPainter p;
   switch (r.format) {
@@ -340,37 +366,34 @@ void save_window_picture(gfx::Model& m, const PictureRequest& r) {
       save_png(image, r.file);
       return;
     }
-    case PictureFormat::Svg: {
-      QSvgGenerator svg;
-      svg.setFileName(file);
-      svg.setSize(client);
-      svg.setViewBox(QRect(QPoint(0, 0), client));
-      svg.setResolution(kScreenDpi);
-      svg.setTitle(QString::fromStdString(w.name));
-      if (!p.begin(&svg)) throw RuntimeError(cannot);
-      paint_window(p, m, w, snap.view);
-      p.end();
-      break;
-    }
-    case PictureFormat::Pdf: {
-      QPdfWriter pdf(file);
-      pdf.setTitle(QString::fromStdString(w.name));
-      pdf.setPageSize(
-          QPageSize(QSizeF(client.width() * 72.0 / kScreenDpi, client.height() * 72.0 / kScreenDpi),
-                    QPageSize::Point));
-      pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-      if (!p.begin(&pdf)) throw RuntimeError(cannot);
-      const double scale = pdf.resolution() / static_cast<double>(kScreenDpi);
-      p.scale(scale, scale);
-      paint_window(p, m, w, snap.view);
-      p.end();
-      break;
-    }
-  }
-  std::error_code ec;
-  if (std::filesystem::file_size(r.file, ec) == 0 || ec) {
-    std::filesystem::remove(r.file, ec);  // no empty picture is left behind
-    throw RuntimeError(cannot);
+    case PictureFormat::Svg:
+      save_whole(r.file, "no picture was written", [&](QIODevice& out) -> std::string {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&out);
+        svg.setSize(client);
+        svg.setViewBox(QRect(QPoint(0, 0), client));
+        svg.setResolution(kScreenDpi);
+        svg.setTitle(QString::fromStdString(w.name));
+        if (!p.begin(&svg)) return "the picture could not be started";
+        paint_window(p, m, w, snap.view);
+        return p.end() ? std::string() : "the picture could not be finished";
+      });
+      return;
+    case PictureFormat::Pdf:
+      save_whole(r.file, "no picture was written", [&](QIODevice& out) -> std::string {
+        QPdfWriter pdf(&out);
+        pdf.setTitle(QString::fromStdString(w.name));
+        pdf.setPageSize(QPageSize(
+            QSizeF(client.width() * 72.0 / kScreenDpi, client.height() * 72.0 / kScreenDpi),
+            QPageSize::Point));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        if (!p.begin(&pdf)) return "the picture could not be started";
+        const double scale = pdf.resolution() / static_cast<double>(kScreenDpi);
+        p.scale(scale, scale);
+        paint_window(p, m, w, snap.view);
+        return p.end() ? std::string() : "the picture could not be finished";
+      });
+      return;
   }
 }
 

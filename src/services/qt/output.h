@@ -17,8 +17,10 @@ namespace quorin::qtk {
 bool print_window(gfx::Model& m, int window, bool show_dialog);
 
 // Draws window `window` on the printer's page as its paper settings say; the printer's paper
-// size and orientation are set from the window first. Throws RuntimeError when the window is
-// not open or the printer (or its output file) cannot be started.
+// size and orientation are set from the window first. A PDF printer's output file is written
+// whole or not at all, and only over a regular file (never into a FIFO or a device). Throws
+// RuntimeError when the window is not open or the printer (or its output file) cannot be
+// started or written, saying why.
 void print_window_to(gfx::Model& m, int window, QPrinter& printer);
 
 // Prints window `window` into the PDF file `pdf` as its paper settings say, as PRINT does
@@ -35,8 +37,9 @@ bool render_window_png(gfx::Model& m, int window, const std::filesystem::path& p
 // Saves a picture of a window with the same painter as the screen, laid out at the window's
 // size: PNG at the requested resolution (the window's pixels are at 96 dpi, so 600 dpi
 // gives 6.25 times as many pixels each way), SVG and PDF as vectors with texts as text.
-// Throws RuntimeError when the window is not open or the file cannot be written. Works
-// headless (ensure_application runs it offscreen).
+// The file is written whole or not at all (an old file stays as it was), and only over a
+// regular file. Throws RuntimeError when the window is not open or the file cannot be written,
+// saying why. Works headless (ensure_application runs it offscreen).
 void save_window_picture(gfx::Model& m, const PictureRequest& request);
 
 }  // namespace quorin::qtk

@@ -24,38 +24,6 @@ namespace {
 constexpr int kMainWindow = 1;
 constexpr int kComparisonWindow = 2;
 
-struct MenuItem {
-  std::string_view label, item, accelerator;
-  bool separator = false;  // a line above the item
-  std::string_view command = {};  // the command when it is not comparison_menu('<item>')
-};
-
-constexpr std::array<MenuItem, 13> kComparisonMenu = {{
-    {"Save picture\xE2\x80\xA6", "savepicture", "Ctrl+S"},
-    {"Copy curves", "copycurves", "Ctrl+C"},
-    {"Save curves as CSV\xE2\x80\xA6", "savecsv", "Ctrl+E"},
-    {"Table at velocities\xE2\x80\xA6", "table", "Ctrl+T", true},
-    {"Difference\xE2\x80\xA6", "difference", "Ctrl+D"},
-    {"Front/rear balance", "balance", "Ctrl+B"},
-    {"Clicker sweep\xE2\x80\xA6", "sweep", "Ctrl+K", true},
-    {"Closest set-up to the dyno curve\xE2\x80\xA6", "closest", "Ctrl+F"},
-    {"Error against the dyno curve", "dynoerror", "Ctrl+Shift+F"},
-    {"Damping guides\xE2\x80\xA6", "guides", "Ctrl+G"},
-    {"Damping ratio\xE2\x80\xA6", "ratio", "Ctrl+Shift+G"},
-    {"Undo", "undo", "Ctrl+Z", true},
-    {"Redo", "redo", "Ctrl+Shift+Z"},
-}};
-constexpr std::array<MenuItem, 3> kMainMenu = {{
-    {"Undo", "undo", "Ctrl+Z"},
-    {"Redo", "redo", "Ctrl+Shift+Z"},
-    {"Reopen last session", "reopen", "", true, kReopenCommand},
-}};
-
-// The actions of the main window that change the comparison plot and can be undone: PLOT,
-// UPDATE #, CLEAR, Add 3rd, IMPORT and the dyno overlay.
-constexpr std::array<std::string_view, 6> kUndoable = {"view",   "overwrite", "clear",
-                                                       "add3rd", "import",    "roehrig"};
-
 constexpr std::string_view kPictureFilter = "*.png *.svg *.pdf";
 constexpr std::string_view kPictureTitle = "Save Picture As";
 constexpr std::string_view kCsvFilter = "*.csv";
@@ -71,16 +39,22 @@ std::string command_text(std::string_view item, std::string_view argument = {}) 
   return s + ")";
 }
 
-void add_menu(gfx::Model& m, gfx::Window& w, std::span<const MenuItem> items) {
+// Puts the context menu of window `w` together from the actions offered there.
+void add_menu(gfx::Model& m, gfx::Window& w, bool main_window) {
   for (auto* old : m.children_of<gfx::Menu>(w))
     if (old->kind() == gfx::Kind::ContextMenu) m.delete_object(old->handle());
   gfx::Menu& menu = m.new_menu(w, gfx::Kind::ContextMenu);
-  for (const MenuItem& i : items) {
+  for (const ProgramAction& a : ComparisonTools::actions()) {
+    const bool offered = a.place == ActionPlace::BothMenus ||
+                         a.place == (main_window ? ActionPlace::MainMenu
+                                                 : ActionPlace::ComparisonMenu);
+    if (!offered) continue;
     gfx::Menu& entry = m.new_menu(menu);
-    entry.label = std::string(i.label);
-    entry.callback = i.command.empty() ? command_text(i.item) : std::string(i.command);
-    entry.separator = i.separator;
-    entry.extra["accelerator"] = Value::text(std::string(i.accelerator));
+    entry.label = std::string(a.label);
+    entry.callback = a.command.empty() ? command_text(a.id) : std::string(a.command);
+    // Undo and Redo stand apart from the main window's own items below them.
+    entry.separator = a.separator && (!main_window || a.place == ActionPlace::MainMenu);
+    entry.accelerator = std::string(a.key);
   }
 }
 
@@ -104,8 +78,8 @@ void write_text_file(const std::filesystem::path& file, const std::string& text)
 
 void ComparisonTools::install_menus() {
   gfx::Model& m = p_.gfx;
-  if (gfx::Window* w = m.window(kComparisonWindow)) add_menu(m, *w, kComparisonMenu);
-  if (gfx::Window* w = m.window(kMainWindow)) add_menu(m, *w, kMainMenu);
+  if (gfx::Window* w = m.window(kComparisonWindow)) add_menu(m, *w, false);
+  if (gfx::Window* w = m.window(kMainWindow)) add_menu(m, *w, true);
   m.touch();
 }
 
@@ -116,39 +90,74 @@ bool ComparisonTools::run(const Command& c) {
   const std::string argument = c.inputs.size() > 1 ? c.inputs[1] : std::string();
   gfx::Window* from = p_.gfx.current_window();
   const int origin = from ? from->number : kMainWindow;
-  if (item == "savepicture")
-    save_picture();
-  else if (item == "copycurves")
-    copy_curves();
-  else if (item == "savecsv")
-    save_csv();
-  else if (item == "table" || item == "tablevelocities")
-    show_table();
-  else if (item == "tablecopy")
-    copy_table();
-  else if (item == "difference")
-    difference();
-  else if (item == "undo")
-    undo(false);
-  else if (item == "redo")
-    undo(true);
-  else if (item == "togglecurve")
-    toggle_curve(argument);
-  else if (item == "balance")
-    balance();
-  else if (!tuning_.run(item, argument))
-    throw RuntimeError("The menu has no item \"" + item + "\".");
+  const auto all = actions();
+  const auto action = std::find_if(all.begin(), all.end(), [&](const ProgramAction& a) {
+    return a.id == item && a.run && a.command.empty();
+  });
+  if (action == all.end()) throw RuntimeError("The menu has no item \"" + item + "\".");
+  action->run(*this, argument);
   // Undo, redo and the legend leave the user where they were.
   if ((item == "undo" || item == "redo" || item == "togglecurve") && p_.gfx.window(origin))
     p_.gfx.figure(origin);
   return true;
 }
 
+std::span<const ProgramAction> ComparisonTools::actions() {
+  using P = ActionPlace;
+  using T = ComparisonTools;
+  using A = const std::string&;
+  static const std::array<ProgramAction, 26> kActions = {{
+      {"savepicture", "Save picture\xE2\x80\xA6", "Ctrl+S", P::ComparisonMenu, false, false,
+       [](T& t, A) { t.save_picture(); }},
+      {"copycurves", "Copy curves", "Ctrl+C", P::ComparisonMenu, false, false,
+       [](T& t, A) { t.copy_curves(); }},
+      {"savecsv", "Save curves as CSV\xE2\x80\xA6", "Ctrl+E", P::ComparisonMenu, false, false,
+       [](T& t, A) { t.save_csv(); }},
+      {"table", "Table at velocities\xE2\x80\xA6", "Ctrl+T", P::ComparisonMenu, false, true,
+       [](T& t, A) { t.show_table(); }},
+      {"difference", "Difference\xE2\x80\xA6", "Ctrl+D", P::ComparisonMenu, false, false,
+       [](T& t, A) { t.difference(); }},
+      {"balance", "Front/rear balance", "Ctrl+B", P::ComparisonMenu, false, false,
+       [](T& t, A) { t.balance(); }},
+      {"sweep", "Clicker sweep\xE2\x80\xA6", "Ctrl+K", P::ComparisonMenu, false, true,
+       [](T& t, A) { t.tuning_.sweep(); }},
+      {"closest", "Closest set-up to the dyno curve\xE2\x80\xA6", "Ctrl+F", P::ComparisonMenu,
+       false, false, [](T& t, A) { t.tuning_.closest(); }},
+      {"dynoerror", "Error against the dyno curve", "Ctrl+Shift+F", P::ComparisonMenu, false,
+       false, [](T& t, A) { t.tuning_.dyno_error(); }},
+      {"guides", "Damping guides\xE2\x80\xA6", "Ctrl+G", P::ComparisonMenu, false, false,
+       [](T& t, A) { t.tuning_.ask_guides(); }},
+      {"ratio", "Damping ratio\xE2\x80\xA6", "Ctrl+Shift+G", P::ComparisonMenu, false, false,
+       [](T& t, A) { t.tuning_.ratio(); }},
+      {"undo", "Undo", "Ctrl+Z", P::BothMenus, false, true, [](T& t, A) { t.undo(false); }},
+      {"redo", "Redo", "Ctrl+Shift+Z", P::BothMenus, false, false,
+       [](T& t, A) { t.undo(true); }},
+      {"reopen", "Reopen last session", "", P::MainMenu, true, true, nullptr, kReopenCommand},
+      {"tablevelocities", "Velocities", "Enter", P::ToolWindow, false, false,
+       [](T& t, A) { t.show_table(); }},
+      {"tablecopy", "Copy", "", P::ToolWindow, false, false, [](T& t, A) { t.copy_table(); }},
+      {"togglecurve", "Legend marker", "", P::ToolWindow, false, false,
+       [](T& t, A n) { t.toggle_curve(n); }},
+      {"sweepcopy", "Copy", "", P::ToolWindow, false, false,
+       [](T& t, A) { t.tuning_.copy_sweep(); }},
+      {"usebest", "Set best clicks", "", P::ToolWindow, false, false,
+       [](T& t, A) { t.tuning_.use_best(); }},
+      {"view", "PLOT", "", P::MainButton, true},
+      {"overwrite", "UPDATE #", "", P::MainButton, true},
+      {"clear", "CLEAR", "", P::MainButton, true},
+      {"add3rd", "Add 3rd", "", P::MainButton, true},
+      {"import", "IMPORT", "", P::MainButton, true},
+      {"roehrig", "Dyno file", "", P::MainButton, true},
+      {"exit", "EXIT", "", P::MainButton, false},
+  }};
+  return kActions;
+}
+
 void ComparisonTools::before_command(const Command& c) {
   before_.reset();
   if (c.name != "quorin_processor_ct" || c.inputs.empty()) return;
-  for (std::string_view a : kUndoable)
-    if (c.inputs[0] == a) before_ = capture();
+  for (const ProgramAction& a : actions())
+    if (a.place == ActionPlace::MainButton && a.undoable && c.inputs[0] == a.id) before_ = capture();
 }
 
 void ComparisonTools::after_command() {

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -24,8 +25,38 @@ inline constexpr std::string_view kMenuCommand = "comparison_menu";
 inline constexpr std::string_view kSessionCommand = "session_menu";
 inline constexpr std::string_view kReopenCommand = "session_menu('reopen')";
 
+// Where an action is offered to the user.
+enum class ActionPlace {
+  ComparisonMenu,  // the comparison window's right-click menu
+  BothMenus,       // that menu and the main window's
+  MainMenu,        // the main window's right-click menu only
+  ToolWindow,      // a button of a tool window, or a click on the legend
+  MainButton,      // a button of the main window, run by the damper processor
+};
+
+class ComparisonTools;
+
+// One action of the program beyond the damper processor's own: what it is called, where it is
+// offered, its key, whether it is a step of the undo history, and what runs it.
+struct ProgramAction {
+  std::string_view id;     // comparison_menu('<id>'), or the processor's action name
+  std::string_view label;  // as the menu shows it
+  std::string_view key;    // the key in its window; empty: none
+  ActionPlace place;
+  bool undoable = false;   // running it makes a step that Undo takes back
+  bool separator = false;  // a line above it in its menu
+  // Runs the action with the argument of its command; nullptr for the processor's actions,
+  // which run through the function table. Throws RuntimeError.
+  void (*run)(ComparisonTools& tools, const std::string& argument) = nullptr;
+  std::string_view command = {};  // its command text when not comparison_menu('<id>')
+};
+
 class ComparisonTools {
  public:
+  // Every action, in menu order: the menus, their keys, the undo history and the help are
+  // all made from this one table.
+  static std::span<const ProgramAction> actions();
+
   explicit ComparisonTools(Program& program) : p_(program) {}
 
   // Puts the context menus into the comparison window and the main window (after start-up).

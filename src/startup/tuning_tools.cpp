@@ -63,27 +63,6 @@ std::array<double, 4> comparison_limits(Program& p) {
 
 }  // namespace
 
-bool TuningTools::run(const std::string& item, const std::string& argument) {
-  (void)argument;
-  if (item == "sweep")
-    sweep();
-  else if (item == "sweepcopy")
-    copy_sweep();
-  else if (item == "closest")
-    closest();
-  else if (item == "usebest")
-    use_best();
-  else if (item == "dynoerror")
-    dyno_error();
-  else if (item == "guides")
-    ask_guides();
-  else if (item == "ratio")
-    ratio();
-  else
-    return false;
-  return true;
-}
-
 bool TuningTools::si_shown() {
   return main_window_control(p_.gfx, "SIUnits").value == 1;
 }

@@ -22,10 +22,6 @@ class TuningTools {
  public:
   explicit TuningTools(Program& program) : p_(program) {}
 
-  // Runs the menu item `item` when it is one of the tuning items; false otherwise. Throws
-  // RuntimeError.
-  bool run(const std::string& item, const std::string& argument);
-
   // Draws the damping guides again when they are on (after every command, since a redraw of
   // the comparison window clears its axes), or removes them when they are off.
   void apply_guides();
@@ -41,7 +37,7 @@ class TuningTools {
   const std::optional<analysis::ClickerSweep>& last_sweep() const { return sweep_; }
   const std::optional<analysis::ClosestSetup>& last_search() const { return closest_; }
 
- private:
+  // The tuning items of the comparison window's menu and tool windows. Throw RuntimeError.
   void sweep();
   void copy_sweep();
   void closest();
@@ -49,6 +45,8 @@ class TuningTools {
   void dyno_error();
   void ask_guides();
   void ratio();
+
+ private:
   // Asks for the corner's mass and rate (the kept values first); nothing when cancelled.
   std::optional<Corner> ask_corner(const std::string& title, bool with_show, bool& show);
   bool si_shown();

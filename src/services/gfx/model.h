@@ -183,6 +183,7 @@ class Menu : public Object {
   std::string label;
   std::string callback;
   bool separator = false;
+  std::string accelerator;  // the item's key in its window ("Ctrl+Shift+Z"); empty: none
 };
 
 // Parsed line specification such as "b--", "k", "rs", "b-.".

@@ -663,15 +663,6 @@ gfx::Menu* WindowView::context_menu() const {
   return nullptr;
 }
 
-namespace {
-
-std::string accelerator_of(const gfx::Menu& item) {
-  auto it = item.extra.find("accelerator");
-  return it != item.extra.end() && it->second.is_text() ? it->second.str() : std::string();
-}
-
-}  // namespace
-
 void WindowView::show_context_menu(QPoint global_pos) {
   gfx::Menu* cm = context_menu();
   if (!cm || detached_) return;
@@ -681,7 +672,7 @@ void WindowView::show_context_menu(QPoint global_pos) {
     if (!item->visible) continue;
     if (item->separator && !menu->isEmpty()) menu->addSeparator();
     QAction* a = menu->addAction(QString::fromStdString(item->label));
-    const std::string accelerator = accelerator_of(*item);
+    const std::string accelerator = item->accelerator;
     if (!accelerator.empty()) a->setShortcut(QKeySequence(QString::fromStdString(accelerator)));
     const gfx::Handle h = item->handle();
     connect(a, &QAction::triggered, this, [this, h] { use_object(h); });
@@ -694,7 +685,7 @@ void WindowView::apply_shortcuts() {
   std::string key;
   if (gfx::Menu* cm = context_menu()) {
     for (gfx::Menu* item : model_.children_of<gfx::Menu>(*cm)) {
-      const std::string accelerator = accelerator_of(*item);
+      const std::string accelerator = item->accelerator;
       if (accelerator.empty() || !item->visible) continue;
       wanted.emplace_back(accelerator, item->handle());
       key += accelerator + "=" + std::to_string(item->handle().value) + ";";

@@ -110,17 +110,12 @@ void draw_import_curve(gfx::Model& m, gfx::Axes& axes, const Matrix& import) {
     throw RuntimeError("The import curve is a " + std::to_string(import.rows) + " by " +
                        std::to_string(import.cols) +
                        " matrix; it needs a velocity column and two force columns.");
-  // Each column is gathered once, straight into the line that draws it (an import can hold a
-  // million rows, so no second copy is made).
-  auto column = [&import](std::size_t c) {
-    std::vector<double> out(import.rows);
-    for (std::size_t r = 0; r < import.rows; ++r) out[r] = import.at(r, c);
-    return out;
-  };
+  // Each column is gathered once per import and shared by every line that draws it, however
+  // often it is drawn (an import can hold a million rows).
   for (std::size_t force : {1, 2}) {
     gfx::Line& line = m.plot(axes, {}, {}, "b--");
-    line.x = column(0);
-    line.y = column(force);
+    line.x = import.column(0);
+    line.y = import.column(force);
     axes.hold = true;
   }
 }

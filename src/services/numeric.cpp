@@ -532,6 +532,22 @@ std::optional<double> matrix_number(const char*& p, const char* end) {
 
 }  // namespace
 
+SharedArray Matrix::column(std::size_t c) const {
+  if (!gathered || !gathered->from.shares_with(data) || gathered->columns.size() != cols) {
+    auto fresh = std::make_shared<Columns>();
+    fresh->from = data;
+    fresh->columns.resize(cols);
+    gathered = std::move(fresh);
+  }
+  SharedArray& column = gathered->columns.at(c);
+  if (column.empty() && rows > 0) {
+    std::vector<double> out(rows);
+    for (std::size_t r = 0; r < rows; ++r) out[r] = at(r, c);
+    column = std::move(out);
+  }
+  return column;
+}
+
 std::optional<Matrix> str2matrix(std::string_view s) {
   Matrix out;
   const char* p = s.data();

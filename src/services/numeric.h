@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -67,6 +68,16 @@ struct Matrix {
   std::size_t cols = 0;
   SharedArray data;  // row order
   double at(std::size_t r, std::size_t c) const { return data[r * cols + c]; }  // 0-based
+  // Column `c` (0-based) as an array of its own, gathered once for these numbers and shared by
+  // every copy of the matrix (a drawn curve of a million points holds it, not a copy).
+  SharedArray column(std::size_t c) const;
+
+  // The columns gathered so far, with the numbers they were gathered from.
+  struct Columns {
+    SharedArray from;
+    std::vector<SharedArray> columns;
+  };
+  mutable std::shared_ptr<Columns> gathered = nullptr;
 };
 std::optional<Matrix> str2matrix(std::string_view s);
 

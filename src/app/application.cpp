@@ -51,6 +51,7 @@ Application::Application(std::filesystem::path start_folder, Desk& desk, std::os
   p.clipboard = &desk.clipboard();
   p.pictures = &desk.pictures();
   p.settings = &desk.settings();
+  p.progress = &desk.progress();
   desk.after_every_use([this] { after_use(); });
 }
 

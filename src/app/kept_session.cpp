@@ -383,7 +383,8 @@ std::vector<KeptSession::Waiting> KeptSession::waiting_sessions() const {
       continue;
     Waiting w;
     w.file = it->path();
-    w.kept_at = st.st_mtime;
+    w.kept_at = st.st_mtim.tv_sec;
+    w.kept_at_ns = st.st_mtim.tv_nsec;
     try {
       w.curves = read_session_curves(w.file);
     } catch (const RuntimeError&) {
@@ -398,6 +399,7 @@ std::vector<KeptSession::Waiting> KeptSession::waiting_sessions() const {
   // Newest first: by the time each was last kept, then by name (its stamp).
   std::sort(out.begin(), out.end(), [](const Waiting& a, const Waiting& b) {
     if (a.kept_at != b.kept_at) return a.kept_at > b.kept_at;
+    if (a.kept_at_ns != b.kept_at_ns) return a.kept_at_ns > b.kept_at_ns;
     return a.file.filename().string() > b.file.filename().string();
   });
   return out;

@@ -55,6 +55,7 @@ class KeptSession {
     std::filesystem::path file;
     std::size_t curves = 0;   // stored curves (0 as well when it cannot be read)
     std::time_t kept_at = 0;  // when it was last kept
+    long kept_at_ns = 0;      // the nanoseconds within that second
   };
   // Every session waiting in the data folder, newest first.
   std::vector<Waiting> waiting_sessions() const;

@@ -13,7 +13,8 @@ namespace quorin::analysis {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr std::string_view kSweepCancelled = "The clicker sweep was cancelled; nothing was changed.";
+constexpr std::string_view kSweepCancelled =
+    "The clicker sweep was cancelled; nothing was changed.";
 constexpr std::string_view kSearchCancelled =
     "The search for the closest set-up was cancelled; nothing was changed.";
 constexpr double kNewtonMetresPerNewtonMillimetre = 1000;  // N/mm to N/m
@@ -198,8 +199,7 @@ std::array<double, 4> sweep_velocities(bool si) {
 ClickerSweep clicker_sweep(const SetupSelection& s, Adjuster a,
                            const std::vector<std::string>& rows, std::size_t first_row,
                            std::size_t last_row, const Globals& tables, const BleedData& bleeds,
-                           UnitFactors units, double record_number, bool si,
-                           const GoOn& go_on) {
+                           UnitFactors units, double record_number, bool si, const GoOn& go_on) {
   if (first_row < 1 || last_row > rows.size() || first_row > last_row)
     throw RuntimeError("A sweep of " + std::string(adjuster_name(a)) + " runs over rows 1 to " +
                        std::to_string(rows.size()) + " with the first at or before the last; " +
@@ -518,18 +518,17 @@ ClosestSetup closest_setup(const SetupSelection& s, const ClickRows& rows, const
   // One step per high-speed row, the compression side's first.
   const std::size_t total = rows.hsc.size() + rows.hsr.size();
   auto step_from = [&](std::size_t before) {
-    return [&go_on, before, total](std::size_t done) {
-      return !go_on || go_on(before + done, total);
-    };
+    return
+        [&go_on, before, total](std::size_t done) { return !go_on || go_on(before + done, total); };
   };
   ClosestSetup out;
-  out.compression = search_side(
-      s, true, rows, tables, bleeds, units, scales,
-      merge_points(measured.compression_velocity, measured.compression_force), edges, keep,
-      step_from(0));
+  out.compression =
+      search_side(s, true, rows, tables, bleeds, units, scales,
+                  merge_points(measured.compression_velocity, measured.compression_force), edges,
+                  keep, step_from(0));
   out.rebound = search_side(s, false, rows, tables, bleeds, units, scales,
-                            merge_points(measured.rebound_velocity, measured.rebound_force),
-                            edges, keep, step_from(rows.hsc.size()));
+                            merge_points(measured.rebound_velocity, measured.rebound_force), edges,
+                            keep, step_from(rows.hsc.size()));
   if (go_on && !go_on(total, total)) throw RuntimeError(std::string(kSearchCancelled));
   return out;
 }

@@ -100,8 +100,7 @@ void Application::after_use() {
     return;
   }
   kept_->keep(*program_);
-  if (std::optional<std::string> failure = kept_->failure_to_tell())
-    desk_.tell("quorin", *failure);
+  if (std::optional<std::string> failure = kept_->failure_to_tell()) desk_.tell("quorin", *failure);
 }
 
 void Application::end() {

@@ -4,14 +4,14 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
+#include <sys/stat.h>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
-#include <cstdlib>
-#include <sys/stat.h>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <ostream>
 
 #include "plotting/damper_curve.h"
@@ -54,9 +54,9 @@ SessionDocument from_variables(const std::filesystem::path& file) {
     return v.scalar();
   };
   SessionDocument d;
-  for (std::string_view name : {"cvalvevalue", "cspringvalue", "cbleedvalue", "chighvalue",
-                                "rvalvevalue", "rspringvalue", "rbleedvalue", "rhighvalue",
-                                "mrstr", "internalstr", "externalstr", "pistonstr"})
+  for (std::string_view name :
+       {"cvalvevalue", "cspringvalue", "cbleedvalue", "chighvalue", "rvalvevalue", "rspringvalue",
+        "rbleedvalue", "rhighvalue", "mrstr", "internalstr", "externalstr", "pistonstr"})
     if (const Value* v = variable(vars, name)) d.selections.emplace_back(std::string(name), *v);
   for (std::string_view tag : {"xmin", "xmax", "ymin", "ymax"}) {
     const Value& v = need(tag);
@@ -295,7 +295,8 @@ void KeptSession::write_file(const SessionDocument& doc) {
 }
 
 bool KeptSession::file_is_ours() const {
-  struct stat held {}, there {};
+  struct stat held {
+  }, there{};
   return file_lock_ >= 0 && ::fstat(file_lock_, &held) == 0 &&
          ::lstat(file_.c_str(), &there) == 0 && held.st_dev == there.st_dev &&
          held.st_ino == there.st_ino;

@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
@@ -14,7 +15,6 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <ctime>
 #include <vector>
 
 #include "app/session.h"

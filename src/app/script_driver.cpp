@@ -245,7 +245,9 @@ ScriptDriver::ScriptDriver(std::filesystem::path start_folder, std::ostream& con
 
 ScriptDriver::~ScriptDriver() = default;
 
-ScriptedDialogs& ScriptDriver::dialogs() { return desk_->dialogs(); }
+ScriptedDialogs& ScriptDriver::dialogs() {
+  return desk_->dialogs();
+}
 
 void ScriptDriver::restart(const std::filesystem::path& folder) {
   app_.reset();  // its session is kept and its file free before the new one looks for one

@@ -1,11 +1,11 @@
 #include "startup/start_folder.h"
 
+#include <sys/stat.h>
 #include <array>
 #include <cstdlib>
-#include <sys/stat.h>
-#include <vector>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -70,7 +70,8 @@ std::optional<std::string> complete_user_folder(const fs::path& user, const fs::
     const fs::path relative = it->path().lexically_relative(copy);
     const fs::path target = user / relative;
     if (fs::exists(fs::symlink_status(target, ec))) {  // never replaced without asking
-      if (differs_from_installed(it->path(), target, relative)) chosen.differing.push_back(relative);
+      if (differs_from_installed(it->path(), target, relative))
+        chosen.differing.push_back(relative);
       continue;
     }
     if (it->is_directory(ec)) {

@@ -89,8 +89,8 @@ void TuningTools::sweep() {
   const analysis::ShownUnits units = analysis::shown_units(si);
   ProgressShown progress(*p_.progress, std::string(kSweepTitle));
   analysis::ClickerSweep s = analysis::clicker_sweep(
-      setup, adjuster, rows, first, last, p_.globals, bleeds, units.factors, p_.globals.counter,
-      si, [&](std::size_t done, std::size_t total) { return progress.advance(done, total); });
+      setup, adjuster, rows, first, last, p_.globals, bleeds, units.factors, p_.globals.counter, si,
+      [&](std::size_t done, std::size_t total) { return progress.advance(done, total); });
   analysis::show_sweep_window(m, s, units, comparison_limits(p_), command_text("sweepcopy"));
   sweep_ = std::move(s);
 }

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "services/temp_dir.h"
 #include "app/kept_session.h"
-#include "startup/fatal_note.h"
 #include "app/script_driver.h"
+#include "services/temp_dir.h"
+#include "startup/fatal_note.h"
 
 extern char** environ;
 
@@ -172,8 +172,8 @@ TEST_F(KeptSession, ACleanEndLeavesNothingAndADamagedSessionChangesNothing) {
     SCOPED_TRACE(r.name);
     std::ofstream(autosave_file(start.path())) << r.text;
     ScriptDriver d(start.path(), console);
-    const auto out = run(d, "start " + start.path().string() +
-                                "\npress PLOT\nrestore\nglobal counter\n");
+    const auto out =
+        run(d, "start " + start.path().string() + "\npress PLOT\nrestore\nglobal counter\n");
     ASSERT_EQ(out.size(), 4u);
     EXPECT_NE(out[2].find("\"error\""), std::string::npos) << out[2];
     EXPECT_EQ(out[3], "{\"value\":2}") << "the curve of this run stays";
@@ -320,10 +320,10 @@ TEST_F(KeptSession, HalfWrittenSessionsOfEndedProgramsAreRemoved) {
     const char* name;
     bool stays;
   } rows[] = {
-      {"session.autosave.tmp2147483600-3", false},     // its writer no longer runs
-      {"session-3.autosave.tmp2147483600-0", false},   // nor this one's
+      {"session.autosave.tmp2147483600-3", false},    // its writer no longer runs
+      {"session-3.autosave.tmp2147483600-0", false},  // nor this one's
       {"session.autosave.tmp2147483600-1-kept", false},
-      {"session-2.autosave.tmpLIVE-4", false},         // slot free: nobody writes there
+      {"session-2.autosave.tmpLIVE-4", false},  // slot free: nobody writes there
   };
   std::vector<std::pair<fs::path, bool>> files;
   for (const Row& r : rows) {
@@ -338,8 +338,7 @@ TEST_F(KeptSession, HalfWrittenSessionsOfEndedProgramsAreRemoved) {
 
   ScriptDriver next(start.path(), console);
   run(next, "start " + start.path().string());
-  for (const auto& [file, stays] : files)
-    EXPECT_EQ(fs::exists(file), stays) << file.filename();
+  for (const auto& [file, stays] : files) EXPECT_EQ(fs::exists(file), stays) << file.filename();
 }
 
 // A program whose lock file was deleted still holds its session file: a second program

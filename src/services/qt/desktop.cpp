@@ -34,9 +34,9 @@ class Desktop::ProgressWindow : public Progress {
   bool advance(std::size_t done, std::size_t total) override {
     if (!clock_.isValid()) return true;
     if (!dialog_ && clock_.elapsed() >= kShownAfterMs) {
-      dialog_ = std::make_unique<QProgressDialog>(title_ + QStringLiteral("…"),
-                                                  QStringLiteral("Cancel"), 0, 0,
-                                                  QApplication::activeWindow());
+      dialog_ =
+          std::make_unique<QProgressDialog>(title_ + QStringLiteral("…"), QStringLiteral("Cancel"),
+                                            0, 0, QApplication::activeWindow());
       dialog_->setWindowTitle(title_);
       dialog_->setWindowModality(Qt::ApplicationModal);
       dialog_->setMinimumDuration(0);
@@ -75,7 +75,9 @@ Desktop::Desktop(const std::filesystem::path& settings_file, std::ostream& warni
   ensure_application();
 }
 
-Progress& Desktop::progress() { return *progress_; }
+Progress& Desktop::progress() {
+  return *progress_;
+}
 
 Desktop::~Desktop() {
   progress_.reset();
@@ -94,10 +96,16 @@ void Desktop::attach(gfx::Model& model, Runner run, CloseHandler close) {
   pictures_ = std::make_unique<WindowPictureWriter>(model);
 }
 
-Printer& Desktop::printer() { return *printer_; }
-PictureWriter& Desktop::pictures() { return *pictures_; }
+Printer& Desktop::printer() {
+  return *printer_;
+}
+PictureWriter& Desktop::pictures() {
+  return *pictures_;
+}
 
-void Desktop::show_error(const std::string& message) { qtk::show_error(message); }
+void Desktop::show_error(const std::string& message) {
+  qtk::show_error(message);
+}
 
 void Desktop::tell(const std::string& title, const std::string& message) {
   QMessageBox::warning(QApplication::activeWindow(), QString::fromStdString(title),
@@ -116,10 +124,16 @@ void Desktop::raise_in_order() {
   if (toolkit_) toolkit_->raise_in_order();
 }
 
-void Desktop::after_every_use(std::function<void()> hook) { after_use_ = std::move(hook); }
+void Desktop::after_every_use(std::function<void()> hook) {
+  after_use_ = std::move(hook);
+}
 
-int Desktop::exec() { return toolkit_ ? toolkit_->exec() : 0; }
+int Desktop::exec() {
+  return toolkit_ ? toolkit_->exec() : 0;
+}
 
-void Desktop::quit() { QCoreApplication::quit(); }
+void Desktop::quit() {
+  QCoreApplication::quit();
+}
 
 }  // namespace quorin::qtk

@@ -221,7 +221,11 @@ void KeptSession::set_aside_left_sessions() {
     try {
       holds_curves = read_session_curves(f) > 0;
     } catch (const RuntimeError&) {
-      holds_curves = false;
+      try {
+        holds_curves = read_any_session(f).stored_curves() > 0;  // kept by an earlier version
+      } catch (const RuntimeError&) {
+        holds_curves = false;  // nothing in it can be brought back
+      }
     }
     (holds_curves ? left : empty).push_back(f);
   }

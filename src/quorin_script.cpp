@@ -24,6 +24,9 @@ int main(int argc, char** argv) {
   const quorin::StartFolder chosen = quorin::prepare_start_folder(places);
   if (std::string note = quorin::describe_start_folder(chosen, places); !note.empty())
     std::cerr << "quorin-script: " << note << "\n";
+  for (const std::filesystem::path& f : chosen.differing)
+    std::cerr << "quorin-script: the supplied file " << (chosen.folder / f).string()
+              << " differs from the installed copy; the desktop program offers to put it back\n";
   const std::filesystem::path& folder = chosen.folder;
 
   quorin::ScriptHooks hooks;

@@ -13,6 +13,10 @@ namespace quorin::analysis {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr std::string_view kSweepCancelled =
+    "The clicker sweep was cancelled; nothing was changed.";
+constexpr std::string_view kSearchCancelled =
+    "The search for the closest set-up was cancelled; nothing was changed.";
 constexpr double kNewtonMetresPerNewtonMillimetre = 1000;  // N/mm to N/m
 
 // A drawn curve read off at many velocities with the velocity table's rule: a point's own
@@ -195,7 +199,7 @@ std::array<double, 4> sweep_velocities(bool si) {
 ClickerSweep clicker_sweep(const SetupSelection& s, Adjuster a,
                            const std::vector<std::string>& rows, std::size_t first_row,
                            std::size_t last_row, const Globals& tables, const BleedData& bleeds,
-                           UnitFactors units, double record_number, bool si) {
+                           UnitFactors units, double record_number, bool si, const GoOn& go_on) {
   if (first_row < 1 || last_row > rows.size() || first_row > last_row)
     throw RuntimeError("A sweep of " + std::string(adjuster_name(a)) + " runs over rows 1 to " +
                        std::to_string(rows.size()) + " with the first at or before the last; " +
@@ -217,6 +221,8 @@ ClickerSweep clicker_sweep(const SetupSelection& s, Adjuster a,
     for (std::size_t k = 0; k < forces.size(); ++k) forces[k] = reader.at(out.velocity[k]);
     out.force.push_back(forces);
     out.curves.push_back(std::move(c));
+    if (go_on && !go_on(row - first_row + 1, last_row - first_row + 1))
+      throw RuntimeError(std::string(kSweepCancelled));
   }
   return out;
 }
@@ -411,7 +417,8 @@ namespace {
 SideSearch search_side(const SetupSelection& s, bool compression, const ClickRows& rows,
                        const Globals& tables, const BleedData& bleeds, UnitFactors units,
                        const SetupScales& scales, const MergedPoints& measured,
-                       const std::array<double, 3>& edges, std::size_t keep) {
+                       const std::array<double, 3>& edges, std::size_t keep,
+                       const std::function<bool(std::size_t)>& step) {
   const std::vector<std::string>& low_rows = compression ? rows.lsc : rows.lsr;
   const std::vector<std::string>& high_rows = compression ? rows.hsc : rows.hsr;
   const Adjuster low = compression ? Adjuster::LSC : Adjuster::LSR;
@@ -435,6 +442,7 @@ SideSearch search_side(const SetupSelection& s, bool compression, const ClickRow
     return out;
   }
   for (std::size_t hr = 1; hr <= high_rows.size(); ++hr) {
+    if (!step(hr - 1)) throw RuntimeError(std::string(kSearchCancelled));
     for (std::size_t lr = 1; lr <= low_rows.size(); ++lr) {
       const double k = parsed(low_rows[lr - 1]) + 1;
       const double h = high_speed_index(side.spring, parsed(high_rows[hr - 1]),
@@ -505,15 +513,23 @@ SideSearch search_side(const SetupSelection& s, bool compression, const ClickRow
 ClosestSetup closest_setup(const SetupSelection& s, const ClickRows& rows, const Globals& tables,
                            const BleedData& bleeds, UnitFactors units,
                            const MeasuredSides& measured, const std::array<double, 3>& edges,
-                           std::size_t keep) {
+                           std::size_t keep, const GoOn& go_on) {
   const SetupScales scales = setup_scales(s);
+  // One step per high-speed row, the compression side's first.
+  const std::size_t total = rows.hsc.size() + rows.hsr.size();
+  auto step_from = [&](std::size_t before) {
+    return
+        [&go_on, before, total](std::size_t done) { return !go_on || go_on(before + done, total); };
+  };
   ClosestSetup out;
-  out.compression = search_side(
-      s, true, rows, tables, bleeds, units, scales,
-      merge_points(measured.compression_velocity, measured.compression_force), edges, keep);
-  out.rebound =
-      search_side(s, false, rows, tables, bleeds, units, scales,
-                  merge_points(measured.rebound_velocity, measured.rebound_force), edges, keep);
+  out.compression =
+      search_side(s, true, rows, tables, bleeds, units, scales,
+                  merge_points(measured.compression_velocity, measured.compression_force), edges,
+                  keep, step_from(0));
+  out.rebound = search_side(s, false, rows, tables, bleeds, units, scales,
+                            merge_points(measured.rebound_velocity, measured.rebound_force), edges,
+                            keep, step_from(rows.hsc.size()));
+  if (go_on && !go_on(total, total)) throw RuntimeError(std::string(kSearchCancelled));
   return out;
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,10 @@
 #include "processor/synthesis.h"
 
 namespace quorin::analysis {
+
+// Told after each step of a long piece of work how many of how many steps are done; returns
+// false to stop it. An empty one never stops anything.
+using GoOn = std::function<bool(std::size_t done, std::size_t total)>;
 
 // The four click adjusters of the main window.
 enum class Adjuster { LSC, HSC, LSR, HSR };
@@ -48,12 +53,14 @@ struct ClickerSweep {
   // nullopt where the curve does not reach it.
   std::vector<std::array<std::optional<double>, 4>> force;
 };
-// Rows first_row .. last_row (1-based, inclusive) of `rows`. Throws RuntimeError for an empty or
-// out-of-range range and for whatever PLOT would refuse.
+// Rows first_row .. last_row (1-based, inclusive) of `rows`, one step per row. Throws
+// RuntimeError for an empty or out-of-range range, for whatever PLOT would refuse and when
+// `go_on` stops it ("The clicker sweep was cancelled; nothing was changed.").
 ClickerSweep clicker_sweep(const SetupSelection& s, Adjuster a,
                            const std::vector<std::string>& rows, std::size_t first_row,
                            std::size_t last_row, const Globals& tables, const BleedData& bleeds,
-                           UnitFactors units, double record_number, bool si);
+                           UnitFactors units, double record_number, bool si,
+                           const GoOn& go_on = {});
 // The table as tab-separated lines: "LSC", the four velocities with the unit, then one line
 // per click with the forces (blank where a curve does not reach the velocity).
 std::string sweep_tsv(const ClickerSweep& sweep, const ShownUnits& units);
@@ -145,11 +152,13 @@ struct ClickRows {
 // would and drawn in `units`; the best `keep` per side. Throws RuntimeError when the set-up's
 // other boxes are refused by PLOT.
 // A side with no measured point is not searched. The measured points are merged per
-// velocity first, so a long dyno file costs about what its distinct velocities cost.
+// velocity first, so a long dyno file costs about what its distinct velocities cost. One step
+// per high-speed row of each side; when `go_on` stops it, throws RuntimeError ("The search
+// for the closest set-up was cancelled; nothing was changed.").
 ClosestSetup closest_setup(const SetupSelection& s, const ClickRows& rows, const Globals& tables,
                            const BleedData& bleeds, UnitFactors units,
                            const MeasuredSides& measured, const std::array<double, 3>& edges,
-                           std::size_t keep = 5);
+                           std::size_t keep = 5, const GoOn& go_on = {});
 
 // The best candidate of each side that has one, drawn as PLOT would draw it with the rest of
 // `s` as it is: {compression velocity, force, rebound velocity, force}, both rows of a side

@@ -1,5 +1,7 @@
 #include "app/application.h"
 
+#include <ctime>
+
 #include "services/runtime_error.h"
 #include "startup/comparison_tools.h"
 
@@ -8,10 +10,28 @@ namespace {
 
 constexpr int kMainWindow = 1;
 
-std::string restore_question(std::size_t curves) {
-  return "quorin did not end with EXIT last time. Bring back that session: its " +
-         std::to_string(curves) + (curves == 1 ? " stored curve" : " stored curves") +
-         ", the held curves and the selections?";
+std::string curves_text(std::size_t curves) {
+  return std::to_string(curves) + (curves == 1 ? " stored curve" : " stored curves");
+}
+
+std::string kept_time(std::time_t t) {
+  std::tm local{};
+  char text[32] = "";
+  if (localtime_r(&t, &local)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+// The question about waiting session `index` (0: the newest) of `count`.
+std::string restore_question(const KeptSession::Waiting& w, std::size_t index, std::size_t count) {
+  if (count == 1)
+    return "quorin did not end with EXIT last time. Bring back that session: its " +
+           curves_text(w.curves) + ", the held curves and the selections?";
+  return "quorin did not end with EXIT in " + std::to_string(count) +
+         " earlier runs; their sessions wait, newest first. Bring back session " +
+         std::to_string(index + 1) + " of " + std::to_string(count) + ", kept " +
+         kept_time(w.kept_at) + ": its " + curves_text(w.curves) +
+         ", the held curves and the selections?\n(No lets this one go and asks about the next; "
+         "the sessions not asked about wait for the next start.)";
 }
 
 }  // namespace
@@ -31,6 +51,7 @@ Application::Application(std::filesystem::path start_folder, Desk& desk, std::os
   p.clipboard = &desk.clipboard();
   p.pictures = &desk.pictures();
   p.settings = &desk.settings();
+  p.progress = &desk.progress();
   desk.after_every_use([this] { after_use(); });
 }
 
@@ -47,12 +68,18 @@ bool Application::start() {
 }
 
 void Application::offer_waiting_session() {
-  const std::optional<std::size_t> curves = kept_->waiting_curves();
-  if (!curves || !program_->gfx.window(kMainWindow)) return;
-  if (desk_.ask("quorin", restore_question(*curves)))
-    program_->guarded([&] { kept_->restore(*program_); });
-  else
-    kept_->discard();
+  if (!program_->gfx.window(kMainWindow)) return;
+  const std::vector<KeptSession::Waiting> waiting = kept_->waiting_sessions();
+  if (waiting.empty()) return;
+  // Each in turn, newest first, until one is brought back; one that cannot be brought back
+  // (the error was shown) stays and the next is asked about.
+  for (std::size_t i = 0; i < waiting.size(); ++i) {
+    if (!desk_.ask("quorin", restore_question(waiting[i], i, waiting.size()))) {
+      kept_->discard(waiting[i].file);
+      continue;
+    }
+    if (program_->guarded([&] { kept_->restore_file(*program_, waiting[i].file); })) break;
+  }
   desk_.sync();
   desk_.raise_in_order();
 }
@@ -73,8 +100,7 @@ void Application::after_use() {
     return;
   }
   kept_->keep(*program_);
-  if (std::optional<std::string> failure = kept_->failure_to_tell())
-    desk_.tell("quorin", *failure);
+  if (std::optional<std::string> failure = kept_->failure_to_tell()) desk_.tell("quorin", *failure);
 }
 
 void Application::end() {

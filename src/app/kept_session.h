@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
@@ -14,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/session.h"
 
@@ -25,9 +27,11 @@ class KeptSession {
  public:
   // Keeps the session of the program started in `start_folder` in its data folder (nothing is
   // kept when the start folder has none): in data/session.autosave, or, while other programs
-  // keep theirs there, in data/session-N.autosave (N up to 8), each file locked by its
-  // program. A session left in our file by a run that did not end cleanly is set aside, to be
-  // restored or discarded. Problems are said on `console`.
+  // keep theirs there, in data/session-N.autosave (N up to 8). A program holds both the lock
+  // beside its file and the file itself locked, so one whose lock file was deleted still keeps
+  // its file. The sessions left in any free file by runs that did not end cleanly are set
+  // aside, each to wait until the user was asked about it, and the half-written files of
+  // programs that no longer run are removed. Problems are said on `console`.
   KeptSession(const std::filesystem::path& start_folder, std::ostream& console);
   ~KeptSession();
   KeptSession(const KeptSession&) = delete;
@@ -46,14 +50,26 @@ class KeptSession {
   // when the session is kept or the failure was told already.
   std::optional<std::string> failure_to_tell();
 
-  // The stored-curve count of a session an earlier run left behind; nullopt when none waits.
+  // A session an earlier run left behind, waiting to be restored or let go.
+  struct Waiting {
+    std::filesystem::path file;
+    std::size_t curves = 0;   // stored curves (0 as well when it cannot be read)
+    std::time_t kept_at = 0;  // when it was last kept
+    long kept_at_ns = 0;      // the nanoseconds within that second
+  };
+  // Every session waiting in the data folder, newest first.
+  std::vector<Waiting> waiting_sessions() const;
+  // The stored-curve count of the newest waiting session; nullopt when none waits.
   std::optional<std::size_t> waiting_curves() const;
-  // Brings the waiting session back: checks all of it first (a refused session changes
-  // nothing), puts it into the program and redraws; the waiting file goes only once the
-  // restored session is on disk again. Throws RuntimeError.
-  void restore(Program& p);
-  // Lets the waiting session go.
-  void discard();
+  // Brings the waiting session `which` (0: the newest) back: checks all of it first (a
+  // refused session changes nothing), puts it into the program and redraws; its file goes only
+  // once the restored session is on disk again. The other waiting sessions go on waiting.
+  // Throws RuntimeError.
+  void restore(Program& p, std::size_t which = 0);
+  // The same for the waiting session in `file`.
+  void restore_file(Program& p, const std::filesystem::path& file);
+  // Lets the waiting session in `file` go.
+  void discard(const std::filesystem::path& file);
 
   // Whether a session kept at a clean EXIT can be opened again.
   bool last_session_exists() const;
@@ -64,18 +80,25 @@ class KeptSession {
   void finish();
 
   const std::filesystem::path& file() const { return file_; }
-  const std::filesystem::path& waiting_file() const { return waiting_; }
   const std::filesystem::path& last_file() const { return last_; }
 
  private:
+  bool claim(const std::filesystem::path& f);
+  void set_aside_left_sessions();
+  void remove_half_written(const std::vector<std::filesystem::path>& free_slots);
+  void write_file(const SessionDocument& doc);
+  bool file_is_ours() const;
   void write_loop();
   void failed(const std::string& reason);
   void bring_back(Program& p, const std::filesystem::path& from);
 
-  std::filesystem::path file_, waiting_, last_;
+  std::filesystem::path file_, last_;
   std::ostream& console_;
   bool enabled_ = false;
-  int lock_ = -1;  // held while the program runs: the file is ours
+  int lock_ = -1;  // held while the program runs: the slot is ours
+  // Held on the session file itself (moved to each new file as it is put in place), so a
+  // program whose lock file was deleted is still seen running.
+  int file_lock_ = -1;
   std::optional<SessionDocument> taken_;
   std::uint64_t revision_ = 0;
 

@@ -245,7 +245,9 @@ ScriptDriver::ScriptDriver(std::filesystem::path start_folder, std::ostream& con
 
 ScriptDriver::~ScriptDriver() = default;
 
-ScriptedDialogs& ScriptDriver::dialogs() { return desk_->dialogs(); }
+ScriptedDialogs& ScriptDriver::dialogs() {
+  return desk_->dialogs();
+}
 
 void ScriptDriver::restart(const std::filesystem::path& folder) {
   app_.reset();  // its session is kept and its file free before the new one looks for one
@@ -350,9 +352,19 @@ std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest)
     });
   }
   if (verb == "restore") {
+    const int which = rest.empty() ? 1 : parse_int(next_word(rest), "N");
     return boundary([&] {
-      app_->kept_session().restore(program());
+      if (which < 1) throw RuntimeError("restore N counts the waiting sessions from 1.");
+      app_->kept_session().restore(program(), static_cast<std::size_t>(which - 1));
       return ok();
+    });
+  }
+  if (verb == "waiting") {
+    return boundary([&] {
+      std::vector<double> curves;
+      for (const KeptSession::Waiting& w : app_->kept_session().waiting_sessions())
+        curves.push_back(static_cast<double>(w.curves));
+      return value_line(Value::row(std::move(curves)));
     });
   }
   if (verb == "reopen") {
@@ -489,8 +501,10 @@ and lines starting with # are skipped; every other line prints exactly one JSON 
 the script goes on; a line that is not a command ends the script with status 2, naming it.
 
   start [FOLDER]               run the start-up sequence in FOLDER (default: the start folder)
-  restore                      bring back the session a run that did not end cleanly left in
-                               the start folder (after start)
+  restore [N]                  bring back a session a run that did not end cleanly left in
+                               the start folder (after start): the newest, or the Nth newest
+  waiting                      print the stored-curve counts of the waiting sessions, newest
+                               first, as {"value": [...]}
   call NAME NARGOUT [INPUTS]   run a program function; INPUTS is a JSON array of values;
                                prints {"outputs": [...]}
   dialog open|save FOLDER FILE answer the next file dialog with FOLDER and FILE

@@ -9,6 +9,7 @@
 #include "services/dialogs.h"
 #include "services/gfx/model.h"
 #include "services/outputs.h"
+#include "services/progress.h"
 #include "services/settings.h"
 
 namespace quorin {
@@ -31,6 +32,8 @@ class Desk {
   virtual Clipboard& clipboard() = 0;
   virtual PictureWriter& pictures() = 0;
   virtual Settings& settings() = 0;
+  // Where long work shows how far it has come (headless: nowhere).
+  virtual Progress& progress() { return no_progress_; }
 
   // A run-time error, shown to the user.
   virtual void show_error(const std::string& message) = 0;
@@ -49,6 +52,9 @@ class Desk {
   virtual int exec() { return 0; }
   // Ends `exec`: every window goes, whatever is open.
   virtual void quit() {}
+
+ private:
+  NoProgress no_progress_;
 };
 
 }  // namespace quorin

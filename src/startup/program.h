@@ -16,6 +16,7 @@
 #include "services/dialogs.h"
 #include "services/gfx/model.h"
 #include "services/outputs.h"
+#include "services/progress.h"
 #include "services/settings.h"
 #include "startup/function_table.h"
 
@@ -61,6 +62,10 @@ class Program {
   // settings file in the desktop program, memory headless.
   MemorySettings headless_settings;
   Settings* settings = &headless_settings;
+  // Where long work (the closest set-up search, the clicker sweep) shows how far it has come
+  // and can be cancelled: a window on the desktop, nothing headless.
+  NoProgress headless_progress;
+  Progress* progress = &headless_progress;
   // The comparison window's menu, the hidden curves and the undo history.
   std::unique_ptr<ComparisonTools> tools;
 

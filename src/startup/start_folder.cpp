@@ -1,11 +1,19 @@
 #include "startup/start_folder.h"
 
+#include <sys/stat.h>
 #include <array>
 #include <cstdlib>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <ostream>
+
+#include "services/desk.h"
+#include "services/packed_file.h"
 
 namespace quorin {
 namespace fs = std::filesystem;
@@ -30,6 +38,21 @@ void copy_whole(const fs::path& from, const fs::path& to, std::error_code& ec) {
   }
 }
 
+// Whether the user's copy `target` of the installed file `installed` differs from it in size
+// or checksum. Only regular files are compared, and never the export file, which grows.
+bool differs_from_installed(const fs::path& installed, const fs::path& target,
+                            const fs::path& relative) {
+  std::error_code ec;
+  if (relative == fs::path(kExportFile) || !fs::is_regular_file(fs::symlink_status(target, ec)) ||
+      !fs::is_regular_file(fs::symlink_status(installed, ec)))
+    return false;
+  const auto size = fs::file_size(target, ec);
+  if (ec) return false;
+  if (size != fs::file_size(installed, ec)) return !ec;
+  const std::optional<std::uint64_t> theirs = file_checksum(installed);
+  return theirs && file_checksum(target) != theirs;
+}
+
 std::string failure(const std::string& what, const fs::path& p, const std::error_code& ec) {
   return "cannot " + what + " " + p.string() + ": " + ec.message();
 }
@@ -46,7 +69,11 @@ std::optional<std::string> complete_user_folder(const fs::path& user, const fs::
     if (ec) return failure("read the folder", copy, ec);
     const fs::path relative = it->path().lexically_relative(copy);
     const fs::path target = user / relative;
-    if (fs::exists(fs::symlink_status(target, ec))) continue;  // never replaced
+    if (fs::exists(fs::symlink_status(target, ec))) {  // never replaced without asking
+      if (differs_from_installed(it->path(), target, relative))
+        chosen.differing.push_back(relative);
+      continue;
+    }
     if (it->is_directory(ec)) {
       fs::create_directories(target, ec);
       if (ec) return failure("make the folder", target, ec);
@@ -125,6 +152,99 @@ StartFolder prepare_start_folder(const StartPlaces& places) {
     chosen.problem = std::move(problem);
   }
   return chosen;
+}
+
+std::optional<std::uint64_t> file_checksum(const fs::path& file) {
+  // Never blocks on a FIFO and reads only a regular file.
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  PackSum sum;
+  std::vector<char> buffer(1 << 16);
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    sum.add(buffer.data(), static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return sum.value();
+}
+
+std::optional<std::string> put_back_installed_copy(const StartFolder& chosen,
+                                                   const StartPlaces& places,
+                                                   const fs::path& relative) {
+  const fs::path target = chosen.folder / relative;
+  const fs::path installed = places.installed_copy / relative;
+  std::error_code ec;
+  if (relative.is_absolute() || relative.lexically_normal().string().rfind("..", 0) == 0)
+    return "the file " + relative.string() + " is not in the start folder";
+  if (!fs::is_regular_file(fs::symlink_status(installed, ec)))
+    return "the installed copy " + installed.string() + " is not a file";
+  // The installed copy first, beside the damaged file, so that a failure changes nothing.
+  fs::path part = target;
+  part += ".part-" + std::to_string(::getpid());
+  fs::copy_file(installed, part, fs::copy_options::overwrite_existing, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(part, ignored);
+    return failure("copy the file", installed, ec);
+  }
+  fs::path aside = target.string() + ".damaged";
+  for (int n = 2; fs::exists(fs::symlink_status(aside, ec)); ++n)
+    aside = target.string() + ".damaged-" + std::to_string(n);
+  fs::rename(target, aside, ec);
+  if (!ec) fs::rename(part, target, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(part, ignored);
+    return failure("put back the file", target, ec);
+  }
+  return std::nullopt;
+}
+
+void offer_installed_copies(StartFolder& chosen, const StartPlaces& places, Desk& desk,
+                            std::ostream& console) {
+  // A file kept at the user's word is known by its checksum; only a change asks again.
+  auto key = [](const fs::path& relative) { return "startfolder/kept/" + relative.string(); };
+  std::vector<fs::path> asked;
+  for (const fs::path& relative : chosen.differing) {
+    const std::optional<std::uint64_t> sum = file_checksum(chosen.folder / relative);
+    const std::optional<std::string> kept = desk.settings().value(key(relative));
+    if (!(sum && kept && *kept == std::to_string(*sum))) asked.push_back(relative);
+  }
+  if (asked.empty()) return;
+  std::string names;
+  for (const fs::path& relative : asked) names += "\n  " + relative.string();
+  const bool put_back = desk.ask(
+      "quorin",
+      "These supplied files in the start folder " + chosen.folder.string() +
+          " differ from the installed copy in " + places.installed_copy.string() +
+          " (damaged, or changed by hand):" + names +
+          "\n\nPut the installed copies back? The files found are kept aside as "
+          "<name>.damaged. No keeps them as they are and does not ask again until they change.");
+  for (const fs::path& relative : asked) {
+    if (!put_back) {
+      if (const std::optional<std::uint64_t> sum = file_checksum(chosen.folder / relative))
+        desk.settings().set_value(key(relative), std::to_string(*sum));
+      continue;
+    }
+    if (std::optional<std::string> problem = put_back_installed_copy(chosen, places, relative)) {
+      console << "quorin: " << *problem << std::endl;
+      desk.show_error("The installed copy could not be put back: " + *problem + ".");
+      continue;
+    }
+    desk.settings().remove(key(relative));
+    std::erase(chosen.differing, relative);
+  }
 }
 
 StartPlaces start_places(const char* argv0) {

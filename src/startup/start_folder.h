@@ -3,13 +3,17 @@
 // made on first start from the copy installed beside the program.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace quorin {
+
+class Desk;
 
 // The current folder when it holds the supplied data files, otherwise `executable_dir`.
 std::filesystem::path find_start_folder(const std::filesystem::path& cwd,
@@ -45,6 +49,10 @@ struct StartFolder {
   // the empty export file was made.
   std::vector<std::filesystem::path> copied;
   bool made_export_file = false;
+  // Supplied files in the user's start folder (paths relative to it) that differ from the
+  // installed copy in size or checksum: damaged, or changed by the user. Never replaced
+  // without asking (see offer_installed_copies).
+  std::vector<std::filesystem::path> differing;
   // Set when the user's start folder could not be made or completed; the folder is then the
   // installed copy, read but never written.
   std::optional<std::string> problem;
@@ -58,6 +66,24 @@ struct StartFolder {
 // for a whole file), `data/export.txt` is made empty when missing, and no existing file is
 // replaced. Nothing is written anywhere else. Never throws.
 StartFolder prepare_start_folder(const StartPlaces& places);
+
+// The 64-bit checksum of a file's bytes; nothing when it cannot be read.
+std::optional<std::uint64_t> file_checksum(const std::filesystem::path& file);
+
+// Puts the installed copy back over the differing file `relative` of the user's start folder
+// (written whole under a temporary name, then renamed), the file found there kept aside as
+// "<name>.damaged" (".damaged-2" and so on when that is taken). Returns what went wrong, if
+// anything; then nothing was changed.
+std::optional<std::string> put_back_installed_copy(const StartFolder& chosen,
+                                                   const StartPlaces& places,
+                                                   const std::filesystem::path& relative);
+
+// Asks through `desk` whether to put the installed copies back over the differing files of
+// the user's start folder, and does as answered; the files put back leave `chosen.differing`.
+// A file the user chose to keep is not asked about again while it stays as it is (its
+// checksum is kept in the desk's settings). Problems are said on `console`.
+void offer_installed_copies(StartFolder& chosen, const StartPlaces& places, Desk& desk,
+                            std::ostream& console);
 
 // The places of the running process: its current folder, its executable's folder, the user's
 // start folder from the environment and the installed copy beside the executable.

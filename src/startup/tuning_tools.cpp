@@ -18,6 +18,7 @@ constexpr int kMainWindow = 1;
 constexpr double kDefaultMassKg = 250;
 constexpr double kDefaultRateNPerMm = 30;
 constexpr std::string_view kSweepTitle = "Clicker Sweep";
+constexpr std::string_view kClosestTitle = "Closest Set-up";
 constexpr std::string_view kGuidesTitle = "Damping Guides";
 constexpr std::string_view kRatioTitle = "Damping Ratio";
 constexpr std::string_view kShow = "Show";
@@ -86,8 +87,10 @@ void TuningTools::sweep() {
   const SetupSelection setup = read_setup(m);
   const BleedData& bleeds = p_.bleed_cache.get(p_.current_folder);
   const analysis::ShownUnits units = analysis::shown_units(si);
-  analysis::ClickerSweep s = analysis::clicker_sweep(setup, adjuster, rows, first, last, p_.globals,
-                                                     bleeds, units.factors, p_.globals.counter, si);
+  ProgressShown progress(*p_.progress, std::string(kSweepTitle));
+  analysis::ClickerSweep s = analysis::clicker_sweep(
+      setup, adjuster, rows, first, last, p_.globals, bleeds, units.factors, p_.globals.counter, si,
+      [&](std::size_t done, std::size_t total) { return progress.advance(done, total); });
   analysis::show_sweep_window(m, s, units, comparison_limits(p_), command_text("sweepcopy"));
   sweep_ = std::move(s);
 }
@@ -130,8 +133,10 @@ void TuningTools::closest() {
   const SetupSelection setup = read_setup(m);
   const BleedData& bleeds = p_.bleed_cache.get(p_.current_folder);
   const analysis::ShownUnits units = analysis::shown_units(si);
+  ProgressShown progress(*p_.progress, std::string(kClosestTitle));
   analysis::ClosestSetup found = analysis::closest_setup(
-      setup, rows, p_.globals, bleeds, units.factors, measured, analysis::band_edges(si));
+      setup, rows, p_.globals, bleeds, units.factors, measured, analysis::band_edges(si), 5,
+      [&](std::size_t done, std::size_t total) { return progress.advance(done, total); });
 
   // The best of each side that has one, as PLOT would draw it.
   const std::array<std::vector<double>, 4> best =

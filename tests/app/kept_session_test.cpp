@@ -10,14 +10,15 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "services/temp_dir.h"
 #include "app/kept_session.h"
-#include "startup/fatal_note.h"
 #include "app/script_driver.h"
+#include "services/temp_dir.h"
+#include "startup/fatal_note.h"
 
 extern char** environ;
 
@@ -71,6 +72,7 @@ class ChildDriver {
       out.push_back(static_cast<char>(c));
     return out;
   }
+  pid_t pid() const { return pid_; }
   // Ends it as a power cut or `kill -9` would: no chance to tidy up.
   void kill() {
     if (pid_ <= 0) return;
@@ -170,8 +172,8 @@ TEST_F(KeptSession, ACleanEndLeavesNothingAndADamagedSessionChangesNothing) {
     SCOPED_TRACE(r.name);
     std::ofstream(autosave_file(start.path())) << r.text;
     ScriptDriver d(start.path(), console);
-    const auto out = run(d, "start " + start.path().string() +
-                                "\npress PLOT\nrestore\nglobal counter\n");
+    const auto out =
+        run(d, "start " + start.path().string() + "\npress PLOT\nrestore\nglobal counter\n");
     ASSERT_EQ(out.size(), 4u);
     EXPECT_NE(out[2].find("\"error\""), std::string::npos) << out[2];
     EXPECT_EQ(out[3], "{\"value\":2}") << "the curve of this run stays";
@@ -212,6 +214,156 @@ TEST_F(KeptSession, ProgramsRunningSideBySideKeepTheirOwnSessions) {
   after.line("start " + start.path().string());
   EXPECT_EQ(after.line("restore").find("error"), std::string::npos);
   EXPECT_EQ(after.line("global counter"), "{\"value\":3}");
+}
+
+// The counter of the session in `file` once it is `counter`, waiting up to ten seconds; what it
+// holds at the end otherwise (0 when it cannot be read).
+double wait_for_counter(const fs::path& file, double counter) {
+  double found = 0;
+  for (int i = 0; i < 1000; ++i) {
+    try {
+      found = read_session(file).counter;
+    } catch (const std::exception&) {
+      found = 0;
+    }
+    if (found == counter) break;
+    ::usleep(10000);
+  }
+  return found;
+}
+
+// A driver in its own process that starts in `folder`, presses PLOT `plots` times, waits until
+// its session with that many curves is on disk and is killed.
+void killed_after_plots(const fs::path& folder, int plots, const fs::path& file) {
+  ChildDriver child;
+  ASSERT_EQ(child.line("start " + folder.string()), "{\"ok\": true}");
+  for (int i = 0; i < plots; ++i) ASSERT_EQ(child.line("press PLOT"), "{\"ok\": true}");
+  ASSERT_EQ(wait_for_counter(file, plots + 1), plots + 1) << file;
+  child.kill();
+}
+
+// Runs killed one after another each leave their session to wait: none replaces another
+// before the user was asked, the newest is offered first, and one that only started adds
+// nothing beside sessions with curves.
+TEST_F(KeptSession, SessionsOfRunsKilledOneAfterAnotherAllWait) {
+  const fs::path kept = autosave_file(start.path());
+  std::string seven;
+  {
+    ChildDriver first;
+    ASSERT_EQ(first.line("start " + start.path().string()), "{\"ok\": true}");
+    std::istringstream plots(kSevenPlots);
+    for (std::string l; std::getline(plots, l);) ASSERT_EQ(first.line(l), "{\"ok\": true}") << l;
+    seven = first.line("global plotdata");
+    ASSERT_EQ(wait_for_counter(kept, 8), 8);
+    first.kill();
+  }
+  killed_after_plots(start.path(), 1, kept);  // a second run with one curve of its own
+  killed_after_plots(start.path(), 0, kept);  // a third that only started
+
+  ScriptDriver next(start.path(), console);
+  const auto out = run(next, "start " + start.path().string() +
+                                 "\nwaiting\nrestore 2\nglobal plotdata\nglobal counter\nwaiting\n"
+                                 "restore 2\nrestore\nglobal counter\nwaiting\n");
+  ASSERT_EQ(out.size(), 10u);
+  EXPECT_EQ(out[1], "{\"value\":[1,7]}") << "newest first, the empty one let go";
+  EXPECT_EQ(out[2], "{\"ok\": true}");
+  EXPECT_EQ(out[3], seven) << "the first run's seven curves, bit for bit";
+  EXPECT_EQ(out[4], "{\"value\":8}");
+  EXPECT_EQ(out[5], "{\"value\":1}") << "the session not restored goes on waiting";
+  EXPECT_NE(out[6].find("Only 1 session waits"), std::string::npos) << out[6];
+  EXPECT_EQ(out[7], "{\"ok\": true}");
+  EXPECT_EQ(out[8], "{\"value\":2}");
+  EXPECT_EQ(out[9], "{\"value\":[]}");
+}
+
+// Eight programs running side by side and all killed: the next program, alone in the folder,
+// is offered every one of their sessions, not only the first program's.
+TEST_F(KeptSession, EveryKilledProgramsSessionIsOfferedToTheNextAlone) {
+  {
+    std::vector<std::unique_ptr<ChildDriver>> running;
+    for (int slot = 1; slot <= 8; ++slot) {
+      running.push_back(std::make_unique<ChildDriver>());
+      ChildDriver& c = *running.back();
+      ASSERT_EQ(c.line("start " + start.path().string()), "{\"ok\": true}");
+      const int plots = std::min(slot, 7);
+      for (int i = 0; i < plots; ++i) ASSERT_EQ(c.line("press PLOT"), "{\"ok\": true}");
+      const fs::path file =
+          slot == 1 ? autosave_file(start.path())
+                    : start.path() / "data" / ("session-" + std::to_string(slot) + ".autosave");
+      ASSERT_EQ(wait_for_counter(file, plots + 1), plots + 1) << file;
+    }
+    for (auto& c : running) c->kill();
+  }
+  ScriptDriver next(start.path(), console);
+  std::string script = "start " + start.path().string() + "\nwaiting\n";
+  for (int i = 0; i < 8; ++i) script += "restore\nglobal counter\n";
+  const auto out = run(next, script + "waiting\n");
+  ASSERT_EQ(out.size(), 19u);
+  EXPECT_EQ(out[1], "{\"value\":[7,7,6,5,4,3,2,1]}") << "the last killed first";
+  const char* const counters[] = {"8", "8", "7", "6", "5", "4", "3", "2"};
+  for (int i = 0; i < 8; ++i) {
+    EXPECT_EQ(out[2 + 2 * i], "{\"ok\": true}") << i;
+    EXPECT_EQ(out[3 + 2 * i], std::string("{\"value\":") + counters[i] + "}") << i;
+  }
+  EXPECT_EQ(out[18], "{\"value\":[]}");
+}
+
+// Writes cut short by a kill leave "<session file>.tmpPID-N" files: the next start removes
+// those of programs that no longer run or whose slot is free, never a running program's.
+TEST_F(KeptSession, HalfWrittenSessionsOfEndedProgramsAreRemoved) {
+  const fs::path data = start.path() / "data";
+  ChildDriver running;
+  ASSERT_EQ(running.line("start " + start.path().string()), "{\"ok\": true}");
+  const std::string live = std::to_string(running.pid());
+  const std::string gone = "2147483600";  // above any process number the system hands out
+  struct Row {
+    const char* name;
+    bool stays;
+  } rows[] = {
+      {"session.autosave.tmp2147483600-3", false},    // its writer no longer runs
+      {"session-3.autosave.tmp2147483600-0", false},  // nor this one's
+      {"session.autosave.tmp2147483600-1-kept", false},
+      {"session-2.autosave.tmpLIVE-4", false},  // slot free: nobody writes there
+  };
+  std::vector<std::pair<fs::path, bool>> files;
+  for (const Row& r : rows) {
+    std::string name = r.name;
+    if (auto at = name.find("LIVE"); at != std::string::npos) name.replace(at, 4, live);
+    files.emplace_back(data / name, r.stays);
+  }
+  // The running program's own write in its slot stays.
+  files.emplace_back(data / ("session.autosave.tmp" + live + "-9"), true);
+  for (const auto& [file, stays] : files) std::ofstream(file) << std::string(4096, 'x');
+  ASSERT_NE(gone, live);
+
+  ScriptDriver next(start.path(), console);
+  run(next, "start " + start.path().string());
+  for (const auto& [file, stays] : files) EXPECT_EQ(fs::exists(file), stays) << file.filename();
+}
+
+// A program whose lock file was deleted still holds its session file: a second program
+// started beside it neither takes that session for one left behind nor shares its file, and
+// the first one's clean end leaves the second's session alone.
+TEST_F(KeptSession, DeletingARunningProgramsLockHandsItsSessionToNoOne) {
+  const fs::path first = autosave_file(start.path());
+  const fs::path second = start.path() / "data" / "session-2.autosave";
+  ChildDriver other;
+  {
+    ScriptDriver a(start.path(), console);
+    run(a, "start " + start.path().string() + "\npress PLOT\npress PLOT\n");
+    ASSERT_EQ(wait_for_counter(first, 3), 3);
+    ASSERT_TRUE(fs::remove(first.string() + ".lock"));
+
+    ASSERT_EQ(other.line("start " + start.path().string()), "{\"ok\": true}");
+    EXPECT_EQ(other.line("waiting"), "{\"value\":[]}") << "the running program's session";
+    EXPECT_NE(other.line("restore").find("No session waits"), std::string::npos);
+    ASSERT_EQ(other.line("press PLOT"), "{\"ok\": true}");
+    EXPECT_EQ(wait_for_counter(second, 2), 2) << "the second keeps its own file";
+    EXPECT_EQ(wait_for_counter(first, 3), 3) << "the first's session is its own";
+  }
+  EXPECT_EQ(read_session(start.path() / "data" / "session.last").counter, 3);
+  EXPECT_EQ(wait_for_counter(second, 2), 2) << "the first's end leaves the second's session";
+  other.kill();
 }
 
 TEST(FatalNote, AFatalFaultSaysWhereTheSessionIs) {

@@ -3,6 +3,8 @@
 // is answered Yes; one ended with EXIT offers its session again from the main window's menu.
 #include <QComboBox>
 #include <QMenu>
+#include <chrono>
+#include <filesystem>
 
 #include "gui/gui_fixture.h"
 
@@ -81,6 +83,36 @@ TEST_F(KeptDesktopSession, ExitEndsEveryWindowAndTheSessionCanBeReopened) {
   ASSERT_TRUE(errors_.empty()) << errors_.front();
   EXPECT_EQ(globals().plotdata, curves);
   EXPECT_EQ(globals().counter, 5);
+}
+
+// Sessions left by two programs that were killed wait side by side: the next start asks
+// about each in turn, newest first; No lets one go, Yes brings one back.
+TEST_F(KeptDesktopSession, EveryWaitingSessionIsAskedAboutInTurnNewestFirst) {
+  namespace fs = std::filesystem;
+  click(1, "PLOT");
+  app_->kept_session().flush();
+  // What an earlier program killed in the fifth place left: one curve, kept five minutes ago.
+  const fs::path older = folder() / "data" / "session-5.autosave";
+  fs::copy_file(app_->kept_session().file(), older);
+  fs::last_write_time(older, fs::last_write_time(older) - std::chrono::minutes(5));
+  click(1, "PLOT");
+  click(1, "PLOT");
+  const std::vector<DamperCurve> one = {globals().plotdata.front()};
+  crash_program();
+
+  answer_cancel();  // No to the newest, with three curves
+  answer_yes();     // Yes to the older one
+  start_program();
+  ASSERT_TRUE(started_);
+  ASSERT_EQ(answerer_.questions.size(), 2u);
+  EXPECT_NE(answerer_.questions[0].find("session 1 of 2"), std::string::npos);
+  EXPECT_NE(answerer_.questions[0].find("3 stored curves"), std::string::npos);
+  EXPECT_NE(answerer_.questions[1].find("session 2 of 2"), std::string::npos);
+  EXPECT_NE(answerer_.questions[1].find("1 stored curve,"), std::string::npos);
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  EXPECT_EQ(globals().plotdata, one);
+  EXPECT_EQ(globals().counter, 2);
+  EXPECT_TRUE(app_->kept_session().waiting_sessions().empty());
 }
 
 }  // namespace

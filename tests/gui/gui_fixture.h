@@ -128,6 +128,8 @@ class DialogAnswerer {
       return;
     }
     if (!w->isVisible() || busy_ || handled_.contains(w)) return;
+    // A progress window asks nothing: the user waits for the work (or clicks its Cancel).
+    if (w->inherits("QProgressDialog")) return;
     busy_ = true;
     handled_.push_back(w);
     if (auto* box = qobject_cast<QMessageBox*>(w)) {

@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QImage>
 #include <QMenu>
+#include <QProgressDialog>
+#include <QPushButton>
 
 #include "dyno/dyno_bytes.h"
 #include "gui/comparison_menu.h"
@@ -129,6 +131,45 @@ TEST_F(TuningGui, ClosestSetUpByKeyAndTheButtonSetsTheClicks) {
   EXPECT_EQ(control_as<QComboBox>(1, "HSC")->currentText(), "11");
   EXPECT_EQ(control_as<QComboBox>(1, "LSR")->currentText(), "5");
   EXPECT_EQ(control_as<QComboBox>(1, "HSR")->currentText(), "24");
+}
+
+// The visible progress window of long work; nullptr when none shows.
+QProgressDialog* shown_progress() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible()) return d;
+  return nullptr;
+}
+
+// Long work on the desktop: nothing shows in its first second; then a window with the work's
+// name, how far it has come and Cancel, whose click the work learns at its next step; the
+// window goes when the work ends.
+TEST_F(TuningGui, LongWorkShowsProgressAfterASecondAndCancelStopsIt) {
+  Progress& progress = desktop_->progress();
+  progress.begin("Closest Set-up");
+  EXPECT_TRUE(progress.advance(1, 40));
+  EXPECT_EQ(shown_progress(), nullptr) << "work of under a second shows nothing";
+  QTest::qWait(1100);
+  EXPECT_TRUE(progress.advance(12, 40));
+  QProgressDialog* dialog = shown_progress();
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->windowTitle(), "Closest Set-up");
+  EXPECT_EQ(dialog->maximum(), 40);
+  EXPECT_EQ(dialog->value(), 12);
+  EXPECT_TRUE(progress.advance(13, 40)) << "not cancelled";
+  auto* cancel = dialog->findChild<QPushButton*>();
+  ASSERT_NE(cancel, nullptr);
+  EXPECT_EQ(cancel->text(), "Cancel");
+  QTest::mouseClick(cancel, Qt::LeftButton);
+  EXPECT_FALSE(progress.advance(14, 40));
+  progress.end();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(shown_progress(), nullptr);
+
+  // The next work starts afresh: nothing shown, nothing cancelled.
+  progress.begin("Clicker Sweep");
+  EXPECT_TRUE(progress.advance(1, 9));
+  EXPECT_EQ(shown_progress(), nullptr);
+  progress.end();
 }
 
 }  // namespace

@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "services/desk.h"
 #include "services/temp_dir.h"
 
 namespace quorin {
@@ -161,6 +164,113 @@ TEST(PrepareStartFolder, NoHomeReadsTheInstalledCopyAndNoInstalledCopyKeepsTheEx
   const StartFolder bare = prepare_start_folder(inst.places());
   EXPECT_EQ(bare.folder, inst.bin);  // its start-up then names the missing file
   EXPECT_FALSE(fs::exists(inst.user));
+}
+
+// A desk that answers every question the same way and records what it was asked.
+class AnsweringDesk : public Desk {
+ public:
+  explicit AnsweringDesk(bool yes) : yes_(yes) {}
+  void attach(gfx::Model&, Runner, CloseHandler) override {}
+  Dialogs& dialogs() override { return dialogs_; }
+  Printer& printer() override { return printer_; }
+  Clipboard& clipboard() override { return clipboard_; }
+  PictureWriter& pictures() override { return pictures_; }
+  Settings& settings() override { return settings_; }
+  void show_error(const std::string& message) override { errors.push_back(message); }
+  void tell(const std::string&, const std::string& message) override { errors.push_back(message); }
+  bool ask(const std::string&, const std::string& question) override {
+    questions.push_back(question);
+    return yes_;
+  }
+  bool yes_;
+  std::vector<std::string> questions, errors;
+  MemorySettings settings_;
+
+ private:
+  ScriptedDialogs dialogs_;
+  ScriptedPrinter printer_;
+  ScriptedClipboard clipboard_;
+  RecordingPictureWriter pictures_;
+};
+
+// Every later start compares the user's copies of the supplied files with the installed ones:
+// a file cut short or changed within its size is found; an untouched one, the growing export
+// file and the user's own files are not.
+TEST(PrepareStartFolder, FindsTheSuppliedFilesThatDifferFromTheInstalledCopy) {
+  Installation inst;
+  prepare_start_folder(inst.places());
+  std::ofstream(inst.user / "data/export.txt", std::ios::binary) << "exported curves\n";
+  std::ofstream(inst.user / "damper.mat", std::ios::binary) << "a saved damper file";
+  struct Row {
+    const char* file;
+    std::string content;  // nothing: left as installed
+    bool differs;
+  } rows[] = {
+      {"quorin_matrix_2007_v1.mat", "installed quorin_matr", true},              // cut short
+      {"quorin_interface_v41.mat", "installed quorin_interface_v41.maX", true},  // same size
+      {"logo_plot.bmp", "", false},
+      {"more/nested.mat", "", false},
+  };
+  for (const Row& r : rows)
+    if (!r.content.empty()) std::ofstream(inst.user / r.file, std::ios::binary) << r.content;
+  const StartFolder again = prepare_start_folder(inst.places());
+  EXPECT_EQ(again.folder, inst.user);
+  for (const Row& r : rows) {
+    const bool listed = std::find(again.differing.begin(), again.differing.end(),
+                                  fs::path(r.file)) != again.differing.end();
+    EXPECT_EQ(listed, r.differs) << r.file;
+  }
+  EXPECT_EQ(again.differing.size(), 2u);
+  EXPECT_EQ(file_checksum(inst.user / "logo_plot.bmp"), file_checksum(inst.copy / "logo_plot.bmp"));
+  EXPECT_NE(file_checksum(inst.user / "quorin_interface_v41.mat"),
+            file_checksum(inst.copy / "quorin_interface_v41.mat"));
+}
+
+// Yes puts the installed copies back and keeps the damaged ones aside; No keeps them and is
+// not asked again until the file changes.
+TEST(OfferInstalledCopies, PutsBackOrKeepsAsAnsweredKeepingTheDamagedFileAside) {
+  Installation inst;
+  prepare_start_folder(inst.places());
+  const std::string installed = "installed quorin_interface_v41.mat";
+  const fs::path damaged = inst.user / "quorin_interface_v41.mat";
+  std::ofstream(damaged, std::ios::binary) << "damaged";
+  std::ofstream(inst.user / "quorin_interface_v41.mat.damaged", std::ios::binary) << "earlier";
+  std::ostringstream console;
+
+  AnsweringDesk no(false);
+  StartFolder chosen = prepare_start_folder(inst.places());
+  offer_installed_copies(chosen, inst.places(), no, console);
+  ASSERT_EQ(no.questions.size(), 1u);
+  EXPECT_NE(no.questions[0].find("quorin_interface_v41.mat"), std::string::npos);
+  EXPECT_EQ(test::TempDir::read(damaged), "damaged");
+  chosen = prepare_start_folder(inst.places());
+  offer_installed_copies(chosen, inst.places(), no, console);
+  EXPECT_EQ(no.questions.size(), 1u) << "a file kept as it is is not asked about again";
+  std::ofstream(damaged, std::ios::binary) << "damaged again";
+  chosen = prepare_start_folder(inst.places());
+  offer_installed_copies(chosen, inst.places(), no, console);
+  EXPECT_EQ(no.questions.size(), 2u) << "until it changes";
+
+  AnsweringDesk yes(true);
+  chosen = prepare_start_folder(inst.places());
+  offer_installed_copies(chosen, inst.places(), yes, console);
+  ASSERT_EQ(yes.questions.size(), 1u);
+  EXPECT_TRUE(yes.errors.empty());
+  EXPECT_TRUE(chosen.differing.empty());
+  const auto now = contents(inst.user);
+  EXPECT_EQ(now.at("quorin_interface_v41.mat"), installed);
+  EXPECT_EQ(now.at("quorin_interface_v41.mat.damaged"), "earlier");
+  EXPECT_EQ(now.at("quorin_interface_v41.mat.damaged-2"), "damaged again");
+  for (const auto& [name, content] : now) EXPECT_EQ(name.find(".part-"), std::string::npos);
+  EXPECT_TRUE(prepare_start_folder(inst.places()).differing.empty());
+
+  // An installed copy that cannot be read changes nothing and says so.
+  std::ofstream(damaged, std::ios::binary) << "damaged once more";
+  fs::remove(inst.copy / "quorin_interface_v41.mat");
+  fs::create_directory(inst.copy / "quorin_interface_v41.mat");
+  chosen.differing = {"quorin_interface_v41.mat"};
+  EXPECT_TRUE(put_back_installed_copy(chosen, inst.places(), "quorin_interface_v41.mat"));
+  EXPECT_EQ(test::TempDir::read(damaged), "damaged once more");
 }
 
 }  // namespace

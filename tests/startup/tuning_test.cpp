@@ -17,6 +17,7 @@
 #include "analysis/tool_windows.h"
 #include "analysis/tuning_windows.h"
 #include "dyno/dyno_bytes.h"
+#include "services/progress.h"
 #include "startup/comparison_tools.h"
 #include "startup/program.h"
 #include "startup/started_program.h"
@@ -376,6 +377,63 @@ TEST_F(Tuning, NoBestOnEitherSideChangesNoClick) {
   hold_dyno_samples({1, nan, 3, 0}, {nan, 20, std::numeric_limits<float>::infinity(), 0});
   EXPECT_FALSE(menu("closest"));
   EXPECT_NE(last_error().find("(3 not finite)"), std::string::npos) << last_error();
+}
+
+// Long work asked to stop: the search and the sweep say they were cancelled and change
+// nothing (no window, no result, no click), and the progress ends whatever happened.
+TEST_F(Tuning, CancelledSearchAndSweepChangeNothing) {
+  // Stops the work at the `stop_at`th step it reports.
+  struct Stopper : Progress {
+    std::size_t stop_at = 0, steps = 0, begun = 0, ended = 0, last_total = 0;
+    void begin(const std::string&) override { ++begun, steps = 0; }
+    bool advance(std::size_t, std::size_t total) override {
+      last_total = total;
+      return ++steps < stop_at;
+    }
+    void end() override { ++ended; }
+  } stopper;
+  program->progress = &stopper;
+
+  ASSERT_TRUE(action("clear")) << last_error();
+  set_clicks(8, 12, 6, 25);
+  ASSERT_TRUE(action("view")) << last_error();
+  hold_dyno_of_curve(1, 0.0, false);
+  set_clicks(1, 1, 1, 1);
+  stopper.stop_at = 1000000;  // a whole search, to see what a cancelled one leaves
+  ASSERT_TRUE(menu("closest")) << last_error();
+  const std::size_t whole = stopper.steps;
+  EXPECT_EQ(stopper.last_total + 1, whole) << "one step per high-speed row, then the end";
+  const analysis::SideSearch before = tuning().last_search()->compression;
+  program->gfx.close(analysis::window_named(program->gfx, analysis::kClosestWindowName)->number);
+
+  struct Row {
+    const char* name;
+    std::string item;
+    std::size_t stop_at;
+    std::string message;
+  } rows[] = {
+      {"search, first step", "closest", 1, "The search for the closest set-up was cancelled"},
+      {"search, rebound side", "closest", whole - 2, "The search for the closest set-up"},
+      {"search, at its end", "closest", whole, "The search for the closest set-up"},
+      {"sweep", "sweep", 3, "The clicker sweep was cancelled; nothing was changed."},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    stopper.stop_at = r.stop_at;
+    stopper.begun = stopper.ended = 0;
+    if (r.item == "sweep") dialogs.push_input(std::vector<std::string>{"LSR", "1", "9"});
+    const std::size_t windows = program->gfx.window_numbers().size();
+    EXPECT_FALSE(menu(r.item));
+    EXPECT_NE(last_error().find(r.message), std::string::npos) << last_error();
+    EXPECT_EQ(stopper.begun, 1u);
+    EXPECT_EQ(stopper.ended, 1u);
+    EXPECT_EQ(program->gfx.window_numbers().size(), windows) << "no window opened";
+    EXPECT_FALSE(tuning().last_sweep());
+    ASSERT_TRUE(tuning().last_search());
+    EXPECT_EQ(tuning().last_search()->compression.best.front().error.rms,
+              before.best.front().error.rms);
+    for (const char* tag : {"LSC", "HSC", "LSR", "HSR"}) EXPECT_EQ(control(tag).value, 1) << tag;
+  }
 }
 
 TEST_F(Tuning, DynoErrorOfEveryStoredCurve) {

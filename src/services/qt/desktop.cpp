@@ -1,7 +1,10 @@
 #include "services/qt/desktop.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <limits>
 
 #include "services/qt/output.h"
 
@@ -19,16 +22,65 @@ class Desktop::WindowPrinter : public Printer {
   gfx::Model& model_;
 };
 
-Desktop::Desktop(std::ostream& warnings) : settings_(std::make_unique<QtSettings>(warnings)) {
+// Long work on the desktop: once it has run for a second, a window shows how far it has come,
+// with Cancel; the events it brings are served at every step so that Cancel can be clicked.
+class Desktop::ProgressWindow : public Progress {
+ public:
+  void begin(const std::string& title) override {
+    end();
+    title_ = QString::fromStdString(title);
+    clock_.start();
+  }
+  bool advance(std::size_t done, std::size_t total) override {
+    if (!clock_.isValid()) return true;
+    if (!dialog_ && clock_.elapsed() >= kShownAfterMs) {
+      dialog_ =
+          std::make_unique<QProgressDialog>(title_ + QStringLiteral("…"), QStringLiteral("Cancel"),
+                                            0, 0, QApplication::activeWindow());
+      dialog_->setWindowTitle(title_);
+      dialog_->setWindowModality(Qt::ApplicationModal);
+      dialog_->setMinimumDuration(0);
+      dialog_->setAutoReset(false);
+      dialog_->setAutoClose(false);
+      dialog_->show();
+    }
+    if (!dialog_) return true;
+    const int most = std::numeric_limits<int>::max();
+    dialog_->setMaximum(total > std::size_t(most) ? most : static_cast<int>(total));
+    dialog_->setValue(done > std::size_t(most) ? most : static_cast<int>(done));
+    QCoreApplication::processEvents();
+    return !dialog_->wasCanceled();
+  }
+  void end() override {
+    dialog_.reset();
+    clock_.invalidate();
+  }
+
+ private:
+  static constexpr qint64 kShownAfterMs = 1000;
+  QString title_;
+  QElapsedTimer clock_;
+  std::unique_ptr<QProgressDialog> dialog_;
+};
+
+Desktop::Desktop(std::ostream& warnings)
+    : settings_(std::make_unique<QtSettings>(warnings)),
+      progress_(std::make_unique<ProgressWindow>()) {
   ensure_application();
 }
 
 Desktop::Desktop(const std::filesystem::path& settings_file, std::ostream& warnings)
-    : settings_(std::make_unique<QtSettings>(settings_file, warnings)) {
+    : settings_(std::make_unique<QtSettings>(settings_file, warnings)),
+      progress_(std::make_unique<ProgressWindow>()) {
   ensure_application();
 }
 
+Progress& Desktop::progress() {
+  return *progress_;
+}
+
 Desktop::~Desktop() {
+  progress_.reset();
   // The windows go before the settings their places are kept in.
   toolkit_.reset();
 }
@@ -44,10 +96,16 @@ void Desktop::attach(gfx::Model& model, Runner run, CloseHandler close) {
   pictures_ = std::make_unique<WindowPictureWriter>(model);
 }
 
-Printer& Desktop::printer() { return *printer_; }
-PictureWriter& Desktop::pictures() { return *pictures_; }
+Printer& Desktop::printer() {
+  return *printer_;
+}
+PictureWriter& Desktop::pictures() {
+  return *pictures_;
+}
 
-void Desktop::show_error(const std::string& message) { qtk::show_error(message); }
+void Desktop::show_error(const std::string& message) {
+  qtk::show_error(message);
+}
 
 void Desktop::tell(const std::string& title, const std::string& message) {
   QMessageBox::warning(QApplication::activeWindow(), QString::fromStdString(title),
@@ -66,10 +124,16 @@ void Desktop::raise_in_order() {
   if (toolkit_) toolkit_->raise_in_order();
 }
 
-void Desktop::after_every_use(std::function<void()> hook) { after_use_ = std::move(hook); }
+void Desktop::after_every_use(std::function<void()> hook) {
+  after_use_ = std::move(hook);
+}
 
-int Desktop::exec() { return toolkit_ ? toolkit_->exec() : 0; }
+int Desktop::exec() {
+  return toolkit_ ? toolkit_->exec() : 0;
+}
 
-void Desktop::quit() { QCoreApplication::quit(); }
+void Desktop::quit() {
+  QCoreApplication::quit();
+}
 
 }  // namespace quorin::qtk

@@ -28,6 +28,8 @@ class Desktop : public Desk {
   Clipboard& clipboard() override { return clipboard_; }
   PictureWriter& pictures() override;
   Settings& settings() override { return *settings_; }
+  // A window with Cancel once the work has run for a second.
+  Progress& progress() override;
 
   void show_error(const std::string& message) override;
   void tell(const std::string& title, const std::string& message) override;
@@ -44,6 +46,7 @@ class Desktop : public Desk {
 
  private:
   class WindowPrinter;
+  class ProgressWindow;
   std::unique_ptr<QtSettings> settings_;
   QtDialogs dialogs_;
   SystemClipboard clipboard_;
@@ -51,6 +54,7 @@ class Desktop : public Desk {
   std::unique_ptr<WindowPrinter> printer_;
   std::unique_ptr<WindowPictureWriter> pictures_;
   std::function<void()> after_use_;
+  std::unique_ptr<ProgressWindow> progress_;
 };
 
 }  // namespace quorin::qtk

@@ -675,7 +675,10 @@ void WindowView::show_context_menu(QPoint global_pos) {
     const std::string accelerator = item->accelerator;
     if (!accelerator.empty()) a->setShortcut(QKeySequence(QString::fromStdString(accelerator)));
     const gfx::Handle h = item->handle();
-    connect(a, &QAction::triggered, this, [this, h] { use_object(h); });
+    // Run once the menu has closed and its click is over: an item that serves window events
+    // while it works (a redraw, a question) would otherwise have the menu deleted under the
+    // click that chose it.
+    connect(a, &QAction::triggered, this, [this, h] { use_object(h); }, Qt::QueuedConnection);
   }
   menu->popup(global_pos);
 }

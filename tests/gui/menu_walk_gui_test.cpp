@@ -1,0 +1,146 @@
+// Every item of the comparison window's menu, used once by its key and once by a right click
+// and a left click on it, with its questions answered in the real dialogs: its window, file,
+// clipboard text or change appears, and no error is shown.
+#include <QClipboard>
+#include <QGuiApplication>
+
+#include "analysis/tool_windows.h"
+#include "analysis/tuning_windows.h"
+#include "dyno/dyno_bytes.h"
+#include "gui/comparison_menu.h"
+#include "gui/gui_fixture.h"
+#include "startup/comparison_tools.h"
+
+namespace quorin::test {
+namespace {
+
+struct Item {
+  const char* id;
+  // Answers for the item's questions, queued before it is used.
+  std::function<void(GuiFixture&)> answer;
+  // What the user sees afterwards; empty when all is well.
+  std::function<std::string(GuiFixture&)> appeared;
+};
+
+bool window_named(GuiFixture& f, std::string_view name) {
+  for (int n : f.model().window_numbers())
+    if (f.model().window(n)->name == name && f.window(n) && f.window(n)->isVisible()) return true;
+  return false;
+}
+std::function<std::string(GuiFixture&)> opens(std::string_view name) {
+  return [name](GuiFixture& f) {
+    return window_named(f, name) ? "" : "no window \"" + std::string(name) + "\"";
+  };
+}
+std::function<std::string(GuiFixture&)> writes(const char* file) {
+  return [file](GuiFixture& f) {
+    return std::filesystem::is_regular_file(f.folder() / file) ? "" : std::string("no ") + file;
+  };
+}
+
+const Item kItems[] = {
+    {"savepicture",
+     [](GuiFixture& f) {
+       f.answer_file(f.folder() / "walk.png");
+       f.answer_input({"96"});
+     },
+     writes("walk.png")},
+    {"copycurves", {},
+     [](GuiFixture&) {
+       return QGuiApplication::clipboard()->text().startsWith("Curve\t") ? "" : "no curves copied";
+     }},
+    {"savecsv", [](GuiFixture& f) { f.answer_file(f.folder() / "walk.csv"); }, writes("walk.csv")},
+    {"table", {}, opens(analysis::kTableWindowName)},
+    {"difference", [](GuiFixture& f) { f.answer_input({"1", "2"}); },
+     opens(analysis::kDifferenceWindowName)},
+    {"balance", {},
+     [](GuiFixture& f) {
+       return f.window(3) && f.window(3)->isVisible() && f.window(4) && f.window(4)->isVisible()
+                  ? ""
+                  : "no turn windows";
+     }},
+    {"sweep", [](GuiFixture& f) { f.answer_input({"LSC", "", ""}); },
+     opens(analysis::kSweepWindowName)},
+    {"closest", {}, opens(analysis::kClosestWindowName)},
+    {"dynoerror", {}, opens(analysis::kDynoErrorWindowName)},
+    {"guides", [](GuiFixture& f) { f.answer_input({"250", "30", "Show"}); },
+     [](GuiFixture& f) {
+       return f.program_->tools->tuning().guides() ? "" : "no guides drawn";
+     }},
+    {"ratio", [](GuiFixture& f) { f.answer_input({"250", "30"}); },
+     opens(analysis::kRatioWindowName)},
+    {"undo", {},
+     [](GuiFixture& f) { return f.globals().counter == 4 ? "" : "PLOT not taken back"; }},
+    {"redo",
+     [](GuiFixture& f) {
+       f.activate(2);
+       QTest::keyClick(f.window(2), Qt::Key_Z, Qt::ControlModifier);  // something to redo
+     },
+     [](GuiFixture& f) { return f.globals().counter == 5 ? "" : "PLOT not brought again"; }},
+};
+
+class MenuWalk : public GuiFixture,
+                 public ::testing::WithParamInterface<std::tuple<const Item*, bool>> {
+ protected:
+  // Four curves and a dyno curve held: every item has something to work on.
+  void SetUp() override {
+    GuiFixture::SetUp();
+    const DynoBytes file = DynoBytes::file(1, 1, {-0.3f, -0.1f, 0, 0.1f, 0.3f},
+                                           {-900, -300, 0, 250, 700});
+    std::ofstream(folder() / "measured.pvp", std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.bytes.data()),
+               static_cast<std::streamsize>(file.bytes.size()));
+    click(1, "holdroehrig");
+    answer_file(folder() / "measured.pvp");
+    click(1, "ROEHRIG");
+    for (int i = 0; i < 4; ++i) click(1, "PLOT");
+    ASSERT_TRUE(errors_.empty()) << errors_.front();
+    ASSERT_EQ(globals().counter, 5);
+  }
+};
+
+TEST_P(MenuWalk, EveryItemDoesWhatItSaysByKeyAndByRightClick) {
+  const auto [item, by_key] = GetParam();
+  const auto actions = ComparisonTools::actions();
+  const auto a = std::find_if(actions.begin(), actions.end(),
+                              [&](const ProgramAction& x) { return x.id == item->id; });
+  ASSERT_NE(a, actions.end());
+  QGuiApplication::clipboard()->setText("");
+  if (item->answer) item->answer(*this);
+  activate(2);
+  if (by_key) {
+    const QKeySequence key(QString::fromUtf8(a->key.data(), static_cast<int>(a->key.size())));
+    QTest::keySequence(window(2), key);
+  } else {
+    pick_from_menu(*this, QString::fromUtf8(a->label.data(), static_cast<int>(a->label.size())));
+  }
+  toolkit_->sync();
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
+  EXPECT_TRUE(answerer_.unanswered.empty()) << answerer_.unanswered.front();
+  EXPECT_EQ(item->appeared(*this), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ComparisonMenu, MenuWalk, ::testing::Combine(::testing::ValuesIn([] {
+                                                   std::vector<const Item*> v;
+                                                   for (const Item& i : kItems) v.push_back(&i);
+                                                   return v;
+                                                 }()),
+                                                 ::testing::Bool()),
+    [](const auto& info) {
+      return std::string(std::get<0>(info.param)->id) +
+             (std::get<1>(info.param) ? "_by_key" : "_by_menu");
+    });
+
+// Every item the menu offers is walked above.
+TEST(MenuWalkCoverage, EveryComparisonMenuItemIsWalked) {
+  for (const ProgramAction& a : ComparisonTools::actions()) {
+    if (a.place != ActionPlace::ComparisonMenu && a.place != ActionPlace::BothMenus) continue;
+    const bool walked = std::any_of(std::begin(kItems), std::end(kItems),
+                                    [&](const Item& i) { return a.id == i.id; });
+    EXPECT_TRUE(walked) << a.id;
+  }
+}
+
+}  // namespace
+}  // namespace quorin::test

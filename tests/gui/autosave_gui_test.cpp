@@ -115,5 +115,22 @@ TEST_F(KeptDesktopSession, EveryWaitingSessionIsAskedAboutInTurnNewestFirst) {
   EXPECT_TRUE(app_->kept_session().waiting_sessions().empty());
 }
 
+TEST_F(KeptDesktopSession, ASessionThatCannotBeKeptIsToldOnceInAWindowAndWorkGoesOn) {
+  app_->kept_session().flush();
+  // Something in the way of the session file: no session can be written there.
+  const std::filesystem::path kept = app_->kept_session().file();
+  std::filesystem::remove(kept);
+  std::filesystem::create_directories(kept / "in the way");
+  click(1, "PLOT");
+  app_->kept_session().flush();
+  click(1, "PLOT");  // the failure has reached the program: it is told now, once
+  app_->kept_session().flush();
+  click(1, "PLOT");
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_NE(errors_[0].find("The session cannot be kept"), std::string::npos) << errors_[0];
+  EXPECT_EQ(globals().counter, 4) << "the work goes on";
+  std::filesystem::remove_all(kept);
+}
+
 }  // namespace
 }  // namespace quorin::test

@@ -480,8 +480,7 @@ class ScriptDriver::Verbs {
 // the first word (`dialog open`); the first word alone is then not a command.
 std::span<const ScriptVerb> ScriptDriver::Verbs::table() {
   static const std::array<ScriptVerb, 21> verbs = {{
-      {"start", "[FOLDER]",
-       "run the start-up sequence in FOLDER (default: the start folder)",
+      {"start", "[FOLDER]", "run the start-up sequence in FOLDER (default: the start folder)",
        &Verbs::start},
       {"restore", "[N]",
        "bring back a session a run that did not end cleanly left in the start folder (after "
@@ -535,7 +534,9 @@ std::span<const ScriptVerb> ScriptDriver::Verbs::table() {
   return {verbs.data(), verbs.size()};
 }
 
-std::span<const ScriptVerb> ScriptDriver::verbs() { return Verbs::table(); }
+std::span<const ScriptVerb> ScriptDriver::verbs() {
+  return Verbs::table();
+}
 
 std::string ScriptDriver::boundary(const std::function<std::string()>& work) {
   // The program is looked up when the work has run: `start` replaces it.
@@ -565,7 +566,9 @@ std::optional<std::string> ScriptDriver::run_line(std::string_view line) {
     if (!found) {
       std::string takes = std::string(verb) + " takes ";
       for (std::size_t i = 0; i < forms.size(); ++i)
-        takes += std::string(i == 0 ? "" : i + 1 == forms.size() ? " or " : ", ") +
+        takes += std::string(i == 0                  ? ""
+                             : i + 1 == forms.size() ? " or "
+                                                     : ", ") +
                  std::string(forms[i]);
       throw ScriptSyntaxError(takes);
     }

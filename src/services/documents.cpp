@@ -25,10 +25,10 @@ std::filesystem::path document_file(std::string_view name,
                                     const std::filesystem::path& executable_folder,
                                     const std::filesystem::path& installed) {
   const std::filesystem::path file(name);
-  if (name.empty() || file.filename() != file || file.extension() != ".md" ||
-      name.front() == '.')
+  if (name.empty() || file.filename() != file || file.extension() != ".md" || name.front() == '.')
     throw RuntimeError("\"" + std::string(name) + "\" is not one of the program's documents.");
-  const std::optional<std::filesystem::path> folder = documents_folder(executable_folder, installed);
+  const std::optional<std::filesystem::path> folder =
+      documents_folder(executable_folder, installed);
   if (!folder) {
     std::string looked;
     for (const std::filesystem::path& place : document_places(executable_folder, installed))

@@ -2,13 +2,14 @@
 // malformed lines ending the script with their number.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <vector>
 
-#include "services/runtime_error.h"
 #include "app/script_driver.h"
+#include "services/runtime_error.h"
 #include "services/temp_dir.h"
 
 namespace quorin {
@@ -263,8 +264,8 @@ TEST(ScriptDriver, PrintAndFileDialogAnswersKeepTheirOwnQueues) {
 TEST(ScriptDriver, EveryVerbItTakesIsInTheHelpTheManualPageAndTheScriptingDocument) {
   const std::string help = script_help();
   const std::string manual = script_manual_commands();
-  const std::string scripting = test::TempDir::read(std::filesystem::path(QUORIN_BIN_DIR) /
-                                                    "docs" / "scripting.md");
+  const std::string scripting =
+      test::TempDir::read(std::filesystem::path(QUORIN_BIN_DIR) / "docs" / "scripting.md");
   ASSERT_FALSE(scripting.empty()) << "the build copies the documents next to the executables";
   auto roff = [](std::string_view text) {
     std::string out;
@@ -285,7 +286,9 @@ TEST(ScriptDriver, EveryVerbItTakesIsInTheHelpTheManualPageAndTheScriptingDocume
       EXPECT_EQ(std::string(e.what()).find(" takes "), std::string::npos) << e.what();
     }
     const std::string form = v.arguments.empty() ? verb : verb + " " + std::string(v.arguments);
-    EXPECT_NE(help.find("\n  " + form + " "), std::string::npos) << "not in --help: " << form;
+    const std::size_t at = help.find("\n  " + form);
+    ASSERT_NE(at, std::string::npos) << "not in --help: " << form;
+    EXPECT_TRUE(std::isspace(help.at(at + 3 + form.size()))) << "not in --help: " << form;
     EXPECT_NE(help.find(std::string(v.help.substr(0, 20))), std::string::npos);
     const std::string page_line =
         v.arguments.empty() ? ".B \"" + roff(verb) + "\"\n"
@@ -317,7 +320,7 @@ TEST(ScriptDriver, HelpOpensTheUserGuide) {
                         "command quorin_help('scripting.md')\n");
   std::ostringstream out, err;
   ASSERT_EQ(run_script(in, out, err, driver), 0) << err.str();
-  EXPECT_EQ(out.str(), "{\"ok\":true}\n{\"ok\":true}\n{\"ok\":true}\n");
+  EXPECT_EQ(out.str(), "{\"ok\": true}\n{\"ok\": true}\n{\"ok\": true}\n");
   EXPECT_EQ(driver.dialogs().documents_opened(),
             (std::vector<std::string>{"user-guide.md", "scripting.md"}));
 }

@@ -56,7 +56,8 @@ TEST_F(HelpGui, HelpOpensTheGuideWithItsPicturesAndItsLinksOpenTheOtherDocuments
   EXPECT_TRUE(errors_.empty()) << errors_.front();
   QTextBrowser& browser = help->browser();
   EXPECT_EQ(browser.source().fileName(), "user-guide.md");
-  EXPECT_TRUE(browser.toPlainText().startsWith("quorin user guide")) << browser.toPlainText().left(80).toStdString();
+  EXPECT_TRUE(browser.toPlainText().startsWith("quorin user guide"))
+      << browser.toPlainText().left(80).toStdString();
   EXPECT_EQ(browser.document()->begin().blockFormat().headingLevel(), 1)
       << "the title is a heading, not the raw Markdown";
   EXPECT_FALSE(browser.toPlainText().contains("](")) << "links shown as raw Markdown";
@@ -84,7 +85,8 @@ TEST_F(HelpGui, HelpOpensTheGuideWithItsPicturesAndItsLinksOpenTheOtherDocuments
       ++compared;
       const QColor a = screen.pixelColor(p), b = picture.pixelColor(x, y);
       same += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
-                  std::abs(a.blue() - b.blue()) <= 24;
+                  std::abs(a.blue() - b.blue()) <=
+              24;
     }
   ASSERT_GT(compared, 20) << "the picture is not in view";
   EXPECT_GT(same, compared * 9 / 10) << first.toStdString() << " is not what the screen shows";

@@ -26,7 +26,9 @@ TEST(Documents, TheFirstPlaceHoldingTheGuideIsUsed) {
   };
   const Row rows[] = {
       {"a build: docs next to the executable", {"prefix/bin/docs", "system"}, "prefix/bin/docs"},
-      {"installed under a prefix", {"prefix/share/doc/quorin", "system"}, "prefix/share/doc/quorin"},
+      {"installed under a prefix",
+       {"prefix/share/doc/quorin", "system"},
+       "prefix/share/doc/quorin"},
       {"only the system's copy", {"system"}, "system"},
       {"a docs folder without the guide is passed over", {"system"}, "system"},
       {"nowhere", {}, std::nullopt},
@@ -43,8 +45,9 @@ TEST(Documents, TheFirstPlaceHoldingTheGuideIsUsed) {
         documents_folder(root.path() / "prefix/bin", root.path() / "system");
     if (!row.found) {
       EXPECT_FALSE(found.has_value());
-      EXPECT_THROW(document_file("user-guide.md", root.path() / "prefix/bin", root.path() / "system"),
-                   RuntimeError);
+      EXPECT_THROW(
+          document_file("user-guide.md", root.path() / "prefix/bin", root.path() / "system"),
+          RuntimeError);
       continue;
     }
     ASSERT_TRUE(found.has_value());

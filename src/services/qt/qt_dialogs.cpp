@@ -113,7 +113,9 @@ bool ask(const std::string& title, const std::string& question, bool headless_an
                                QMessageBox::Yes) == QMessageBox::Yes;
 }
 
-QtDialogs::~QtDialogs() { delete help_.data(); }
+QtDialogs::~QtDialogs() {
+  delete help_.data();
+}
 
 void QtDialogs::open_document(const std::string& name) {
   const std::filesystem::path file =

@@ -640,7 +640,7 @@ the script goes on; a line that is not a command ends the script with status 2, 
     std::string form = "  " + std::string(v.verb);
     if (!v.arguments.empty()) form += " " + std::string(v.arguments);
     const std::vector<std::string> lines = wrapped(v.help, kWidth - kColumn);
-    if (form.size() + 1 > kColumn) {
+    if (form.size() + 2 > kColumn) {  // at least two blanks before the text
       out += form + "\n";
       form.clear();
     }
@@ -652,7 +652,8 @@ the script goes on; a line that is not a command ends the script with status 2, 
   }
   out += R"(
 Values are JSON: numbers, [] (empty), rows [1, 2], matrices [[1, 2], [3, 4]], texts "abc",
-records {"field": ...}, cell tables {"$cell": [[...]]}; see docs/scripting.md.
+records {"field": ...}, cell tables {"$cell": [[...]]}; see scripting.md among the documents
+(docs/ in the source, /usr/share/doc/quorin when installed).
 The program's own console line (a corrupt dyno file) goes to standard error.
 After every line the session (curves, counters, held curves, selections) is kept in
 FOLDER/data/session.autosave; a script that ends lets it go, a killed one leaves it for restore.

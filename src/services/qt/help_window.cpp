@@ -2,22 +2,88 @@
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QImage>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFragment>
+#include <QTextImageFormat>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 namespace quorin::qtk {
 namespace {
 
-constexpr int kWidth = 860, kHeight = 720;  // room for the guide's pictures at their size
+constexpr int kWidth = 860, kHeight = 720;
+
+// The picture a document shows under `name`, read when it is not yet.
+QImage picture(QTextDocument& doc, const QString& name) {
+  const QVariant data = doc.resource(QTextDocument::ImageResource, QUrl(name));
+  if (data.userType() == QMetaType::QImage) return data.value<QImage>();
+  if (data.userType() == QMetaType::QPixmap) return data.value<QPixmap>().toImage();
+  if (data.userType() == QMetaType::QByteArray) return QImage::fromData(data.toByteArray());
+  return {};
+}
 
 }  // namespace
 
+// A browser whose pictures are made smaller to the width of the window when they are wider,
+// so that a picture is seen whole without scrolling sideways.
+class HelpWindow::Browser : public QTextBrowser {
+ public:
+  explicit Browser(QWidget* parent) : QTextBrowser(parent) {
+    document()->setUndoRedoEnabled(false);
+    connect(this, &QTextBrowser::sourceChanged, this, [this] { fit_pictures(); });
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override {
+    QTextBrowser::resizeEvent(e);
+    fit_pictures();
+  }
+
+ private:
+  void fit_pictures() {
+    QTextDocument& doc = *document();
+    const double room = viewport()->width() - 2 * doc.documentMargin() - 2;
+    if (room < 50) return;
+    struct Fit {
+      int position, length;
+      QTextImageFormat format;
+    };
+    std::vector<Fit> fits;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+      for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment f = it.fragment();
+        if (!f.charFormat().isImageFormat()) continue;
+        QTextImageFormat format = f.charFormat().toImageFormat();
+        const QImage image = picture(doc, format.name());
+        if (image.isNull()) continue;
+        const double width = std::min<double>(image.width(), room);
+        if (format.width() == width) continue;
+        format.setWidth(width);
+        format.setHeight(image.height() * width / image.width());
+        fits.push_back({f.position(), f.length(), format});
+      }
+    }
+    QTextCursor cursor(&doc);
+    for (const Fit& fit : fits) {
+      cursor.setPosition(fit.position);
+      cursor.setPosition(fit.position + fit.length, QTextCursor::KeepAnchor);
+      cursor.setCharFormat(fit.format);
+    }
+  }
+};
+
 HelpWindow::HelpWindow(QWidget* parent)
     : QWidget(parent, Qt::Window),
-      browser_(new QTextBrowser(this)),
+      browser_(new Browser(this)),
       back_(new QPushButton(QStringLiteral("Back"), this)),
       forward_(new QPushButton(QStringLiteral("Forward"), this)),
       contents_(new QPushButton(QStringLiteral("User guide"), this)) {

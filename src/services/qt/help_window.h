@@ -1,6 +1,6 @@
-// The help window: the program's documents (Markdown with pictures) shown inside the
-// program, links between them followed in the window, links to the web opened in the
-// system's browser.
+// The help window: the program's documents (Markdown with pictures, a picture wider than the
+// window made smaller to its width) shown inside the program, links between them followed in
+// the window, links to the web opened in the system's browser.
 #pragma once
 
 #include <QWidget>
@@ -24,6 +24,7 @@ class HelpWindow : public QWidget {
   QTextBrowser& browser() { return *browser_; }
 
  private:
+  class Browser;
   QTextBrowser* browser_;
   QPushButton* back_;
   QPushButton* forward_;

@@ -1,11 +1,14 @@
 #include "app/script_driver.h"
 
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <functional>
 #include <istream>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <span>
+#include <vector>
 
 #include "services/gfx/properties.h"
 #include "services/runtime_error.h"
@@ -254,28 +257,14 @@ void ScriptDriver::restart(const std::filesystem::path& folder) {
   app_ = std::make_unique<Application>(folder, *desk_, console_);
 }
 
-std::optional<std::string> ScriptDriver::run_line(std::string_view line) {
-  line = trim(line);
-  if (line.empty() || line.front() == '#') return std::nullopt;
-  std::string_view rest = line;
-  std::string_view verb = next_word(rest);
-  std::string out = run_verb(verb, rest);
-  app_->after_use();
-  return out;
-}
+// What each command of the driver does; the table below puts them together with their
+// arguments and help texts.
+class ScriptDriver::Verbs {
+ public:
+  static std::span<const ScriptVerb> table();
 
-std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest) {
-  Program& p = program();
-  ScriptedDialogs& dialogs_ = dialogs();
-  // Runs `work` at the command boundary and turns a run-time error into the error line. The
-  // program is looked up when the work has run: `start` replaces it.
-  auto boundary = [this](const std::function<std::string()>& work) -> std::string {
-    std::string out;
-    if (program().guarded([&] { out = work(); })) return out;
-    return error(program().last_error.value_or("error"));
-  };
-
-  if (verb == "call") {
+ private:
+  static std::string call(ScriptDriver& d, std::string_view rest) {
     std::string name(next_word(rest));
     if (name.empty()) throw ScriptSyntaxError("call needs a function name");
     int nargout = parse_int(next_word(rest), "NARGOUT");
@@ -292,97 +281,99 @@ std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest)
         }
       }
     }
-    return boundary([&] {
-      std::vector<Value> out = p.call(name, nargout, std::move(inputs));
+    return d.boundary([&] {
+      std::vector<Value> out = d.program().call(name, nargout, std::move(inputs));
       json arr = json::array();
       for (const auto& v : out) arr.push_back(to_json(v));
       return line_of(json{{"outputs", arr}});
     });
   }
-  if (verb == "dialog") {
-    std::string_view kind = next_word(rest);
-    if (kind == "cancel") {
-      dialogs_.push(DialogResult{});
-      return ok();
-    }
-    if (kind == "print") {
-      if (rest.empty()) throw ScriptSyntaxError("dialog print needs FILE.pdf or cancel");
-      dialogs_.push_print(rest == "cancel" ? PrintAnswer{} : PrintAnswer{false, std::string(rest)});
-      return ok();
-    }
-    if (kind == "input") {
-      if (rest.empty()) throw ScriptSyntaxError("dialog input needs TEXT, a JSON array or cancel");
-      if (rest == "cancel") {
-        dialogs_.push_input(std::nullopt);
-        return ok();
-      }
-      std::vector<std::string> answers;
-      if (rest.front() == '[') {
-        json arr = json::parse(rest, nullptr, false);
-        if (arr.is_discarded() || !arr.is_array())
-          throw ScriptSyntaxError("the answers of dialog input must be a JSON array");
-        for (const auto& a : arr)
-          answers.push_back(a.is_string() ? a.get<std::string>() : a.dump());
-      } else {
-        answers.emplace_back(rest);
-      }
-      dialogs_.push_input(std::move(answers));
-      return ok();
-    }
-    if (kind != "open" && kind != "save")
-      throw ScriptSyntaxError("dialog takes open, save, print, input or cancel");
+
+  static std::string dialog_file(ScriptDriver& d, std::string_view rest) {
     std::string folder(next_word(rest));
     std::string file(rest);
     if (folder.empty() || file.empty())
       throw ScriptSyntaxError("dialog open|save needs FOLDER and FILE");
     if (folder.back() != '/') folder += '/';
-    dialogs_.push(DialogResult{false, file, folder});
+    d.dialogs().push(DialogResult{false, file, folder});
     return ok();
   }
-  if (verb == "global") {
+  static std::string dialog_cancel(ScriptDriver& d, std::string_view) {
+    d.dialogs().push(DialogResult{});
+    return ok();
+  }
+  static std::string dialog_print(ScriptDriver& d, std::string_view rest) {
+    if (rest.empty()) throw ScriptSyntaxError("dialog print needs FILE.pdf or cancel");
+    d.dialogs().push_print(rest == "cancel" ? PrintAnswer{}
+                                            : PrintAnswer{false, std::string(rest)});
+    return ok();
+  }
+  static std::string dialog_input(ScriptDriver& d, std::string_view rest) {
+    if (rest.empty()) throw ScriptSyntaxError("dialog input needs TEXT, a JSON array or cancel");
+    if (rest == "cancel") {
+      d.dialogs().push_input(std::nullopt);
+      return ok();
+    }
+    std::vector<std::string> answers;
+    if (rest.front() == '[') {
+      json arr = json::parse(rest, nullptr, false);
+      if (arr.is_discarded() || !arr.is_array())
+        throw ScriptSyntaxError("the answers of dialog input must be a JSON array");
+      for (const auto& a : arr) answers.push_back(a.is_string() ? a.get<std::string>() : a.dump());
+    } else {
+      answers.emplace_back(rest);
+    }
+    d.dialogs().push_input(std::move(answers));
+    return ok();
+  }
+
+  static std::string global(ScriptDriver& d, std::string_view rest) {
     std::string name(next_word(rest));
-    return boundary([&] { return value_line(global_value(p.globals, name)); });
+    return d.boundary([&] { return value_line(global_value(d.program().globals, name)); });
   }
-  if (verb == "start") {
-    std::filesystem::path folder = rest.empty() ? start_folder_ : std::filesystem::path(rest);
-    restart(folder);
-    return boundary([&] {
-      if (!app_->start()) throw RuntimeError(program().last_error.value_or("start-up failed"));
+
+  static std::string start(ScriptDriver& d, std::string_view rest) {
+    std::filesystem::path folder = rest.empty() ? d.start_folder_ : std::filesystem::path(rest);
+    d.restart(folder);
+    return d.boundary([&] {
+      if (!d.app_->start()) throw RuntimeError(d.program().last_error.value_or("start-up failed"));
       return ok();
     });
   }
-  if (verb == "restore") {
+  static std::string restore(ScriptDriver& d, std::string_view rest) {
     const int which = rest.empty() ? 1 : parse_int(next_word(rest), "N");
-    return boundary([&] {
+    return d.boundary([&] {
       if (which < 1) throw RuntimeError("restore N counts the waiting sessions from 1.");
-      app_->kept_session().restore(program(), static_cast<std::size_t>(which - 1));
+      d.app_->kept_session().restore(d.program(), static_cast<std::size_t>(which - 1));
       return ok();
     });
   }
-  if (verb == "waiting") {
-    return boundary([&] {
+  static std::string waiting(ScriptDriver& d, std::string_view) {
+    return d.boundary([&] {
       std::vector<double> curves;
-      for (const KeptSession::Waiting& w : app_->kept_session().waiting_sessions())
+      for (const KeptSession::Waiting& w : d.app_->kept_session().waiting_sessions())
         curves.push_back(static_cast<double>(w.curves));
       return value_line(Value::row(std::move(curves)));
     });
   }
-  if (verb == "reopen") {
-    return boundary([&] {
-      if (!program().run_command(kReopenCommand))
-        throw RuntimeError(program().last_error.value_or("error"));
+  static std::string reopen(ScriptDriver& d, std::string_view) {
+    return d.boundary([&] {
+      if (!d.program().run_command(kReopenCommand))
+        throw RuntimeError(d.program().last_error.value_or("error"));
       return ok();
     });
   }
-  if (verb == "window") {
+
+  static std::string window(ScriptDriver& d, std::string_view rest) {
     int n = parse_int(next_word(rest), "N");
-    return boundary([&] {
-      if (!p.gfx.window(n)) throw RuntimeError("Window " + std::to_string(n) + " is not open.");
-      p.gfx.figure(n);
+    return d.boundary([&] {
+      gfx::Model& m = d.program().gfx;
+      if (!m.window(n)) throw RuntimeError("Window " + std::to_string(n) + " is not open.");
+      m.figure(n);
       return ok();
     });
   }
-  if (verb == "set") {
+  static std::string set(ScriptDriver& d, std::string_view rest) {
     std::string tag(next_word(rest));
     std::string prop(next_word(rest));
     if (tag.empty() || prop.empty() || rest.empty())
@@ -393,23 +384,26 @@ std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest)
     } catch (const RuntimeError& e) {
       throw ScriptSyntaxError(e.what());
     }
-    return boundary([&] {
-      gfx::set_property(p.gfx, named_control(p.gfx, tag, false), prop, v);
+    return d.boundary([&] {
+      gfx::Model& m = d.program().gfx;
+      gfx::set_property(m, named_control(m, tag, false), prop, v);
       return ok();
     });
   }
-  if (verb == "get") {
+  static std::string get(ScriptDriver& d, std::string_view rest) {
     std::string tag(next_word(rest));
     std::string prop(next_word(rest));
     if (tag.empty() || prop.empty()) throw ScriptSyntaxError("get needs TAG PROPERTY");
-    return boundary([&] {
-      return value_line(gfx::get_property(p.gfx, named_control(p.gfx, tag, true), prop));
+    return d.boundary([&] {
+      gfx::Model& m = d.program().gfx;
+      return value_line(gfx::get_property(m, named_control(m, tag, true), prop));
     });
   }
-  if (verb == "press") {
+  static std::string press(ScriptDriver& d, std::string_view rest) {
     if (rest.empty()) throw ScriptSyntaxError("press needs a Tag or a label");
+    Program& p = d.program();
     std::string callback;
-    std::string pressed = boundary([&] {
+    std::string pressed = d.boundary([&] {
       gfx::Control& c = named_control(p.gfx, rest, true);
       if (c.style == gfx::Control::Style::CheckBox || c.style == gfx::Control::Style::Radio)
         c.value = c.value == 1 ? 0 : 1;  // a click toggles the box first
@@ -419,62 +413,170 @@ std::string ScriptDriver::run_verb(std::string_view verb, std::string_view rest)
       return ok();
     });
     if (pressed != ok() || callback.empty()) return pressed;
-    if (!p.run_command(callback)) return error(p.last_error.value_or("error"));
-    return ok();
+    return run_command(p, callback);
   }
-  if (verb == "menu") {
+  static std::string menu(ScriptDriver& d, std::string_view rest) {
     const int n = parse_int(next_word(rest), "N");
     if (rest.empty()) throw ScriptSyntaxError("menu needs N LABEL");
+    Program& p = d.program();
     std::string callback;
-    std::string found = boundary([&] {
+    std::string found = d.boundary([&] {
       callback = menu_item(p.gfx, n, rest).callback;
       p.gfx.figure(n);  // the window whose menu is used becomes the current window
       return ok();
     });
     if (found != ok()) return found;
-    if (!p.run_command(callback)) return error(p.last_error.value_or("error"));
-    return ok();
+    return run_command(p, callback);
   }
-  if (verb == "legend") {
+  static std::string legend(ScriptDriver& d, std::string_view rest) {
     const int curve = parse_int(next_word(rest), "CURVE");
+    Program& p = d.program();
     std::string callback;
-    std::string found = boundary([&] {
+    std::string found = d.boundary([&] {
       callback = legend_marker_command(p, curve);
       p.gfx.figure(2);
       return ok();
     });
     if (found != ok()) return found;
-    if (!p.run_command(callback)) return error(p.last_error.value_or("error"));
-    return ok();
+    return run_command(p, callback);
   }
-  if (verb == "clipboard") {
-    return line_of(json{{"value", p.clipboard->text()}});
+  static std::string clipboard(ScriptDriver& d, std::string_view) {
+    return line_of(json{{"value", d.program().clipboard->text()}});
   }
-  if (verb == "command") {
+  static std::string command(ScriptDriver& d, std::string_view rest) {
     if (rest.empty()) throw ScriptSyntaxError("command needs a command text");
-    if (!p.run_command(rest)) return error(p.last_error.value_or("error"));
-    return ok();
+    return run_command(d.program(), rest);
   }
-  if (verb == "snapshot") {
+  static std::string snapshot(ScriptDriver& d, std::string_view rest) {
     int n = parse_int(next_word(rest), "N");
     std::string file(rest);
     if (file.empty()) throw ScriptSyntaxError("snapshot needs N FILE.png");
-    return boundary([&] {
-      if (!p.gfx.window(n)) throw RuntimeError("Window " + std::to_string(n) + " is not open.");
-      if (!hooks_.snapshot) throw RuntimeError("This driver cannot render windows.");
-      if (!hooks_.snapshot(p.gfx, n, file)) throw RuntimeError("Could not write \"" + file + "\".");
+    return d.boundary([&] {
+      gfx::Model& m = d.program().gfx;
+      if (!m.window(n)) throw RuntimeError("Window " + std::to_string(n) + " is not open.");
+      if (!d.hooks_.snapshot) throw RuntimeError("This driver cannot render windows.");
+      if (!d.hooks_.snapshot(m, n, file)) throw RuntimeError("Could not write \"" + file + "\".");
       return ok();
     });
   }
-  if (verb == "objects") {
+  static std::string objects(ScriptDriver& d, std::string_view rest) {
     int n = parse_int(next_word(rest), "N");
-    return boundary([&] {
-      gfx::Window* w = p.gfx.window(n);
+    return d.boundary([&] {
+      gfx::Model& m = d.program().gfx;
+      gfx::Window* w = m.window(n);
       if (!w) throw RuntimeError("Window " + std::to_string(n) + " is not open.");
-      return line_of(json{{"value", object_tree(p.gfx, *w)}});
+      return line_of(json{{"value", object_tree(m, *w)}});
     });
   }
-  throw ScriptSyntaxError("unknown verb \"" + std::string(verb) + "\"");
+
+  // Runs a command text at the program's boundary: ok, or the error it reported.
+  static std::string run_command(Program& p, std::string_view text) {
+    if (!p.run_command(text)) return error(p.last_error.value_or("error"));
+    return ok();
+  }
+};
+
+// The driver's commands in the order the help lists them. A verb of two words is a form of
+// the first word (`dialog open`); the first word alone is then not a command.
+std::span<const ScriptVerb> ScriptDriver::Verbs::table() {
+  static const std::array<ScriptVerb, 21> verbs = {{
+      {"start", "[FOLDER]", "run the start-up sequence in FOLDER (default: the start folder)",
+       &Verbs::start},
+      {"restore", "[N]",
+       "bring back a session a run that did not end cleanly left in the start folder (after "
+       "start): the newest, or the Nth newest",
+       &Verbs::restore},
+      {"waiting", "",
+       "print the stored-curve counts of the waiting sessions, newest first, as "
+       "{\"value\": [...]}",
+       &Verbs::waiting},
+      {"reopen", "",
+       "reopen the last session that ended cleanly, as the main window's menu item "
+       "\"Reopen last session\" does (after start; can be undone)",
+       &Verbs::reopen},
+      {"call", "NAME NARGOUT [INPUTS]",
+       "run a program function; INPUTS is a JSON array of values; prints {\"outputs\": [...]}",
+       &Verbs::call},
+      {"dialog open", "FOLDER FILE", "answer the next file dialog with FOLDER and FILE",
+       &Verbs::dialog_file},
+      {"dialog save", "FOLDER FILE", "answer the next file dialog with FOLDER and FILE",
+       &Verbs::dialog_file},
+      {"dialog cancel", "", "cancel the next file dialog", &Verbs::dialog_cancel},
+      {"dialog print", "FILE.pdf|cancel",
+       "answer the next print dialog with a PDF printer writing FILE.pdf, so that PRINT prints "
+       "into that file, or cancel it (with no answer queued, PRINT is only recorded and prints "
+       "nothing)",
+       &Verbs::dialog_print},
+      {"dialog input", "TEXT|[...]|cancel",
+       "answer the next input dialog (a JSON array of texts for several fields; fewer texts "
+       "than fields leave the rest as they are), or cancel it",
+       &Verbs::dialog_input},
+      {"global", "NAME", "print a global as {\"value\": ...}", &Verbs::global},
+      {"window", "N", "make window N current", &Verbs::window},
+      {"set", "TAG PROPERTY JSON", "set a property of a control of the current window",
+       &Verbs::set},
+      {"get", "TAG_OR_LABEL PROPERTY", "print a property as {\"value\": ...}", &Verbs::get},
+      {"press", "TAG_OR_LABEL",
+       "use a control as a click does (check boxes and radio buttons toggle first), then run "
+       "its command, for example press PLOT or press EXPORT #",
+       &Verbs::press},
+      {"menu", "N LABEL",
+       "use the item LABEL of window N's right-click menu, for example menu 2 Difference",
+       &Verbs::menu},
+      {"legend", "CURVE",
+       "click the legend marker of a curve in the comparison window (shows or hides the curve)",
+       &Verbs::legend},
+      {"clipboard", "", "print the clipboard's text as {\"value\": ...}", &Verbs::clipboard},
+      {"command", "TEXT", "run a command text such as close", &Verbs::command},
+      {"snapshot", "N FILE.png", "render window N to a PNG file", &Verbs::snapshot},
+      {"objects", "N", "print window N's object tree as {\"value\": ...}", &Verbs::objects},
+  }};
+  return {verbs.data(), verbs.size()};
+}
+
+std::span<const ScriptVerb> ScriptDriver::verbs() {
+  return Verbs::table();
+}
+
+std::string ScriptDriver::boundary(const std::function<std::string()>& work) {
+  // The program is looked up when the work has run: `start` replaces it.
+  std::string out;
+  if (program().guarded([&] { out = work(); })) return out;
+  return error(program().last_error.value_or("error"));
+}
+
+std::optional<std::string> ScriptDriver::run_line(std::string_view line) {
+  line = trim(line);
+  if (line.empty() || line.front() == '#') return std::nullopt;
+  std::string_view rest = line;
+  const std::string_view verb = next_word(rest);
+  const ScriptVerb* found = nullptr;
+  std::vector<std::string_view> forms;  // the second words a two-word verb takes
+  for (const ScriptVerb& v : verbs()) {
+    if (v.verb == verb) found = &v;
+    if (v.verb.size() > verb.size() && v.verb.starts_with(verb) && v.verb[verb.size()] == ' ')
+      forms.push_back(v.verb.substr(verb.size() + 1));
+  }
+  if (!forms.empty()) {
+    const std::string_view form = next_word(rest);
+    for (const ScriptVerb& v : verbs())
+      if (v.verb.size() == verb.size() + 1 + form.size() && v.verb.starts_with(verb) &&
+          v.verb.ends_with(form) && v.verb[verb.size()] == ' ')
+        found = &v;
+    if (!found) {
+      std::string takes = std::string(verb) + " takes ";
+      for (std::size_t i = 0; i < forms.size(); ++i)
+        takes += std::string(i == 0                  ? ""
+                             : i + 1 == forms.size() ? " or "
+                                                     : ", ") +
+                 std::string(forms[i]);
+      throw ScriptSyntaxError(takes);
+    }
+  }
+  if (!found) throw ScriptSyntaxError("unknown verb \"" + std::string(verb) + "\"");
+  std::string out = found->run(*this, rest);
+  app_->after_use();
+  return out;
 }
 
 int run_script(std::istream& in, std::ostream& out, std::ostream& err, ScriptDriver& driver) {
@@ -492,48 +594,86 @@ int run_script(std::istream& in, std::ostream& out, std::ostream& err, ScriptDri
   return 0;
 }
 
-std::string_view script_help() {
-  return R"(Usage: quorin-script [SCRIPT]
+namespace {
+
+// `text` broken into lines of at most `width` characters at blanks.
+std::vector<std::string> wrapped(std::string_view text, std::size_t width) {
+  std::vector<std::string> lines(1);
+  std::string_view rest = text;
+  for (std::string_view w = next_word(rest); !w.empty(); w = next_word(rest)) {
+    if (!lines.back().empty() && lines.back().size() + 1 + w.size() > width) lines.emplace_back();
+    if (!lines.back().empty()) lines.back() += ' ';
+    lines.back() += w;
+  }
+  return lines;
+}
+
+// A text as roff body text: hyphens as minus signs, backslashes escaped, a leading dot or
+// quote kept from being read as a request.
+std::string roff(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '-')
+      out += "\\-";
+    else if (c == '\\')
+      out += "\\e";
+    else
+      out += c;
+  }
+  if (!out.empty() && (out.front() == '.' || out.front() == '\'')) out.insert(0, "\\&");
+  return out;
+}
+
+}  // namespace
+
+std::string script_help() {
+  constexpr std::size_t kColumn = 31, kWidth = 95;
+  std::string out = R"(Usage: quorin-script [SCRIPT]
 
 Runs the program headless, one command per line, from SCRIPT or standard input. Blank lines
 and lines starting with # are skipped; every other line prints exactly one JSON line:
 {"error": "..."} when it fails, otherwise the result below. A run-time error is reported and
 the script goes on; a line that is not a command ends the script with status 2, naming it.
 
-  start [FOLDER]               run the start-up sequence in FOLDER (default: the start folder)
-  restore [N]                  bring back a session a run that did not end cleanly left in
-                               the start folder (after start): the newest, or the Nth newest
-  waiting                      print the stored-curve counts of the waiting sessions, newest
-                               first, as {"value": [...]}
-  call NAME NARGOUT [INPUTS]   run a program function; INPUTS is a JSON array of values;
-                               prints {"outputs": [...]}
-  dialog open|save FOLDER FILE answer the next file dialog with FOLDER and FILE
-  dialog cancel                cancel the next file dialog
-  dialog print FILE.pdf        answer the next print dialog with a PDF printer writing
-                               FILE.pdf, so that PRINT prints into that file
-  dialog print cancel          cancel the next print dialog (with no answer queued, PRINT
-                               is only recorded and prints nothing)
-  global NAME                  print a global as {"value": ...}
-  window N                     make window N current
-  set TAG PROPERTY JSON        set a property of a control of the current window
-  get TAG_OR_LABEL PROPERTY    print a property as {"value": ...}
-  press TAG_OR_LABEL           use a control as a click does (check boxes and radio buttons
-                               toggle first), then run its command
-  dialog input TEXT|[...]      answer the next input dialog (a JSON array for several fields)
-  dialog input cancel          cancel the next input dialog
-  menu N LABEL                 use the item LABEL of window N's context menu
-  legend CURVE                 click the legend marker of a curve (shows or hides the curve)
-  clipboard                    print the clipboard's text as {"value": ...}
-  command TEXT                 run a command text such as close
-  snapshot N FILE.png          render window N to a PNG file
-  objects N                    print window N's object tree as {"value": ...}
-
+)";
+  for (const ScriptVerb& v : ScriptDriver::verbs()) {
+    std::string form = "  " + std::string(v.verb);
+    if (!v.arguments.empty()) form += " " + std::string(v.arguments);
+    const std::vector<std::string> lines = wrapped(v.help, kWidth - kColumn);
+    if (form.size() + 2 > kColumn) {  // at least two blanks before the text
+      out += form + "\n";
+      form.clear();
+    }
+    for (const std::string& line : lines) {
+      form.resize(kColumn, ' ');
+      out += form + line + "\n";
+      form.clear();
+    }
+  }
+  out += R"(
 Values are JSON: numbers, [] (empty), rows [1, 2], matrices [[1, 2], [3, 4]], texts "abc",
-records {"field": ...}, cell tables {"$cell": [[...]]}; see docs/scripting.md.
+records {"field": ...}, cell tables {"$cell": [[...]]}; see scripting.md among the documents
+(docs/ in the source, /usr/share/doc/quorin when installed).
 The program's own console line (a corrupt dyno file) goes to standard error.
 After every line the session (curves, counters, held curves, selections) is kept in
 FOLDER/data/session.autosave; a script that ends lets it go, a killed one leaves it for restore.
 )";
+  return out;
+}
+
+std::string script_manual_commands() {
+  std::string out;
+  for (const ScriptVerb& v : ScriptDriver::verbs()) {
+    out += ".TP\n";
+    if (v.arguments.empty())
+      out += ".B \"" + roff(v.verb) + "\"\n";
+    else
+      out += ".BI \"" + roff(v.verb) + "\" \" " + roff(v.arguments) + "\"\n";
+    std::string text = roff(v.help);
+    text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    out += text + ".\n";
+  }
+  return out;
 }
 
 }  // namespace quorin

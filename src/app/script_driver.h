@@ -7,6 +7,7 @@
 #include <iosfwd>
 #include <memory>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -23,6 +24,19 @@ namespace quorin {
 class ScriptSyntaxError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+class ScriptDriver;
+
+// One command of the driver: its verb (one word, or two for the forms of `dialog`), its
+// arguments as the help writes them, its help text (one sentence, lower case, no full stop)
+// and what it does with the rest of the line (throws ScriptSyntaxError when that is
+// malformed).
+struct ScriptVerb {
+  std::string_view verb;
+  std::string_view arguments;
+  std::string_view help;
+  std::string (*run)(ScriptDriver& driver, std::string_view rest);
 };
 
 struct ScriptHooks {
@@ -51,9 +65,15 @@ class ScriptDriver {
   Application& application() { return *app_; }
   ScriptedDialogs& dialogs();
 
+  // The driver's commands, in the order the help lists them: what run_line takes, what
+  // --help and the manual page list.
+  static std::span<const ScriptVerb> verbs();
+
  private:
   class ScriptDesk;
-  std::string run_verb(std::string_view verb, std::string_view rest);
+  class Verbs;
+  // Runs `work` at the command boundary and turns a run-time error into the error line.
+  std::string boundary(const std::function<std::string()>& work);
   void restart(const std::filesystem::path& folder);
   std::filesystem::path start_folder_;
   std::ostream& console_;
@@ -70,6 +90,8 @@ class ScriptDriver {
 int run_script(std::istream& in, std::ostream& out, std::ostream& err, ScriptDriver& driver);
 
 // The text of `quorin-script --help`.
-std::string_view script_help();
+std::string script_help();
+// The commands of the driver as the body of the manual page's COMMANDS section (roff).
+std::string script_manual_commands();
 
 }  // namespace quorin

@@ -1,4 +1,5 @@
-// File dialogs and printing as interfaces, so actions run the same on screen and headless.
+// File dialogs, the help window and printing as interfaces, so actions run the same on screen
+// and headless.
 #pragma once
 
 #include <deque>
@@ -38,6 +39,10 @@ class Dialogs {
     (void)fields;
     return std::nullopt;
   }
+  // Opens document `name` (a file name such as "user-guide.md") in the help window, where
+  // the links between the documents are followed. Throws RuntimeError when the document
+  // cannot be found. Dialogs that show nothing do nothing.
+  virtual void open_document(const std::string& name) { (void)name; }
 };
 
 // The answer of a print dialog: cancelled, or a PDF printer writing the file `pdf`.
@@ -62,8 +67,12 @@ class ScriptedDialogs : public Dialogs {
   DialogResult save_file(const std::string& filter, const std::string& title) override;
   // With nothing queued an input dialog is cancelled.
   InputAnswer input(const std::string& title, const std::vector<InputField>& fields) override;
+  // Records the document; nothing is shown.
+  void open_document(const std::string& name) override { documents_.push_back(name); }
   const std::string& last_filter() const { return last_filter_; }
   const std::string& last_title() const { return last_title_; }
+  // The documents opened, in order.
+  const std::vector<std::string>& documents_opened() const { return documents_; }
 
  private:
   DialogResult next(const std::string& filter, const std::string& title);
@@ -71,6 +80,7 @@ class ScriptedDialogs : public Dialogs {
   std::deque<PrintAnswer> print_queue_;
   std::deque<InputAnswer> input_queue_;
   std::string last_filter_, last_title_;
+  std::vector<std::string> documents_;
 };
 
 // Printing a window through the system's print dialog.

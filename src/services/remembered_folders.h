@@ -21,6 +21,7 @@ class FolderRememberingDialogs : public Dialogs {
   InputAnswer input(const std::string& title, const std::vector<InputField>& fields) override {
     return inner_.input(title, fields);
   }
+  void open_document(const std::string& name) override { inner_.open_document(name); }
 
   // The settings key under which the dialog titled `title` keeps its folder.
   static std::string folder_key(const std::string& title);

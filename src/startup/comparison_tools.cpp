@@ -11,6 +11,7 @@
 #include "plotting/plotfunction.h"
 #include "processor/balance_corners.h"
 #include "processor/processor.h"
+#include "services/documents.h"
 #include "services/file_io.h"
 #include "services/numeric.h"
 #include "services/outputs.h"
@@ -84,6 +85,10 @@ void ComparisonTools::install_menus() {
 }
 
 bool ComparisonTools::run(const Command& c) {
+  if (c.name == kHelpCommand) {
+    p_.dialogs.open_document(c.inputs.empty() ? std::string(kUserGuide) : c.inputs[0]);
+    return true;
+  }
   if (c.name != kMenuCommand) return false;
   if (c.inputs.empty()) throw RuntimeError("comparison_menu needs the name of an item.");
   const std::string& item = c.inputs[0];

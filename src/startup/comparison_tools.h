@@ -62,7 +62,8 @@ class ComparisonTools {
   // Puts the context menus into the comparison window and the main window (after start-up).
   void install_menus();
 
-  // Runs `c` when it is a menu command; false when it is not one. Throws RuntimeError.
+  // Runs `c` when it is a menu command or the Help button's; false when it is neither.
+  // Throws RuntimeError.
   bool run(const Command& c);
 
   // Around every command: an undoable action's state is taken before it, and after it a

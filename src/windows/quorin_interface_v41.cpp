@@ -23,7 +23,7 @@ using S = gfx::Control::Style;
 
 constexpr std::string_view kName = "Valdane Racing";
 constexpr std::string_view kHelpTooltip =
-    "For questions or comments please email support@valdane-racing.example";
+    "The user guide. For questions or comments please email support@valdane-racing.example";
 constexpr std::string_view kVersionTooltip =
     "For questions or comments please email engineering@valdane-racing.example";
 
@@ -134,7 +134,7 @@ constexpr std::array<ControlRow, 78> kControls = {{
     /* 59 */ {.tag = "Frame5", .style = S::Frame, .position = {74.25, -1.5, 130.5, 6.75}, .points = true, .background = Paint::Black},
     /* 60 */ {.tag = "Pushbutton1", .style = S::PushButton, .string = "EXIT", .position = {336, 1, 53, 19}, .look = Look::B, .command = "quorin_processor_ct('exit')", .blanks = 6},
     /* 61 */ {.tag = "Frame2", .style = S::Frame, .position = {-11.25, 49.5, 306.75, 3}, .points = true, .background = Paint::Yellow, .foreground = Paint::Yellow},
-    /* 62 */ {.tag = "StaticText6", .style = S::Text, .string = "Help", .position = {0.75, 0, 24, 11.25}, .points = true, .background = Paint::Black, .foreground = Paint::White, .font = "arial", .weight = "demi", .tooltip = kHelpTooltip},
+    /* 62 */ {.tag = "StaticText6", .style = S::PushButton, .string = "Help", .position = {0.75, 0, 24, 11.25}, .points = true, .background = Paint::Black, .foreground = Paint::White, .font = "arial", .weight = "demi", .command = "quorin_help('user-guide.md')", .tooltip = kHelpTooltip},
     /* 63 */ {.tag = "Frame6", .style = S::Frame, .position = {-10.5, 516.75, 311.25, 6.75}, .points = true, .background = Paint::Black},
     /* 64 */ {.tag = "StaticText6", .style = S::Text, .string = "   4.1", .position = {263.25, 508.5, 25.5, 10.5}, .points = true, .background = Paint::Black, .foreground = Paint::White, .font = "arial", .weight = "demi", .tooltip = kVersionTooltip},
     /* 65 */ {.tag = "StaticText8", .style = S::Text, .string = " Valve Seat", .position = {18, 546, 58, 16}, .look = Look::L, .align = "left"},
@@ -158,8 +158,8 @@ constexpr std::size_t kControlsBeforeLogo = 55;
 
 // The order the Tab key visits the controls (row numbers above), following the layout: the
 // compression column top to bottom, the rebound column, the dimension boxes, then the rows
-// of buttons from left to right and top to bottom.
-constexpr std::array<std::size_t, 36> kKeyboardOrder = {
+// of buttons from left to right and top to bottom, Help at the foot last.
+constexpr std::array<std::size_t, 37> kKeyboardOrder = {
     37, 39, 17, 16,              // CompressionValve, CompressionSpring, LSC, HSC
     38, 40, 18, 19,              // ReboundValve, ReboundSpring, LSR, HSR
     78, 76, 74, 25, 36,          // internal shaft, external shaft, piston, motion ratio, Add 3rd
@@ -169,7 +169,7 @@ constexpr std::array<std::size_t, 36> kKeyboardOrder = {
     51, 52,                      // the two Hold boxes
     45, 46, 9,  8,  10, 11, 47,  // Metric, Imperial, vmin, vmax, fmin, fmax, Rescale
     35, 70,                      // PRINT, All
-    60,                          // EXIT
+    60, 62,                      // EXIT, Help
 };
 
 gfx::Handle make_control(gfx::Model& m, gfx::Window& w, const WindowData& data,

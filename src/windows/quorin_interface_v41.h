@@ -29,6 +29,10 @@ void read_valving_tables_ahead(const std::filesystem::path& folder);
 // in the globals; a window whose axes are all alive is left as it is.
 void open_turn_windows(WindowContext& ctx);
 
+// The command name of the main window's Help button: quorin_help('<document>') opens one of
+// the program's documents (the user guide) in the help window.
+inline constexpr std::string_view kHelpCommand = "quorin_help";
+
 // The file names the start folder must hold.
 inline constexpr std::string_view kValvingFile = "quorin_matrix_2007_v1";
 inline constexpr std::string_view kMainWindowFile = "quorin_interface_v41";

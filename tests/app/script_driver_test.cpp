@@ -2,13 +2,14 @@
 // malformed lines ending the script with their number.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <vector>
 
-#include "services/runtime_error.h"
 #include "app/script_driver.h"
+#include "services/runtime_error.h"
 #include "services/temp_dir.h"
 
 namespace quorin {
@@ -255,6 +256,73 @@ TEST(ScriptDriver, PrintAndFileDialogAnswersKeepTheirOwnQueues) {
   ASSERT_TRUE(second);
   EXPECT_TRUE(second->cancelled);
   EXPECT_FALSE(driver.dialogs().next_print());
+}
+
+// Every command the driver takes is listed, with its arguments, by --help and by the manual
+// page (both written from the driver's own table) and has its row in the scripting document;
+// a line whose verb is not in the table is not taken.
+TEST(ScriptDriver, EveryVerbItTakesIsInTheHelpTheManualPageAndTheScriptingDocument) {
+  const std::string help = script_help();
+  const std::string manual = script_manual_commands();
+  const std::string scripting =
+      test::TempDir::read(std::filesystem::path(QUORIN_BIN_DIR) / "docs" / "scripting.md");
+  ASSERT_FALSE(scripting.empty()) << "the build copies the documents next to the executables";
+  auto roff = [](std::string_view text) {
+    std::string out;
+    for (char c : text) out += c == '-' ? std::string("\\-") : std::string(1, c);
+    return out;
+  };
+  std::ostringstream console;
+  ScriptDriver driver(std::filesystem::temp_directory_path(), console);
+  ASSERT_GE(ScriptDriver::verbs().size(), 20u);
+  for (const ScriptVerb& v : ScriptDriver::verbs()) {
+    const std::string verb(v.verb);
+    SCOPED_TRACE(verb);
+    // Taken by the dispatcher: whatever the line then says, it is not an unknown verb.
+    try {
+      driver.run_line(verb);
+    } catch (const ScriptSyntaxError& e) {
+      EXPECT_EQ(std::string(e.what()).find("unknown verb"), std::string::npos) << e.what();
+      EXPECT_EQ(std::string(e.what()).find(" takes "), std::string::npos) << e.what();
+    }
+    const std::string form = v.arguments.empty() ? verb : verb + " " + std::string(v.arguments);
+    const std::size_t at = help.find("\n  " + form);
+    ASSERT_NE(at, std::string::npos) << "not in --help: " << form;
+    EXPECT_TRUE(std::isspace(help.at(at + 3 + form.size()))) << "not in --help: " << form;
+    EXPECT_NE(help.find(std::string(v.help.substr(0, 20))), std::string::npos);
+    const std::string page_line =
+        v.arguments.empty() ? ".B \"" + roff(verb) + "\"\n"
+                            : ".BI \"" + roff(verb) + "\" \" " + roff(v.arguments) + "\"\n";
+    EXPECT_NE(manual.find(".TP\n" + page_line), std::string::npos) << "not in the manual page";
+    EXPECT_NE(scripting.find("`" + verb), std::string::npos) << "not in scripting.md";
+  }
+  for (const char* line : {"restart", "dialogs open /tmp/ a", "help"})
+    EXPECT_THROW(driver.run_line(line), ScriptSyntaxError) << line;
+  try {
+    driver.run_line("dialog");
+    ADD_FAILURE() << "dialog without its form was taken";
+  } catch (const ScriptSyntaxError& e) {
+    EXPECT_STREQ(e.what(), "dialog takes open, save, cancel, print or input");
+  }
+}
+
+// The main window's Help button opens the user guide through the dialogs of the desk; the
+// driver's desk records it.
+TEST(ScriptDriver, HelpOpensTheUserGuide) {
+  namespace fs = std::filesystem;
+  if (!fs::is_regular_file(fs::path(QUORIN_SUPPLIED) / "quorin_bleed_2004_v1.mat"))
+    GTEST_SKIP() << "the supplied data are not generated";
+  test::TempDir start;
+  fs::copy(QUORIN_SUPPLIED, start.path(), fs::copy_options::recursive);
+  std::ostringstream console;
+  ScriptDriver driver(start.path(), console);
+  std::istringstream in("start " + start.path().string() + "\npress Help\n" +
+                        "command quorin_help('scripting.md')\n");
+  std::ostringstream out, err;
+  ASSERT_EQ(run_script(in, out, err, driver), 0) << err.str();
+  EXPECT_EQ(out.str(), "{\"ok\": true}\n{\"ok\": true}\n{\"ok\": true}\n");
+  EXPECT_EQ(driver.dialogs().documents_opened(),
+            (std::vector<std::string>{"user-guide.md", "scripting.md"}));
 }
 
 }  // namespace

@@ -50,6 +50,41 @@ for page in quorin quorin-script quorin-checkdata; do
 done
 [ -f "$root/usr/share/doc/quorin/copyright" ] || fail "no copyright file"
 
+# Every document the Help button shows, with every picture and document it links to.
+doc="$root/usr/share/doc/quorin"
+for d in user-guide tuning scripting file-formats damper-model; do
+  [ -f "$doc/$d.md" ] || fail "$d.md is not in /usr/share/doc/quorin"
+done
+for md in "$doc"/*.md; do
+  # Markdown links and pictures: ](target) with no scheme, without the #anchor.
+  targets="$( (grep -o '](\([^)]*\))' "$md" || true) | sed 's/^](\(.*\))$/\1/; s/#.*//' |
+    (grep -v -E '^([a-z]+:|$)' || true))"
+  for target in $targets; do
+    [ -f "$(dirname "$md")/$target" ] || fail "$(basename "$md") links to $target, which is not installed"
+  done
+done
+for d in tuning scripting file-formats damper-model; do
+  grep -q "]($d.md)" "$doc/user-guide.md" || fail "the user guide does not link to $d.md"
+done
+
+# The manual pages: quorin-script(1) lists exactly the commands of quorin-script --help; quorin(1)
+# tells of the right-click menus, the restore question and the Help button.
+page_verbs="$(zcat "$root/usr/share/man/man1/quorin-script.1.gz" | sed -n '/^\.TP$/{n;s/^\.BI\? "\([^"]*\)".*/\1/p}' |
+  sed 's/\\-/-/g')"
+help_text="$("$bin/quorin-script" --help)"
+[ "$(echo "$page_verbs" | wc -l)" -eq "$(echo "$help_text" | grep -c '^  [a-z]')" ] ||
+  fail "quorin-script(1) and --help list different numbers of commands"
+while read -r verb; do
+  echo "$help_text" | grep -q "^  $verb\( \|$\)" || fail "quorin-script(1) lists '$verb', --help does not"
+done <<<"$page_verbs"
+for verb in restore reopen menu legend clipboard "dialog input"; do
+  echo "$page_verbs" | grep -qx "$verb" || fail "quorin-script(1) lacks $verb"
+done
+quorin_page="$(zcat "$root/usr/share/man/man1/quorin.1.gz" | sed 's/\\-/-/g')"
+for phrase in "right-click" "Reopen last session" "did not end with EXIT" "Help"; do
+  echo "$quorin_page" | grep -q "$phrase" || fail "quorin(1) does not mention '$phrase'"
+done
+
 # Every program prints the one version.
 for p in quorin quorin-script quorin-checkdata; do
   out="$("$bin/$p" --version)"
@@ -136,6 +171,19 @@ t5=$(ms_now)
 run_script "$scratch/start.script" "$scratch/out6" "$scratch/err6" || fail "start failed"
 t6=$(ms_now)
 [ "$(tr -d ' ' <"$scratch/out5")" = '{"ok":true}' ] || fail "start in a fresh HOME: $(cat "$scratch/out5")"
+
+# The example of quorin-script(1) runs as it stands (its files written under the scratch folder).
+example="$scratch/example"
+mkdir -p "$example"
+zcat "$root/usr/share/man/man1/quorin-script.1.gz" | sed -n '/^A short example/,/^\.fi/p' |
+  sed -n '/^\.nf$/,/^\.fi$/p' | grep -v '^\.' | sed "s| /tmp/ | $example/ |" >"$example/example.script"
+grep -q '^dialog save' "$example/example.script" || fail "no example found in quorin-script(1)"
+(cd "$example" && env -u DISPLAY -u WAYLAND_DISPLAY HOME="$scratch/home" QT_QPA_PLATFORM=offscreen \
+  "$bin/quorin-script" "$example/example.script" >"$example/out" 2>"$example/err") ||
+  fail "the manual page's example failed: $(cat "$example/err")"
+! grep -q '"error"' "$example/out" || fail "the manual page's example: $(cat "$example/out")"
+[ -s "$example/curves.csv" ] || fail "the manual page's example saved no curves"
+[ -s "$example/comparison.png" ] || fail "the manual page's example rendered no picture"
 
 echo "start, PLOT, EXPORT #: first run with the copy $((t1 - t0)) ms, second run $((t3 - t2)) ms"
 echo "start alone: first start with the copy $((t5 - t4)) ms, second start $((t6 - t5)) ms"

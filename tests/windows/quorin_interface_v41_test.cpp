@@ -71,7 +71,8 @@ TEST_F(StartUp, ButtonsCarryTheirCommandsWithTheirTrailingBlanks) {
       {"EXPORT #     ", "quorin_processor_ct('export')"},
       {"SAVE", "quorin_processor_ct('save')"},
       {"LOAD", "quorin_processor_ct('load')"},
-      {"ROEHRIG", "quorin_processor_ct('roehrig')"}};
+      {"ROEHRIG", "quorin_processor_ct('roehrig')"},
+      {"Help", "quorin_help('user-guide.md')"}};  // opens the user guide in the help window
   std::map<std::string, std::string> found;
   for (gfx::Control* c : rig_.gfx.children_of<gfx::Control>(*rig_.gfx.window(1)))
     if (c->style == gfx::Control::Style::PushButton) found[c->string] = c->callback;

@@ -9,7 +9,10 @@
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTextBrowser>
 #include <iostream>
+
+#include "services/documents.h"
 
 #include "services/qt/toolkit.h"
 
@@ -108,6 +111,23 @@ bool ask(const std::string& title, const std::string& question, bool headless_an
                                QString::fromStdString(question),
                                QMessageBox::Yes | QMessageBox::No,
                                QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+QtDialogs::~QtDialogs() {
+  delete help_.data();
+}
+
+void QtDialogs::open_document(const std::string& name) {
+  const std::filesystem::path file =
+      document_file(name, QCoreApplication::applicationDirPath().toStdString());
+  if (!help_) {
+    help_ = new HelpWindow;
+    help_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  help_->show_document(file);
+  help_->show();
+  help_->raise();
+  help_->activateWindow();
 }
 
 }  // namespace quorin::qtk

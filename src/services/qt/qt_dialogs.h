@@ -2,9 +2,11 @@
 // message box.
 #pragma once
 
+#include <QPointer>
 #include <string>
 
 #include "services/dialogs.h"
+#include "services/qt/help_window.h"
 
 namespace quorin::qtk {
 
@@ -18,6 +20,20 @@ class QtDialogs : public Dialogs {
   // A small dialog with one row per field: a list when the field offers choices, otherwise
   // an edit box; OK and Cancel.
   InputAnswer input(const std::string& title, const std::vector<InputField>& fields) override;
+  // The help window (one for the program, made when first wanted) showing the document from
+  // the documents found beside the executable or installed, brought to the front.
+  void open_document(const std::string& name) override;
+
+  QtDialogs() = default;
+  QtDialogs(const QtDialogs&) = delete;
+  QtDialogs& operator=(const QtDialogs&) = delete;
+  ~QtDialogs() override;
+
+  // The help window once it has been opened (nullptr before, and after the user closed it).
+  HelpWindow* help_window() const { return help_; }
+
+ private:
+  QPointer<HelpWindow> help_;
 };
 
 // Splits a dialog filter into its folder (ending in a separator, empty when none) and its

@@ -6,6 +6,7 @@
 #include "processor/bleed_data.h"
 #include "processor/processor.h"
 #include "processor/synthesis.h"
+#include "services/gfx/window_places.h"
 
 namespace quorin::actions {
 namespace {
@@ -37,6 +38,18 @@ class BusyPointer {
   gfx::Model& m_;
   int number_ = 0;
 };
+
+// Where the comparison window and the window PLOT was pressed in cover each other (a
+// screen too small for both side by side), the curves just plotted come to the front; the
+// main window stays the current one.
+void show_plot_in_front(gfx::Model& m, gfx::Handle plot) {
+  const gfx::Window* current = m.current_window();
+  if (!current || !m.valid(plot)) return;
+  const gfx::Window& shown = m.window_of(plot);
+  if (&shown == current) return;
+  if (gfx::overlap(gfx::in_pixels(shown, m.screen), gfx::in_pixels(*current, m.screen)))
+    m.raise(shown.number);
+}
 
 }  // namespace
 
@@ -83,6 +96,7 @@ void view(Processor& p) {
   plotfunction(m, g.plotdata, g.plothandle, g.IDhandle, g.counter, g.import, g.ShockData,
                &p.console);
   if (gfx::Window* w = m.current_window()) w->pointer = "arrow";
+  show_plot_in_front(m, g.plothandle);
 }
 
 }  // namespace quorin::actions

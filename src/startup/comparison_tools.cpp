@@ -18,6 +18,7 @@
 #include "services/runtime_error.h"
 #include "startup/program.h"
 #include "windows/quorin_interface_v41.h"
+#include "windows/window_data.h"
 
 namespace quorin {
 namespace {
@@ -383,9 +384,17 @@ void ComparisonTools::balance() {
     corners.push_back(
         {w.compression_velocity, w.compression_force, w.rebound_velocity, w.rebound_force});
   WindowContext ctx{m, g, p_.current_folder};
+  const bool were_open = m.valid(g.plothandle_lht) && m.valid(g.plothandle_rht);
   open_turn_windows(ctx);
   m.figure(kMainWindow);
   draw_balance(proc, corners);
+  // Turn windows opened now stand side by side; both come in front of the main window,
+  // which stays the current one.
+  gfx::Window& left = m.window_of(g.plothandle_lht);
+  gfx::Window& right = m.window_of(g.plothandle_rht);
+  if (!were_open) windows::place_side_by_side(m, left, right);
+  m.raise(left.number);
+  m.raise(right.number);
 }
 
 }  // namespace quorin

@@ -24,13 +24,10 @@ constexpr gfx::Rect kReboundCaption{0.07682291666666666, 0.1257861635220126,
                                     0.06119791666666666, 0.02515723270440252};
 constexpr gfx::Rect kLogoAxes{0.78, 0.105, 0.1525, 0.095};
 
-// The legend right of the plot names each set-up in four lines, the last of them (rebound
-// shims, clicks, motion ratio and diameters) the longest: the stored 600 pt wide layout cuts it
-// off. The window is wider instead, and every object keeps its place and size on the screen,
-// so the plot looks as before and the legend column gains the room.
+// The window is wider than the stored layout (see kComparisonPosition), and every object
+// keeps its place and size on the screen, so the plot looks as before and the legend column
+// gains the room.
 constexpr double kStoredWidth = 600;  // points
-constexpr gfx::Rect kComparisonPosition{kPlotWindowPosition.left, kPlotWindowPosition.bottom, 750,
-                                        kPlotWindowPosition.height};
 
 void keep_places_in_wider_window(gfx::Model& m, gfx::Window& w, double factor) {
   auto narrow = [factor](gfx::Rect& r) {
@@ -133,8 +130,12 @@ gfx::Handle plotfigure(WindowContext& ctx) {
 
   keep_places_in_wider_window(m, w, kStoredWidth / kComparisonPosition.width);
 
-  // Shown at its final size, then the logo bitmap replaces the stored picture.
+  // Shown at its final size, then the logo bitmap replaces the stored picture. Beside the
+  // main window, so it hides no curve, where the screen has room for both.
   w.position = kComparisonPosition;
+  if (const gfx::Window* main = m.window(1); main && main->units == gfx::Units::Pixels)
+    if (const std::optional<FirstPlaces> places = first_places(main->position, m.screen))
+      w.position = places->comparison;
   m.drawnow();
   gfx::Window& own = m.figure(m.get<gfx::Window>(window).number);
   show_logo(ctx, own, kLogoFile);

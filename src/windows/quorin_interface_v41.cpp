@@ -224,7 +224,10 @@ gfx::Window& build_main_window(gfx::Model& m, const WindowData& data) {
   w.color = colour::khaki;
   w.colormap = data.colours(0);
   w.units = gfx::Units::Pixels;
+  // Moved left where that leaves the comparison window room beside it.
   w.position = {317, 41, 388, 696};
+  if (const std::optional<FirstPlaces> places = first_places(w.position, m.screen))
+    w.position = places->main;
   w.resize = false;
   w.menubar = "none";
   w.toolbar = "none";

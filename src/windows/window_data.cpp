@@ -5,6 +5,7 @@
 #include "annotation/imagesc.h"
 #include "annotation/imread.h"
 #include "annotation/title.h"
+#include "services/gfx/window_places.h"
 #include "services/runtime_error.h"
 #include "services/varfile.h"
 
@@ -226,7 +227,38 @@ gfx::Window& new_plot_window(gfx::Model& m, const WindowData& data, std::string_
   w.paper_type = "A4";
   w.paper_orientation = "landscape";
   w.paper_position = {58.5, 99, 723.75, 396.75};
+  w.min_width = kPlotWindowMinWidth;
+  w.min_height = kPlotWindowMinHeight;
   return w;
+}
+
+std::optional<FirstPlaces> first_places(const gfx::Rect& main, const gfx::Rect& screen) {
+  constexpr double k = 96.0 / 72.0;  // pixels per point
+  const gfx::Rect comparison{kComparisonPosition.left * k, kComparisonPosition.bottom * k,
+                             kComparisonPosition.width * k, kComparisonPosition.height * k};
+  const gfx::Rect moved = gfx::make_room_beside(main, comparison.width, screen);
+  const std::optional<gfx::Rect> beside = gfx::place_beside(
+      moved, comparison, kPlotWindowMinWidth * k, kPlotWindowMinHeight * k, screen);
+  if (!beside) return std::nullopt;
+  return FirstPlaces{moved, {beside->left / k, beside->bottom / k, beside->width / k,
+                             beside->height / k}};
+}
+
+void place_side_by_side(gfx::Model& m, gfx::Window& left, gfx::Window& right) {
+  constexpr double k = 96.0 / 72.0;  // pixels per point
+  std::array<gfx::Rect, 2> places{gfx::in_pixels(left, m.screen), gfx::in_pixels(right, m.screen)};
+  if (!gfx::side_by_side(places, kPlotWindowMinWidth * k, kPlotWindowMinHeight * k, m.screen))
+    return;
+  std::array<gfx::Window*, 2> windows{&left, &right};
+  for (std::size_t i = 0; i < windows.size(); ++i) {
+    const gfx::Rect& r = places[i];
+    gfx::Window& w = *windows[i];
+    if (w.units == gfx::Units::Points)
+      w.position = {r.left / k, r.bottom / k, r.width / k, r.height / k};
+    else if (w.units == gfx::Units::Pixels)
+      w.position = r;
+  }
+  m.touch();
 }
 
 }  // namespace quorin::windows

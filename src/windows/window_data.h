@@ -6,6 +6,7 @@
 #include <array>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -80,6 +81,29 @@ void annotate_axes(WindowContext& ctx, gfx::Handle axes, std::string_view title,
 // paper. `kPlotWindowPosition` is set again once the window is built.
 inline constexpr gfx::Rect kPlotWindowPosition{150, 75, 600, 450};  // points
 gfx::Window& new_plot_window(gfx::Model& m, const WindowData& data, std::string_view name);
+
+// The legend right of the comparison plot names each set-up in four lines, the last of them
+// (rebound shims, clicks, motion ratio and diameters) the longest: the stored 600 pt wide
+// layout cuts it off. The comparison window is wider instead (points).
+inline constexpr gfx::Rect kComparisonPosition{kPlotWindowPosition.left,
+                                               kPlotWindowPosition.bottom, 750,
+                                               kPlotWindowPosition.height};
+// The least size of the plot windows (points): below it the plot's labels and the legend no
+// longer show whole and apart.
+inline constexpr double kPlotWindowMinWidth = 480, kPlotWindowMinHeight = 300;
+
+// The first places of the main window (`main`, pixels) and of the comparison window beside it
+// where the screen has room for both: {main, comparison in points}; nullopt where it has not,
+// and both keep their built places.
+struct FirstPlaces {
+  gfx::Rect main, comparison;
+};
+std::optional<FirstPlaces> first_places(const gfx::Rect& main, const gfx::Rect& screen);
+
+// Two plot windows side by side along the top of the screen, each narrowed alike (not below
+// the plot windows' least size) where the screen is too small for both; left where they are
+// when even that does not fit.
+void place_side_by_side(gfx::Model& m, gfx::Window& left, gfx::Window& right);
 
 // A "Compression" or "Rebound" caption in a plot corner: white static text, "times" italic,
 // left aligned, normalized units, Tag "StaticText1"; font size 0 keeps the default.

@@ -140,6 +140,13 @@ void Model::close(int number) {
   touch();
 }
 
+void Model::raise(int number) {
+  if (!window(number)) return;
+  std::erase(stacking_, number);
+  stacking_.push_back(number);
+  touch();
+}
+
 void Model::close_current() {
   if (current_) close(current_);
 }

@@ -80,6 +80,12 @@ class Window : public Object {
   Units units = Units::Pixels;
   Rect position{200, 100, 560, 420};  // in `units`, on the screen from its lower-left corner
   bool resize = true;
+  // The smallest width and height, in `units`, at which every part of the window shows
+  // whole; 0: no such limit. The user cannot make the window smaller.
+  double min_width = 0, min_height = 0;
+  // Lays the window's parts out for its present size; run whenever the window's size
+  // changes (empty: the parts keep their positions).
+  std::function<void(Window&)> layout;
   std::string pointer = "arrow";  // "arrow" or "watch"
   Handle current_axes;
   bool zoom = false;
@@ -213,6 +219,9 @@ class Model {
   std::vector<int> window_numbers() const;    // ascending
   const std::vector<int>& stacking() const { return stacking_; }  // back to front
   void close(int number);        // deletes the window and everything in it
+  // Brings window `number` to the front without making it current; no effect when it is
+  // not open.
+  void raise(int number);
   void close_current();          // no effect when no window is open
 
   // Objects. `get` throws RuntimeError "Invalid or deleted object." for a dead handle.
@@ -258,6 +267,10 @@ class Model {
   // The extent of the axes' lines and images as {xmin, xmax, ymin, ymax} (an image spans
   // half a cell beyond its first and last pixel centres); nullopt when there is no data.
   std::optional<std::array<double, 4>> data_limits(const Axes& axes) const;
+
+  // The part of the screen windows may take, in pixels from its lower-left corner; the
+  // toolkit sets it from the display.
+  Rect screen{0, 0, 1920, 1080};
 
   // Hooks for the toolkit: `drawnow` flushes pending drawing, `pause` waits and serves events.
   std::function<void()> on_drawnow;

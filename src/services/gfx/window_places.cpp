@@ -1,5 +1,6 @@
 #include "services/gfx/window_places.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <sstream>
@@ -68,10 +69,94 @@ bool restore_place(Window& w, const Settings& settings, const Rect& screen) {
     kept->width = w.position.width;
     kept->height = w.position.height;
   }
+  // A place too small to show every part of the window is not taken.
+  if (kept->width < w.min_width || kept->height < w.min_height) return false;
   if (!reachable(*kept, screen)) return false;
   if (*kept == w.position) return false;
   w.position = *kept;
   return true;
+}
+
+Rect make_room_beside(const Rect& first, double width, const Rect& screen) {
+  const double right_edge = screen.left + screen.width;
+  const double wanted_left = right_edge - kWindowGap - width - kWindowGap - first.width;
+  Rect moved = first;
+  moved.left = std::max(screen.left + kWindowGap, std::min(first.left, wanted_left));
+  return moved;
+}
+
+std::optional<Rect> place_beside(const Rect& shown, const Rect& opening, double min_width,
+                                 double min_height, const Rect& screen) {
+  const double right_edge = screen.left + screen.width;
+  const double top_edge = screen.bottom + screen.height - kTitleBarRoom;
+  const double min_w = std::min(min_width, opening.width);
+  const double min_h = std::min(min_height, opening.height);
+  // To the right, tops level.
+  {
+    Rect r = opening;
+    r.left = shown.left + shown.width + kWindowGap;
+    r.width = std::min(opening.width, right_edge - kWindowGap - r.left);
+    const double top = std::min(shown.bottom + shown.height, top_edge);
+    r.height = std::min(opening.height, top - screen.bottom);
+    r.bottom = top - r.height;
+    if (r.width >= min_w && r.height >= min_h) return r;
+  }
+  // Below, left edges level.
+  {
+    Rect r = opening;
+    r.left = std::max(screen.left, std::min(shown.left, right_edge - opening.width));
+    r.width = std::min(opening.width, right_edge - r.left);
+    const double top = shown.bottom - kTitleBarRoom;
+    r.height = std::min(opening.height, top - screen.bottom);
+    r.bottom = top - r.height;
+    if (r.width >= min_w && r.height >= min_h) return r;
+  }
+  return std::nullopt;
+}
+
+bool side_by_side(std::span<Rect> windows, double min_width, double min_height,
+                  const Rect& screen) {
+  if (windows.empty()) return true;
+  const double n = static_cast<double>(windows.size());
+  double wanted = 0;
+  for (const Rect& r : windows) wanted += r.width;
+  const double room = screen.width - (n + 1) * kWindowGap;
+  const double scale = std::min(1.0, room / wanted);
+  const double top = screen.bottom + screen.height - kTitleBarRoom;
+  for (const Rect& r : windows)
+    if (r.width * scale < std::min(min_width, r.width) ||
+        std::min(r.height, top - screen.bottom) < std::min(min_height, r.height))
+      return false;
+  double left = screen.left + kWindowGap;
+  for (Rect& r : windows) {
+    r.width *= scale;
+    r.height = std::min(r.height, top - screen.bottom);
+    r.left = left;
+    r.bottom = top - r.height;
+    left += r.width + kWindowGap;
+  }
+  return true;
+}
+
+Rect in_pixels(const Window& w, const Rect& screen) {
+  const Rect& r = w.position;
+  switch (w.units) {
+    case Units::Points: {
+      constexpr double k = 96.0 / 72.0;
+      return {r.left * k, r.bottom * k, r.width * k, r.height * k};
+    }
+    case Units::Normalized:
+      return {screen.left + r.left * screen.width, screen.bottom + r.bottom * screen.height,
+              r.width * screen.width, r.height * screen.height};
+    case Units::Pixels:
+      break;
+  }
+  return r;
+}
+
+bool overlap(const Rect& a, const Rect& b) {
+  return std::min(a.left + a.width, b.left + b.width) > std::max(a.left, b.left) &&
+         std::min(a.bottom + a.height, b.bottom + b.height) > std::max(a.bottom, b.bottom);
 }
 
 }  // namespace quorin::gfx

@@ -77,6 +77,8 @@ void ensure_application() {
 Toolkit::Toolkit(gfx::Model& model, Runner run, CloseHandler on_close)
     : model_(model), run_(std::move(run)), on_close_(std::move(on_close)) {
   ensure_application();
+  const QSize area = screen_area(nullptr);
+  model_.screen = {0, 0, static_cast<double>(area.width()), static_cast<double>(area.height())};
   model_.on_drawnow = [this] { drawnow(); };
   model_.on_pause = [this](double s) { pause(s); };
 }
@@ -170,8 +172,10 @@ void Toolkit::sync() {
 void Toolkit::raise_in_order(int above) {
   auto from = stacked_.begin();
   if (above != 0) {
+    // The window itself too: a window manager may put a new window under the one holding the
+    // keyboard, and a new window in front (a second warning) has nothing above it to raise.
     from = std::find(stacked_.begin(), stacked_.end(), above);
-    if (from == stacked_.end() || ++from == stacked_.end()) return;  // nothing belongs above it
+    if (from == stacked_.end()) return;
   }
   for (auto n = from; n != stacked_.end(); ++n) {
     auto i = views_.find(*n);

@@ -190,6 +190,13 @@ QRect WindowView::screen_rect() const {
   return to_qrect(w->units, w->position, area).translated(origin);
 }
 
+QSize WindowView::minimum_client_size(const gfx::Window& w) const {
+  if (!(w.min_width > 0) && !(w.min_height > 0)) return QSize(1, 1);
+  const QSize area = screen_area(nullptr);
+  const QSize s = to_qrect(w.units, {0, 0, w.min_width, w.min_height}, area).size();
+  return QSize(std::max(1, s.width()), std::max(1, s.height()));
+}
+
 QSize WindowView::model_client_size() const {
   const QSize s = screen_rect().size();
   return QSize(std::max(1, s.width()), std::max(1, s.height()));
@@ -230,17 +237,22 @@ void WindowView::reconcile_frame() {
   }
 
   const auto pos = std::make_pair(w->units, w->position);
+  const QSize least = minimum_client_size(*w);
   if (!applied_position_ || applied_position_->first != pos.first ||
-      !(applied_position_->second == pos.second) || applied_resize_ != w->resize) {
+      !(applied_position_->second == pos.second) || applied_resize_ != w->resize ||
+      applied_minimum_ != least) {
     applying_geometry_ = true;
     const QRect r = screen_rect();
-    const QSize size(std::max(1, r.width()), std::max(1, r.height()));
+    QSize size(std::max(1, r.width()), std::max(1, r.height()));
     if (!w->resize) {
       setFixedSize(size);
     } else {
-      setMinimumSize(1, 1);
+      // Never smaller than what shows every part of the window.
+      setMinimumSize(least);
       setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+      size = size.expandedTo(least);
     }
+    applied_minimum_ = least;
     if (top_level_)
       setGeometry(QRect(r.topLeft(), size));
     else
@@ -626,8 +638,13 @@ void WindowView::write_back_geometry() {
 
 void WindowView::resizeEvent(QResizeEvent* e) {
   QWidget::resizeEvent(e);
-  place_children();
   write_back_geometry();
+  // The window lays its parts out for the new size before they are placed.
+  if (gfx::Window* w = model_window(); w && w->layout && !detached_) {
+    w->layout(*w);
+    model_.touch();
+  }
+  place_children();
 }
 
 void WindowView::moveEvent(QMoveEvent* e) {

@@ -47,6 +47,8 @@ class WindowView : public QWidget {
   void reconcile_frame();
   // The window's client size in pixels as the model says.
   QSize model_client_size() const;
+  // The smallest client area the model window allows, in pixels (1 by 1 when it sets none).
+  QSize minimum_client_size(const gfx::Window& w) const;
   // Where the window's client area goes on the screen, in Qt's screen coordinates.
   QRect screen_rect() const;
 
@@ -105,6 +107,7 @@ class WindowView : public QWidget {
   bool applying_geometry_ = false;
   std::optional<std::pair<gfx::Units, gfx::Rect>> applied_position_;
   std::optional<bool> applied_resize_;
+  QSize applied_minimum_;
   std::string applied_pointer_;
   std::map<double, Item> items_;              // by handle value
   std::vector<double> stacked_;               // handles in the order last stacked

@@ -112,6 +112,7 @@ gfx::Window& show_table_window(gfx::Model& m, const VelocityTable& t, const Show
   table.frame();
   for (std::size_t c = 1; c < static_cast<std::size_t>(columns); c += 2)
     table.rule_down(static_cast<double>(c));
+  keep_parts_when_resized(m, w);
   m.touch();
   return w;
 }
@@ -149,6 +150,7 @@ gfx::Window& show_difference_window(gfx::Model& m, const CurveDifference& d,
     m.plot(key, x, yy, spec);
     text(0.87, y, s, false);
   }
+  keep_parts_when_resized(m, w);
   m.touch();
   return w;
 }

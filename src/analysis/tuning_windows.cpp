@@ -150,6 +150,7 @@ gfx::Window& show_sweep_window(gfx::Model& m, const ClickerSweep& sweep, const S
   }
   t.rule_below(2);
   t.frame();
+  keep_parts_when_resized(m, w);
   m.touch();
   return w;
 }
@@ -228,6 +229,7 @@ gfx::Window& show_closest_window(gfx::Model& m, const ClosestSetup& found,
     t.rule_below(2);
     t.frame();
   }
+  keep_parts_when_resized(m, w);
   m.touch();
   return w;
 }
@@ -257,6 +259,7 @@ gfx::Window& show_dyno_error_window(gfx::Model& m, const std::vector<CurveError>
   }
   t.rule_below(2);
   t.frame();
+  keep_parts_when_resized(m, w);
   m.touch();
   return w;
 }
@@ -311,6 +314,7 @@ gfx::Window& show_ratio_window(gfx::Model& m, const std::vector<RatioCurve>& cur
     gfx::Text& t = m.new_text(key, 0.4, y, "Curve " + std::to_string(c.number));
     t.font_size = 8;
   }
+  keep_parts_when_resized(m, w);
   m.touch();
   return w;
 }

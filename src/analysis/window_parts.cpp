@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <vector>
 
 namespace quorin::analysis {
 namespace {
@@ -71,6 +72,38 @@ gfx::Line& tool_line(gfx::Model& m, gfx::Axes& a, std::vector<double> x, std::ve
   l.color = c;
   l.line_style = std::string(style);
   return l;
+}
+
+void keep_parts_when_resized(gfx::Model& m, gfx::Window& w) {
+  if (w.units != gfx::Units::Pixels) return;
+  const double width = w.position.width, height = w.position.height;
+  w.min_width = width;
+  w.min_height = height;
+  struct Pinned {
+    gfx::Handle control;
+    double from_side;  // from the left edge, or from the right edge when `right`
+    bool right;
+    double from_top;
+  };
+  std::vector<Pinned> pinned;
+  for (gfx::Control* c : m.children_of<gfx::Control>(w)) {
+    if (c->units != gfx::Units::Pixels) continue;
+    const gfx::Rect& r = c->position;
+    const double right_gap = width - (r.left + r.width);
+    const bool right = right_gap < r.left;
+    pinned.push_back({c->handle(), right ? right_gap : r.left, right, height - r.bottom});
+  }
+  gfx::Model* model = &m;
+  w.layout = [model, pinned](gfx::Window& resized) {
+    const gfx::Rect& size = resized.position;
+    for (const Pinned& p : pinned) {
+      auto* c = dynamic_cast<gfx::Control*>(model->find(p.control));
+      if (!c) continue;
+      gfx::Rect& r = c->position;
+      r.left = p.right ? size.width - p.from_side - r.width : p.from_side;
+      r.bottom = size.height - p.from_top;
+    }
+  };
 }
 
 CellTable::CellTable(gfx::Model& m, gfx::Window& w, std::string_view tag, gfx::Rect at,

@@ -31,6 +31,12 @@ void set_axis_label(gfx::Model& m, gfx::Handle text, std::string s);
 gfx::Line& tool_line(gfx::Model& m, gfx::Axes& a, std::vector<double> x, std::vector<double> y,
                      gfx::Color c, std::string_view style);
 
+// Makes the window's built size its least size, and keeps its controls where they were built
+// when the user resizes it: each its distance from the top edge and from the nearer side
+// edge. Axes in normalized units grow with the window. For windows placed in pixels, called
+// once every part is made.
+void keep_parts_when_resized(gfx::Model& m, gfx::Window& w);
+
 // A grid of text cells in axes whose units are cells: x from 0 to `columns`, y from 0 at the
 // top to `rows`, so the table scales with its window.
 class CellTable {

@@ -13,6 +13,8 @@ Window comparison() {
   w.number = 2;
   w.name = "Damper Curve Comparison";
   w.position = {200, 100, 900, 600};
+  w.min_width = 480;  // what the window needs to show every part
+  w.min_height = 300;
   return w;
 }
 
@@ -64,6 +66,8 @@ TEST(WindowPlaces, KeptPlacesThatDoNotFitAreIgnored) {
       {"title_bar_above_the_screen", "pixels 100 800 500 400"},
       {"title_bar_at_the_screen_bottom", "pixels 100 -380 500 400"},
       {"empty", ""},
+      {"too_low_for_what_it_shows", "pixels 100 100 900 143"},
+      {"too_narrow_for_what_it_shows", "pixels 100 100 479 600"},
   };
   for (const Row& r : rows) {
     MemorySettings settings;

@@ -1,0 +1,121 @@
+// Windows as the user finds them on the screen: none hides another at the first start, the
+// two turn windows stand side by side, and the curves just plotted come to the front where
+// the windows must share the screen.
+#include "gui/comparison_menu.h"
+#include "gui/gui_fixture.h"
+#include "services/qt/axes_painter.h"
+
+namespace quorin::test {
+namespace {
+
+using WindowLayout = GuiFixture;
+
+// The whole screen of the offscreen platform.
+const QRect kScreen(0, 0, 1920, 1080);
+
+TEST_F(WindowLayout, AtFirstStartTheComparisonWindowStandsBesideTheMainWindow) {
+  const QRect main = window(1)->geometry(), plot = window(2)->geometry();
+  EXPECT_FALSE(main.intersects(plot)) << "main window over the comparison plot";
+  EXPECT_TRUE(kScreen.contains(main));
+  EXPECT_TRUE(kScreen.contains(plot));
+  // The comparison window keeps its built size where the screen has room.
+  EXPECT_EQ(plot.size(), QSize(1000, 600));
+}
+
+TEST_F(WindowLayout, PlotBringsTheCurvesInFrontOfAMainWindowThatCoversThem) {
+  // A screen too small for both: the comparison window under the main window.
+  window(2)->setGeometry(window(1)->geometry().translated(-100, 20).adjusted(0, 0, 500, 0));
+  QApplication::processEvents();
+  activate(1);
+  click(1, "PLOT");
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  ASSERT_FALSE(model().stacking().empty());
+  EXPECT_EQ(model().stacking().back(), 2) << "the comparison window comes to the front";
+  EXPECT_EQ(model().current_window()->number, 1) << "the main window stays the current one";
+
+  // Beside each other they keep their order.
+  window(2)->setGeometry(window(1)->geometry().right() + 20, 50, 800, 600);
+  QApplication::processEvents();
+  activate(1);
+  model().figure(1);
+  click(1, "PLOT");
+  EXPECT_EQ(model().stacking().back(), 1);
+}
+
+TEST_F(WindowLayout, FrontRearBalanceOpensTheTurnWindowsSideBySideInFront) {
+  const char* ratios[] = {"1", "1.1", "1.2", "1.3"};
+  for (const char* r : ratios) {
+    type_into(1, "motionratio", r);
+    click(1, "PLOT");
+  }
+  pick_from_menu(*this, "Front/rear balance");
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  ASSERT_NE(window(3), nullptr);
+  ASSERT_NE(window(4), nullptr);
+  const QRect left = window(3)->geometry(), right = window(4)->geometry();
+  EXPECT_FALSE(left.intersects(right)) << "the turn windows on top of each other";
+  EXPECT_LT(left.left(), right.left());
+  EXPECT_TRUE(kScreen.contains(left));
+  EXPECT_TRUE(kScreen.contains(right));
+  const std::vector<int>& stacking = model().stacking();
+  ASSERT_GE(stacking.size(), 4u);
+  EXPECT_EQ(std::vector<int>(stacking.end() - 2, stacking.end()), (std::vector<int>{3, 4}))
+      << "both turn windows in front of the main window";
+}
+
+}  // namespace
+}  // namespace quorin::test
+
+namespace quorin::test {
+namespace {
+
+// The table window's velocity box, buttons and table at every size the user gives it.
+TEST_F(WindowLayout, TheTableWindowKeepsEveryPartVisibleWhenResized) {
+  click(1, "PLOT");
+  activate(2);
+  QTest::keyClick(window(2), Qt::Key_T, Qt::ControlModifier);
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  int table = 0;
+  for (int n : model().window_numbers())
+    if (model().window(n)->name == "Curves at Velocities") table = n;
+  ASSERT_GE(table, 5);
+  toolkit_->sync();
+  QWidget* w = window(table);
+  const QSize built = w->size();
+  gfx::Axes* cells = nullptr;
+  for (auto* a : model().children_of<gfx::Axes>(*model().window(table)))
+    if (a->tag == "table") cells = a;
+  ASSERT_NE(cells, nullptr);
+
+  struct Row {
+    const char* name;
+    QSize size;
+  };
+  const Row rows[] = {
+      {"as_built", built},
+      {"taller", built + QSize(0, 300)},
+      {"wider_and_taller", built + QSize(400, 400)},
+      {"crushed_to_143_px", QSize(built.width(), 143)},
+      {"narrowed", QSize(200, built.height())},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    w->resize(r.size);
+    QApplication::processEvents();
+    toolkit_->sync();
+    // Never smaller than what it must show.
+    EXPECT_GE(w->width(), built.width());
+    EXPECT_GE(w->height(), built.height());
+    auto* aw = qobject_cast<qtk::AxesWidget*>(toolkit_->widget(cells->handle()));
+    ASSERT_NE(aw, nullptr);
+    const QRectF headers = aw->box();
+    for (const char* name : {"velocitiescaption", "velocities", "CopyTable", "DifferenceButton"}) {
+      const QRect part = control(table, name)->geometry();
+      EXPECT_TRUE(w->rect().contains(part)) << name << " leaves the window";
+      EXPECT_LE(part.bottom(), headers.top()) << name << " over the column headers";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quorin::test

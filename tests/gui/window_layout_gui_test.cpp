@@ -1,7 +1,6 @@
 // Windows as the user finds them on the screen: none hides another at the first start, the
 // two turn windows stand side by side, and the curves just plotted come to the front where
 // the windows must share the screen.
-#include "gui/comparison_menu.h"
 #include "gui/gui_fixture.h"
 #include "services/qt/axes_painter.h"
 
@@ -48,7 +47,8 @@ TEST_F(WindowLayout, FrontRearBalanceOpensTheTurnWindowsSideBySideInFront) {
     type_into(1, "motionratio", r);
     click(1, "PLOT");
   }
-  pick_from_menu(*this, "Front/rear balance");
+  activate(2);
+  QTest::keyClick(window(2), Qt::Key_B, Qt::ControlModifier);
   ASSERT_TRUE(errors_.empty()) << errors_.front();
   ASSERT_NE(window(3), nullptr);
   ASSERT_NE(window(4), nullptr);
@@ -61,6 +61,44 @@ TEST_F(WindowLayout, FrontRearBalanceOpensTheTurnWindowsSideBySideInFront) {
   ASSERT_GE(stacking.size(), 4u);
   EXPECT_EQ(std::vector<int>(stacking.end() - 2, stacking.end()), (std::vector<int>{3, 4}))
       << "both turn windows in front of the main window";
+
+  // The upper plot's velocity label stands whole above the lower plot, at the built size and
+  // at the least size the window takes.
+  for (int number : {3, 4}) {
+    for (QSize size : {window(number)->size(), QSize(1, 1)}) {
+      SCOPED_TRACE("window " + std::to_string(number) + " at " + std::to_string(size.width()));
+      window(number)->resize(size);
+      QApplication::processEvents();
+      toolkit_->sync();
+      QWidget* w = window(number);
+      EXPECT_GE(w->height(), 400) << "no smaller than what it shows";
+      QImage im(w->size(), QImage::Format_RGB32);
+      w->render(&im);
+      auto box = [&](std::string_view tag) {
+        for (auto* a : model().children_of<gfx::Axes>(*model().window(number)))
+          if (a->tag.starts_with(tag))
+            if (auto* aw = qobject_cast<qtk::AxesWidget*>(toolkit_->widget(a->handle())))
+              return aw->box().toRect();
+        return QRect();
+      };
+      const QRect force = box("plotwindow_"), balance = box("balance_");
+      ASSERT_FALSE(force.isNull());
+      ASSERT_FALSE(balance.isNull());
+      ASSERT_LT(force.bottom(), balance.top());
+      // Dark ink of the label in the two rows just above the lower plot: cut by it.
+      int ink = 0;
+      for (int y = balance.top() - 2; y < balance.top(); ++y)
+        for (int x = force.left() + 1; x < force.right(); ++x)
+          ink += qGray(im.pixel(x, y)) < 96;
+      EXPECT_EQ(ink, 0) << "the velocity label runs into the lower plot";
+      // And some of it is there, between the plots.
+      int label = 0;
+      for (int y = force.bottom() + 2; y < balance.top(); ++y)
+        for (int x = force.center().x() - 30; x < force.center().x() + 30; ++x)
+          label += qGray(im.pixel(x, y)) < 96;
+      EXPECT_GT(label, 20) << "no velocity label between the plots";
+    }
+  }
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ bool restore_place(Window& w, const Settings& settings, const Rect& screen);
 // Room left between windows placed side by side, and kept free above a window for the title
 // bar the window manager adds, in pixels.
 inline constexpr double kWindowGap = 12;
-inline constexpr double kTitleBarRoom = 32;
+inline constexpr double kTitleBarRoom = 30;
 
 // Everything below is in pixels, on `screen` from its lower-left corner.
 

@@ -175,7 +175,7 @@ void Toolkit::raise_in_order(int above) {
     // The window itself too: a window manager may put a new window under the one holding the
     // keyboard, and a new window in front (a second warning) has nothing above it to raise.
     from = std::find(stacked_.begin(), stacked_.end(), above);
-    if (from == stacked_.end()) return;
+    if (from == stacked_.end() || ++from == stacked_.end()) return;
   }
   for (auto n = from; n != stacked_.end(); ++n) {
     auto i = views_.find(*n);

@@ -47,8 +47,8 @@ class Toolkit {
   // what differs is touched, which keeps a call after every command cheap.
   void sync();
 
-  // Raises the windows in the order last taken from the model (only window `above` and those
-  // in front of it when given) and gives the front one the keyboard; a question being asked stays in
+  // Raises the windows in the order last taken from the model (only those in front of window
+  // `above` when given) and gives the front one the keyboard; a question being asked stays in
   // front of them. For after a question, which the window manager may have stacked the
   // windows around.
   void raise_in_order(int above = 0);

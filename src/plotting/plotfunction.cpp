@@ -1,11 +1,13 @@
 #include "plotting/plotfunction.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "annotation/cla.h"
 #include "plotting/axes_frame.h"
 #include "plotting/overlays.h"
+#include "services/gfx/window_places.h"
 #include "services/runtime_error.h"
 
 namespace quorin {
@@ -18,6 +20,12 @@ constexpr double kLegendBlock = 0.12;
 // Heights of the marker and first line, and of the four lines, for a block at offset 0.
 constexpr std::array<double, 4> kLegendLineTops = {1.1, 1.08, 1.06, 1.04};
 constexpr double kLegendFontSize = 7;
+// The least distance of two legend lines on the screen, pixels: closer, lines in the 7 point
+// font touch. Where the window is too low for it, the lines of a block spread into the room
+// between blocks (at most this far apart, in legend units), and then the font gets smaller.
+constexpr double kLegendLinePixels = 10;
+constexpr double kLegendWidestSpacing = 0.028;
+constexpr double kLegendSmallestFont = 5;
 constexpr std::string_view kLegendFontName = "times";
 
 // Marks the model changed however the redraw ends, so the view follows what was drawn.
@@ -119,6 +127,39 @@ void draw_legend(gfx::Model& m, gfx::Axes& legend, const std::vector<DamperCurve
 
 }  // namespace
 
+void fit_legend(gfx::Model& m, gfx::Axes& legend) {
+  const gfx::Window& w = m.window_of(legend.handle());
+  if (legend.units != gfx::Units::Normalized) return;
+  const double height = legend.position.height * gfx::in_pixels(w, m.screen).height;
+  if (!(height > 0)) return;
+  const double spacing = std::clamp(kLegendLinePixels / height, kLegendLineTops[0] - kLegendLineTops[1],
+                                    kLegendWidestSpacing);
+  const double font =
+      std::max(kLegendSmallestFont, std::min(kLegendFontSize, kLegendFontSize * spacing * height /
+                                                                   kLegendLinePixels));
+  const bool as_drawn = spacing == kLegendLineTops[0] - kLegendLineTops[1];
+  // Each block: its marker, then its four lines.
+  std::size_t block = 0, line = 0;
+  for (gfx::Handle h : legend.children()) {
+    if (h == legend.title || h == legend.xlabel || h == legend.ylabel || h == legend.zlabel)
+      continue;
+    gfx::Object* o = m.find(h);
+    if (!o) continue;
+    if (o->kind() == gfx::Kind::Line) {
+      ++block;
+      line = 0;
+    } else if (auto* t = dynamic_cast<gfx::Text*>(o); t && line < kLegendLineTops.size()) {
+      const double k = static_cast<double>(line);
+      const double offset = kLegendBlock * static_cast<double>(block);
+      t->position[1] =
+          (as_drawn ? kLegendLineTops[line] : kLegendLineTops[0] - k * spacing) - offset;
+      t->font_size = font;
+      ++line;
+    }
+  }
+  m.touch();
+}
+
 WheelCurves wheel_curves(const DamperCurve& p, UnitFactors units) {
   WheelCurves w;
   auto velocity = [&](const std::vector<double>& base, double scale) {
@@ -179,7 +220,10 @@ void plotfunction(gfx::Model& m, const std::vector<DamperCurve>& plotdata, gfx::
     finish_overlay(plot_window, axes, s.limits.xmin, s.limits.xmax, s.limits.ymin, s.limits.ymax);
   }
 
-  m.figure(2).zoom = true;
+  // The window lays out what was drawn for the size it has (the legend's spacing).
+  gfx::Window& shown = m.figure(2);
+  shown.zoom = true;
+  if (shown.layout) shown.layout(shown);
   m.figure(1);
 }
 

@@ -28,6 +28,12 @@ void plotfunction(gfx::Model& m, const std::vector<DamperCurve>& plotdata, gfx::
                   gfx::Handle IDhandle, double counter, const Matrix& import,
                   const Value& ShockData, std::ostream* console = nullptr);
 
+// Spreads the legend's lines and fits its font to the room the legend axes has on the screen,
+// so the lines stay apart in a low window; in a window of the built size they stay where
+// plotfunction draws them. For the comparison window's layout, which plotfunction runs after
+// every redraw.
+void fit_legend(gfx::Model& m, gfx::Axes& legend);
+
 // Display factors: velocities are multiplied by `velocity`, forces divided by `force`.
 struct UnitFactors {
   double velocity = 1;

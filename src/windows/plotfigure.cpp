@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "plotting/plotfunction.h"
 #include "windows/window_data.h"
 
 namespace quorin {
@@ -129,6 +130,16 @@ gfx::Handle plotfigure(WindowContext& ctx) {
   logo_texts.ylabel.rotation = 90;
 
   keep_places_in_wider_window(m, w, kStoredWidth / kComparisonPosition.width);
+
+  // The legend's lines stay apart at every size the window takes; it is never smaller than
+  // the legend's longest line and its 28 lines need.
+  w.min_width = kComparisonMinWidth;
+  w.min_height = kComparisonMinHeight;
+  const gfx::Handle legend = id.handle();
+  gfx::Model* model = &m;
+  w.layout = [model, legend](gfx::Window&) {
+    if (auto* a = dynamic_cast<gfx::Axes*>(model->find(legend))) fit_legend(*model, *a);
+  };
 
   // Shown at its final size, then the logo bitmap replaces the stored picture. Beside the
   // main window, so it hides no curve, where the screen has room for both.

@@ -238,7 +238,7 @@ std::optional<FirstPlaces> first_places(const gfx::Rect& main, const gfx::Rect& 
                              kComparisonPosition.width * k, kComparisonPosition.height * k};
   const gfx::Rect moved = gfx::make_room_beside(main, comparison.width, screen);
   const std::optional<gfx::Rect> beside = gfx::place_beside(
-      moved, comparison, kPlotWindowMinWidth * k, kPlotWindowMinHeight * k, screen);
+      moved, comparison, kComparisonMinWidth * k, kComparisonMinHeight * k, screen);
   if (!beside) return std::nullopt;
   return FirstPlaces{moved, {beside->left / k, beside->bottom / k, beside->width / k,
                              beside->height / k}};

@@ -89,8 +89,9 @@ inline constexpr gfx::Rect kComparisonPosition{kPlotWindowPosition.left,
                                                kPlotWindowPosition.bottom, 750,
                                                kPlotWindowPosition.height};
 // The least size of the plot windows (points): below it the plot's labels and the legend no
-// longer show whole and apart.
+// longer show whole and apart. The comparison window's legend needs more room.
 inline constexpr double kPlotWindowMinWidth = 480, kPlotWindowMinHeight = 300;
+inline constexpr double kComparisonMinWidth = 600, kComparisonMinHeight = 360;
 
 // The first places of the main window (`main`, pixels) and of the comparison window beside it
 // where the screen has room for both: {main, comparison in points}; nullopt where it has not,

@@ -157,3 +157,56 @@ TEST_F(WindowLayout, TheTableWindowKeepsEveryPartVisibleWhenResized) {
 
 }  // namespace
 }  // namespace quorin::test
+
+namespace quorin::test {
+namespace {
+
+// Runs of rows holding dark ink within columns [left, right) of the rows [top, bottom).
+int ink_runs(const QImage& im, int left, int right, int top, int bottom) {
+  int runs = 0;
+  bool in_run = false;
+  for (int y = top; y < bottom; ++y) {
+    bool ink = false;
+    for (int x = left; x < right && !ink; ++x) ink = qGray(im.pixel(x, y)) < 110;
+    if (ink && !in_run) ++runs;
+    in_run = ink;
+  }
+  return runs;
+}
+
+// The comparison window made smaller by the user: the force label whole inside the window
+// and each of the legend's 28 lines apart from its neighbours.
+TEST_F(WindowLayout, TheComparisonWindowKeepsItsTextsWholeAndApartWhenMadeSmaller) {
+  for (int i = 0; i < 7; ++i) click(1, "PLOT");
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  gfx::Handle plot = globals().plothandle, legend = globals().IDhandle;
+  for (QSize size : {QSize(800, 480), QSize(600, 380), QSize(1000, 600)}) {
+    SCOPED_TRACE(std::to_string(size.width()) + "x" + std::to_string(size.height()));
+    QWidget* w = window(2);
+    w->resize(size);
+    QApplication::processEvents();
+    toolkit_->sync();
+    EXPECT_GE(w->width(), 800) << "narrower than the legend's longest line";
+    EXPECT_GE(w->height(), 480);
+    QImage im(w->size(), QImage::Format_RGB32);
+    w->render(&im);
+    auto box = [&](gfx::Handle h) {
+      auto* aw = qobject_cast<qtk::AxesWidget*>(toolkit_->widget(h));
+      return aw ? aw->box().toRect() : QRect();
+    };
+    const QRect curves = box(plot), key = box(legend);
+    ASSERT_FALSE(curves.isNull());
+    ASSERT_FALSE(key.isNull());
+    // Nothing of the force label in the window's first columns: it is not cut at the edge.
+    EXPECT_EQ(ink_runs(im, 0, 2, curves.top(), curves.bottom()), 0) << "force label cut";
+    EXPECT_GT(ink_runs(im, 0, curves.left() - 30, curves.top(), curves.bottom()), 0)
+        << "no force label";
+    // The legend's texts, right of the coloured markers.
+    const int text_left = key.left() + key.width() / 10;
+    EXPECT_EQ(ink_runs(im, text_left, w->width(), 0, key.bottom()), 28)
+        << "legend lines run into each other";
+  }
+}
+
+}  // namespace
+}  // namespace quorin::test

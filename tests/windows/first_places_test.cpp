@@ -45,8 +45,8 @@ TEST(FirstPlaces, TheComparisonWindowStandsBesideTheMainWindowWhereTheScreenHasR
     EXPECT_GE(plot.left, main.left + main.width + gfx::kWindowGap);
     EXPECT_TRUE(on_screen(main, r.screen));
     EXPECT_TRUE(on_screen(plot, r.screen));
-    EXPECT_GE(plot.width, windows::kPlotWindowMinWidth * kPixelsPerPoint);
-    EXPECT_GE(plot.height, windows::kPlotWindowMinHeight * kPixelsPerPoint);
+    EXPECT_GE(plot.width, windows::kComparisonMinWidth * kPixelsPerPoint);
+    EXPECT_GE(plot.height, windows::kComparisonMinHeight * kPixelsPerPoint);
     // Tops level, so the eye goes across from the controls to the curves.
     EXPECT_DOUBLE_EQ(main.bottom + main.height, plot.bottom + plot.height);
   }

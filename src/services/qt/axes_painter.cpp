@@ -655,6 +655,9 @@ const gfx::Colormap& default_colormap() {
   return map;
 }
 
+// How much smaller than its own font a y label may be drawn to stay whole.
+constexpr int kLabelShrinkPixels = 3;
+
 void paint_axes(QPainter& p, QSizeF client, gfx::Model& m, const gfx::Axes& a,
                 const AxesLimits& limits) {
   const QRectF box = plot_box(a, client);
@@ -757,10 +760,19 @@ void paint_axes(QPainter& p, QSizeF client, gfx::Model& m, const gfx::Axes& a,
     draw_text(p, QPointF(box.center().x(), box.bottom() + below + 3),
               QString::fromStdString(t->string), text_font(*t), to_qcolor(t->color), "center",
               "top", 0);
-  if (const gfx::Text* t = label(a.ylabel))
-    draw_text(p, QPointF(box.left() - left_of - 4, box.center().y()),
-              QString::fromStdString(t->string), text_font(*t), to_qcolor(t->color), "center",
-              "bottom", 90);
+  if (const gfx::Text* t = label(a.ylabel)) {
+    // Whole between the window's left edge and the tick labels: where that room is short, in
+    // a font a few pixels smaller, and never past the edge.
+    QFont font = text_font(*t);
+    const double room = box.left() - left_of - 4;
+    for (int i = 0; i < kLabelShrinkPixels && QFontMetricsF(font).height() > room &&
+                    font.pixelSize() > kLabelShrinkPixels + 6;
+         ++i)
+      font.setPixelSize(font.pixelSize() - 1);
+    const double x = std::max(box.left() - left_of - 4, QFontMetricsF(font).height());
+    draw_text(p, QPointF(x, box.center().y()), QString::fromStdString(t->string), font,
+              to_qcolor(t->color), "center", "bottom", 90);
+  }
   p.restore();
 }
 

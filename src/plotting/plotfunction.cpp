@@ -132,11 +132,11 @@ void fit_legend(gfx::Model& m, gfx::Axes& legend) {
   if (legend.units != gfx::Units::Normalized) return;
   const double height = legend.position.height * gfx::in_pixels(w, m.screen).height;
   if (!(height > 0)) return;
-  const double spacing = std::clamp(kLegendLinePixels / height, kLegendLineTops[0] - kLegendLineTops[1],
-                                    kLegendWidestSpacing);
+  const double spacing = std::clamp(kLegendLinePixels / height,
+                                    kLegendLineTops[0] - kLegendLineTops[1], kLegendWidestSpacing);
   const double font =
-      std::max(kLegendSmallestFont, std::min(kLegendFontSize, kLegendFontSize * spacing * height /
-                                                                   kLegendLinePixels));
+      std::max(kLegendSmallestFont,
+               std::min(kLegendFontSize, kLegendFontSize * spacing * height / kLegendLinePixels));
   const bool as_drawn = spacing == kLegendLineTops[0] - kLegendLineTops[1];
   // Each block: its marker, then its four lines.
   std::size_t block = 0, line = 0;

@@ -14,8 +14,8 @@ constexpr gfx::Rect kKeyAxes{0.73, 0.08, 0.25, 0.88};
 constexpr gfx::Rect kForceAxes{0.08, 0.44, 0.65, 0.52};
 constexpr gfx::Rect kBalanceAxes{0.0794270833333333, 0.079664570230608, 0.651041666666667,
                                  0.249475890985325};
-constexpr gfx::Rect kReboundCaption{0.08463541666666666, 0.4507442348008386,
-                                    0.08333333333333333, 0.02935010482180294};
+constexpr gfx::Rect kReboundCaption{0.08463541666666666, 0.4507442348008386, 0.08333333333333333,
+                                    0.02935010482180294};
 constexpr gfx::Rect kLogoAxes{0.78, 0.105, 0.1525, 0.095};
 
 constexpr std::string_view kForceLabel = "Force (lbs)";

@@ -240,8 +240,8 @@ std::optional<FirstPlaces> first_places(const gfx::Rect& main, const gfx::Rect& 
   const std::optional<gfx::Rect> beside = gfx::place_beside(
       moved, comparison, kComparisonMinWidth * k, kComparisonMinHeight * k, screen);
   if (!beside) return std::nullopt;
-  return FirstPlaces{moved, {beside->left / k, beside->bottom / k, beside->width / k,
-                             beside->height / k}};
+  return FirstPlaces{moved,
+                     {beside->left / k, beside->bottom / k, beside->width / k, beside->height / k}};
 }
 
 void place_side_by_side(gfx::Model& m, gfx::Window& left, gfx::Window& right) {

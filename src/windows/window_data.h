@@ -85,9 +85,8 @@ gfx::Window& new_plot_window(gfx::Model& m, const WindowData& data, std::string_
 // The legend right of the comparison plot names each set-up in four lines, the last of them
 // (rebound shims, clicks, motion ratio and diameters) the longest: the stored 600 pt wide
 // layout cuts it off. The comparison window is wider instead (points).
-inline constexpr gfx::Rect kComparisonPosition{kPlotWindowPosition.left,
-                                               kPlotWindowPosition.bottom, 750,
-                                               kPlotWindowPosition.height};
+inline constexpr gfx::Rect kComparisonPosition{kPlotWindowPosition.left, kPlotWindowPosition.bottom,
+                                               750, kPlotWindowPosition.height};
 // The least size of the plot windows (points): below it the plot's labels and the legend no
 // longer show whole and apart. The comparison window's legend needs more room.
 inline constexpr double kPlotWindowMinWidth = 480, kPlotWindowMinHeight = 300;

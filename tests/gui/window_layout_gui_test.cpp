@@ -88,8 +88,7 @@ TEST_F(WindowLayout, FrontRearBalanceOpensTheTurnWindowsSideBySideInFront) {
       // Dark ink of the label in the two rows just above the lower plot: cut by it.
       int ink = 0;
       for (int y = balance.top() - 2; y < balance.top(); ++y)
-        for (int x = force.left() + 1; x < force.right(); ++x)
-          ink += qGray(im.pixel(x, y)) < 96;
+        for (int x = force.left() + 1; x < force.right(); ++x) ink += qGray(im.pixel(x, y)) < 96;
       EXPECT_EQ(ink, 0) << "the velocity label runs into the lower plot";
       // And some of it is there, between the plots.
       int label = 0;

@@ -45,8 +45,7 @@ std::optional<Rect> place_beside(const Rect& shown, const Rect& opening, double 
 // just under the screen's top; each narrowed alike (not below `min_width`) and lowered (not
 // below `min_height`) when the screen is too small for them. Returns false and leaves them
 // as they are when even that does not fit.
-bool side_by_side(std::span<Rect> windows, double min_width, double min_height,
-                  const Rect& screen);
+bool side_by_side(std::span<Rect> windows, double min_width, double min_height, const Rect& screen);
 
 // The window's place in pixels on `screen`.
 Rect in_pixels(const Window& w, const Rect& screen);

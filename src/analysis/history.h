@@ -69,6 +69,7 @@ struct PlotState {
   Matrix import;
   Value ShockData;
   std::optional<AxesPicture> plot, legend;  // nullopt when the axes was not open
+  bool si = true;  // the units the pictures are drawn in (metric or not); not compared
   friend bool operator==(const PlotState&, const PlotState&);
 };
 

@@ -197,6 +197,7 @@ std::optional<analysis::PlotState> ComparisonTools::capture() {
   s.ShockData = g.ShockData;
   s.plot = analysis::capture_axes(m, *plot);
   s.legend = analysis::capture_axes(m, *legend);
+  s.si = si_shown();
   return s;
 }
 
@@ -211,6 +212,14 @@ void ComparisonTools::restore(const analysis::PlotState& s) {
   m.figure(kComparisonWindow);
   if (s.plot) analysis::restore_axes(m, m.get<gfx::Axes>(g.plothandle), *s.plot);
   if (s.legend) analysis::restore_axes(m, m.get<gfx::Axes>(g.IDhandle), *s.legend);
+  // A state drawn in the other units is drawn again in the units the main window shows, as
+  // Rescale draws it.
+  if (s.si != si_shown()) {
+    m.figure(kMainWindow);
+    Processor proc = p_.processor();
+    quorin_processor_ct(proc, "rescale");
+    m.figure(kComparisonWindow);
+  }
 }
 
 void ComparisonTools::apply_hidden() {

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <vector>
 
+#include "analysis/history.h"
 #include "app/script_driver.h"
 #include "services/runtime_error.h"
 #include "services/temp_dir.h"
@@ -323,6 +324,45 @@ TEST(ScriptDriver, HelpOpensTheUserGuide) {
   EXPECT_EQ(out.str(), "{\"ok\": true}\n{\"ok\": true}\n{\"ok\": true}\n");
   EXPECT_EQ(driver.dialogs().documents_opened(),
             (std::vector<std::string>{"user-guide.md", "scripting.md"}));
+}
+
+// Undo and redo after a switch of units draw the plot in the units the main window shows.
+TEST(ScriptDriver, UndoAndRedoAfterAUnitSwitchDrawInTheUnitsShown) {
+  namespace fs = std::filesystem;
+  if (!fs::is_regular_file(fs::path(QUORIN_SUPPLIED) / "quorin_bleed_2004_v1.mat"))
+    GTEST_SKIP() << "the supplied data are not generated";
+  struct Row {
+    const char* name;
+    const char* drawn;  // the radio button pressed before the PLOTs
+    const char* shown;  // the one pressed after them
+    const char* velocity;
+  };
+  const Row rows[] = {{"Imperial to Metric", "USUnits", "SIUnits", "(m/s)"},
+                      {"Metric to Imperial", "SIUnits", "USUnits", "(inches/s)"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    test::TempDir start;
+    fs::copy(QUORIN_SUPPLIED, start.path(), fs::copy_options::recursive);
+    std::ostringstream console;
+    ScriptDriver driver(start.path(), console);
+    const std::string script = "start " + start.path().string() + "\nset " + row.drawn +
+                               " Value 0\npress " + row.drawn +
+                               "\npress PLOT\npress PLOT\nwindow 1\npress " + row.shown + "\n";
+    std::istringstream in(script);
+    std::ostringstream out, err;
+    ASSERT_EQ(run_script(in, out, err, driver), 0) << err.str();
+    ASSERT_EQ(out.str().find("error"), std::string::npos) << out.str();
+    Program& p = driver.program();
+    auto x_label = [&p] {
+      const auto picture = analysis::capture_axes(p.gfx, p.gfx.get<gfx::Axes>(p.globals.plothandle));
+      return picture.labels[1] ? picture.labels[1]->string : std::string();
+    };
+    for (const char* line : {"menu 2 Undo", "menu 2 Redo"}) {
+      SCOPED_TRACE(line);
+      ASSERT_EQ(*driver.run_line(line), "{\"ok\": true}");
+      EXPECT_NE(x_label().find(row.velocity), std::string::npos) << x_label();
+    }
+  }
 }
 
 }  // namespace

@@ -57,6 +57,8 @@ Application::Application(std::filesystem::path start_folder, Desk& desk, std::os
 
 Application::~Application() {
   end();
+  desk_.after_every_use(nullptr);
+  desk_.detach();  // the desk's windows go before the program they show
 }
 
 bool Application::start() {

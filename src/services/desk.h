@@ -26,6 +26,8 @@ class Desk {
   // Shows the windows of `model` from now on, running their commands through `run`. Called
   // once per started program, before anything is drawn; a later call replaces the earlier.
   virtual void attach(gfx::Model& model, Runner run, CloseHandler close) = 0;
+  // Stops showing the model given to `attach` (before that model goes).
+  virtual void detach() {}
 
   virtual Dialogs& dialogs() = 0;
   virtual Printer& printer() = 0;

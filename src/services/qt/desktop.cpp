@@ -96,6 +96,12 @@ void Desktop::attach(gfx::Model& model, Runner run, CloseHandler close) {
   pictures_ = std::make_unique<WindowPictureWriter>(model);
 }
 
+void Desktop::detach() {
+  toolkit_.reset();
+  printer_.reset();
+  pictures_.reset();
+}
+
 Printer& Desktop::printer() {
   return *printer_;
 }

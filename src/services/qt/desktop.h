@@ -23,6 +23,7 @@ class Desktop : public Desk {
   ~Desktop() override;
 
   void attach(gfx::Model& model, Runner run, CloseHandler close) override;
+  void detach() override;
   Dialogs& dialogs() override { return dialogs_; }
   Printer& printer() override;
   Clipboard& clipboard() override { return clipboard_; }

@@ -92,7 +92,6 @@ SessionDocument read_any_session(const std::filesystem::path& file) {
   try {
     return read_session(file);
   } catch (const RuntimeError&) {
-    std::error_code ec;
     char first = 0;
     if (FILE* f = std::fopen(file.c_str(), "rb")) {
       first = static_cast<char>(std::fgetc(f));

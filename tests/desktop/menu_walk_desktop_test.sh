@@ -14,14 +14,7 @@ tools="xdotool openbox xprop"
 . "$(dirname "$0")/private_display.sh"
 mkdir -p "$work/desktop/data"
 cp -R "$supplied"/. "$work/desktop"/
-openbox >/dev/null 2>&1 &
-wm=$!
-tries=0
-until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
-  tries=$((tries + 1))
-  [ "$tries" -lt 100 ] || fail "openbox did not start"
-  sleep 0.1
-done
+start_window_manager
 
 # Waits up to 20 s for a shown window named exactly NAME and prints its id; fails saying WHAT.
 await_window() {

@@ -71,3 +71,16 @@ start_program() {
   done
   await_counter 1 "the program did not get ready (no session kept)"
 }
+
+# Starts openbox on the display ($wm) and waits until it manages windows (needs openbox and
+# xprop in `tools`).
+start_window_manager() {
+  openbox >/dev/null 2>&1 &
+  wm=$!
+  tries=0
+  until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+    tries=$((tries + 1))
+    [ "$tries" -lt 100 ] || fail "openbox did not start"
+    sleep 0.1
+  done
+}

@@ -14,14 +14,7 @@ tools="xdotool openbox xprop"
 . "$(dirname "$0")/private_display.sh"
 mkdir -p "$work/desktop/data"
 cp -R "$supplied"/. "$work/desktop"/
-openbox >/dev/null 2>&1 &
-wm=$!
-tries=0
-until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
-  tries=$((tries + 1))
-  [ "$tries" -lt 100 ] || fail "openbox did not start"
-  sleep 0.1
-done
+start_window_manager
 
 # The windows named like the main window (the main window and the warnings), one id a line.
 named_windows() { xdotool search --onlyvisible --name '^Valdane Racing$' 2>/dev/null || true; }

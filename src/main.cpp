@@ -49,18 +49,15 @@ int main(int argc, char** argv) {
                  "quorin-script.\n";
     return 1;
   }
-  const quorin::StartPlaces places = quorin::start_places(argv[0]);
-  quorin::StartFolder chosen = quorin::prepare_start_folder(places);
-  if (std::string note = quorin::describe_start_folder(chosen, places); !note.empty())
-    std::cerr << "quorin: " << note << "\n";
-  const std::filesystem::path& folder = chosen.folder;
-  std::error_code ec;
-  std::filesystem::current_path(folder, ec);
   QApplication app(argc, argv);
   quorin::qtk::Desktop desktop(std::cerr);
   // A damaged supplied file would stop this start and every later one: the installed copy is
-  // offered in its place (before anything of the start folder is read).
-  quorin::offer_installed_copies(chosen, places, desktop, std::cerr);
+  // offered in its place before anything of the start folder is read.
+  const quorin::StartFolder chosen =
+      quorin::settle_start_folder(quorin::start_places(argv[0]), desktop, std::cerr);
+  const std::filesystem::path& folder = chosen.folder;
+  std::error_code ec;
+  std::filesystem::current_path(folder, ec);
   // The valving tables are the largest file of all: they are parsed on the other core while
   // the windows are made and shown. (Begun before the toolkit connects to the display, the
   // parsing slows the connecting down more than it gains.)

@@ -10,15 +10,15 @@
 
 namespace quorin::analysis {
 
-// Brings the comparison picture in line with the hidden curves: curve i's two solid lines
-// (compression, rebound: the i-th pair of solid lines in the curve axes, as the curves are
-// drawn) and its legend marker (the i-th square marker in the legend axes). Every marker
-// gets `click_command(i)` as the command its click runs.
+// Brings the comparison picture in line with the hidden curves: the lines and the legend
+// marker drawn for curve i (known by the curve number PLOT gives them, whatever else is drawn
+// beside them) are hidden or shown. Every marker gets `click_command(i)` as the command its
+// click runs.
 void apply_hidden_curves(gfx::Model& m, gfx::Axes& plot, gfx::Axes& legend,
                          const std::set<int>& hidden,
                          const std::function<std::string(int)>& click_command);
 
-// The legend markers of the stored curves, in curve order.
+// The legend markers of the stored curves, in the order they were drawn.
 std::vector<gfx::Line*> legend_markers(gfx::Model& m, const gfx::Axes& legend);
 
 }  // namespace quorin::analysis

@@ -83,6 +83,10 @@ std::size_t records_to_draw(double counter) {
   return static_cast<std::size_t>(counter) - 1;
 }
 
+void mark_curve(gfx::Line& line, std::size_t record_number) {
+  line.extra[std::string(kCurveNumberProperty)] = Value::number(static_cast<double>(record_number));
+}
+
 void draw_curves(gfx::Model& m, gfx::Axes& axes, const std::vector<DamperCurve>& plotdata,
                  std::size_t n, UnitFactors units, gfx::Window& plot_window) {
   for (std::size_t i = 1; i <= n; ++i) {
@@ -90,10 +94,10 @@ void draw_curves(gfx::Model& m, gfx::Axes& axes, const std::vector<DamperCurve>&
     colour_of_record(i);
     const std::string_view colour = kLinestyle[i - 1];
     const WheelCurves w = wheel_curves(p, units);
-    m.plot(axes, w.compression_velocity, w.compression_force, colour);
+    mark_curve(m.plot(axes, w.compression_velocity, w.compression_force, colour), i);
     axes.hold = true;
     plot_window.zoom = true;
-    m.plot(axes, w.rebound_velocity, w.rebound_force, colour);
+    mark_curve(m.plot(axes, w.rebound_velocity, w.rebound_force, colour), i);
   }
 }
 
@@ -105,6 +109,7 @@ void draw_legend(gfx::Model& m, gfx::Axes& legend, const std::vector<DamperCurve
     const double offset = kLegendBlock * static_cast<double>(i);
     const std::array<double, 1> mx{kLegendMarkerX}, my{kLegendLineTops[0] - offset};
     gfx::Line& marker = m.plot(legend, mx, my, "s");
+    mark_curve(marker, i);
     marker.color = colour;
     marker.marker_face = colour;
     marker.marker_edge = colour;
@@ -126,6 +131,14 @@ void draw_legend(gfx::Model& m, gfx::Axes& legend, const std::vector<DamperCurve
 }
 
 }  // namespace
+
+std::optional<int> curve_number_of(const gfx::Line& line) {
+  const auto it = line.extra.find(kCurveNumberProperty);
+  if (it == line.extra.end() || !it->second.is_scalar()) return std::nullopt;
+  const double n = it->second.scalar();
+  if (!(n >= 1 && n <= double(kLinestyle.size())) || n != std::floor(n)) return std::nullopt;
+  return static_cast<int>(n);
+}
 
 void fit_legend(gfx::Model& m, gfx::Axes& legend) {
   const gfx::Window& w = m.window_of(legend.handle());

@@ -49,6 +49,12 @@ struct WheelCurves {
 };
 WheelCurves wheel_curves(const DamperCurve& p, UnitFactors units);
 
+// The stored curve a line of the comparison window draws (its two lines and its legend
+// marker), kept in the line's user data: the number of the record, 1, 2, ...
+inline constexpr std::string_view kCurveNumberProperty = "userdata";
+// The record number a line was drawn for; nothing for every other line.
+std::optional<int> curve_number_of(const gfx::Line& line);
+
 // The colour letters of records 1, 2, ... (eleven entries).
 inline constexpr std::array<std::string_view, 11> kLinestyle = {"b", "r", "g", "k", "y", "m",
                                                                 "c", "b", "r", "g", "k"};

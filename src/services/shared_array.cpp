@@ -1,16 +1,30 @@
 #include "services/shared_array.h"
 
-namespace quorin {
+#include <atomic>
 
-SharedArray::SharedArray(std::vector<double> v) {
-  if (!v.empty()) buffer_ = std::make_shared<std::vector<double>>(std::move(v));
+namespace quorin {
+namespace {
+
+std::uint64_t next_serial() {
+  static std::atomic<std::uint64_t> last{0};
+  return ++last;
 }
 
+}  // namespace
+
+void SharedArray::take(std::vector<double> v) {
+  if (v.empty()) {
+    clear();
+    return;
+  }
+  buffer_ = std::make_shared<std::vector<double>>(std::move(v));
+  serial_ = next_serial();
+}
+
+SharedArray::SharedArray(std::vector<double> v) { take(std::move(v)); }
+
 SharedArray& SharedArray::operator=(std::vector<double> v) {
-  if (v.empty())
-    buffer_.reset();
-  else
-    buffer_ = std::make_shared<std::vector<double>>(std::move(v));
+  take(std::move(v));
   return *this;
 }
 
@@ -19,6 +33,8 @@ std::vector<double>& SharedArray::edit() {
     buffer_ = std::make_shared<std::vector<double>>();
   else if (buffer_.use_count() > 1)
     buffer_ = std::make_shared<std::vector<double>>(*buffer_);
+  // Whoever edits may change the numbers: they stand for new contents from here on.
+  serial_ = next_serial();
   return *buffer_;
 }
 

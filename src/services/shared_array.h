@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <vector>
@@ -43,10 +44,18 @@ class SharedArray {
 
   // The array to write to, made this copy's own first when others share it.
   std::vector<double>& edit();
-  void clear() { buffer_.reset(); }
+  void clear() {
+    buffer_.reset();
+    serial_ = 0;
+  }
 
   // Whether both hold the very same buffer (and so certainly the same numbers).
   bool shares_with(const SharedArray& o) const { return buffer_ == o.buffer_; }
+
+  // A number that stands for these contents: copies share it, and a new array or an edit gets
+  // one that no array ever had before (0: empty). Equal serials mean equal numbers, however
+  // the memory was reused in between.
+  std::uint64_t serial() const { return serial_; }
 
   // Equal when they share a buffer (so an array holding NaN equals its copies) or hold equal
   // numbers.
@@ -56,7 +65,9 @@ class SharedArray {
 
  private:
   static const std::vector<double>& empty_vector();
+  void take(std::vector<double> v);
   std::shared_ptr<std::vector<double>> buffer_;
+  std::uint64_t serial_ = 0;
 };
 
 }  // namespace quorin

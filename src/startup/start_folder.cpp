@@ -247,6 +247,14 @@ void offer_installed_copies(StartFolder& chosen, const StartPlaces& places, Desk
   }
 }
 
+StartFolder settle_start_folder(const StartPlaces& places, Desk& desk, std::ostream& console) {
+  StartFolder chosen = prepare_start_folder(places);
+  if (std::string note = describe_start_folder(chosen, places); !note.empty())
+    console << "quorin: " << note << std::endl;
+  offer_installed_copies(chosen, places, desk, console);
+  return chosen;
+}
+
 StartPlaces start_places(const char* argv0) {
   StartPlaces p;
   std::error_code ec;

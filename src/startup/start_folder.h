@@ -85,6 +85,11 @@ std::optional<std::string> put_back_installed_copy(const StartFolder& chosen,
 void offer_installed_copies(StartFolder& chosen, const StartPlaces& places, Desk& desk,
                             std::ostream& console);
 
+// The start of the desktop program: chooses and prepares the start folder, says on `console`
+// what was worth telling, and offers the installed copies of any differing supplied file
+// through `desk` (before anything of the start folder is read). Never throws.
+StartFolder settle_start_folder(const StartPlaces& places, Desk& desk, std::ostream& console);
+
 // The places of the running process: its current folder, its executable's folder, the user's
 // start folder from the environment and the installed copy beside the executable.
 StartPlaces start_places(const char* argv0);

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -268,6 +269,74 @@ TEST(Toolkit, ZoomByDragDoubleClickAndWheelLeavesTheModelAlone) {
   send(QEvent::MouseButtonPress, from);
   send(QEvent::MouseButtonRelease, to);
   EXPECT_EQ(aw->limits().x[0], 0);
+}
+
+// Counts the paint events a widget gets.
+struct PaintCounter : QObject {
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* e) override {
+    paints += e->type() == QEvent::Paint;
+    return false;
+  }
+};
+
+// An axes is painted again when anything it draws changed, and only then: a click elsewhere
+// costs it nothing, however much data it holds.
+TEST(Toolkit, AnAxesIsRepaintedWhenWhatItDrawsChangesAndOnlyThen) {
+  struct Scene {
+    gfx::Model& m;
+    gfx::Axes& a;
+    gfx::Line& l;
+    gfx::Text& t;
+    gfx::Control& elsewhere;
+  };
+  struct Row {
+    const char* name;
+    std::function<void(Scene&)> change;
+    bool repainted;
+  };
+  const Row rows[] = {
+      {"nothing", [](Scene&) {}, false},
+      {"a control of another window", [](Scene& s) { s.elsewhere.string = "typed"; }, false},
+      {"the same numbers set again", [](Scene& s) { s.a.xlim = {0, 10}; }, false},
+      {"line colour", [](Scene& s) { s.l.color = {1, 0, 0}; }, true},
+      {"line data written in place", [](Scene& s) { s.l.y.edit()[1] = 7; }, true},
+      {"line data of the same length", [](Scene& s) { s.l.x = {0, 4, 9}; }, true},
+      {"line hidden", [](Scene& s) { s.l.visible = false; }, true},
+      {"text", [](Scene& s) { s.t.string = "rebound"; }, true},
+      {"axes limits", [](Scene& s) { s.a.xlim = {0, 20}; }, true},
+      {"grid", [](Scene& s) { s.a.xgrid = true; }, true},
+      {"title", [](Scene& s) { s.m.get<gfx::Text>(s.a.title).string = "Damper"; }, true},
+      {"a new line", [](Scene& s) { s.m.new_line(s.a, {1, 2}, {3, 4}); }, true},
+      {"colour map", [](Scene& s) { s.m.window(2)->colormap = {{0, 0, 0}, {1, 1, 1}}; }, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Fixture f;
+    f.m.figure(1);
+    gfx::Control& elsewhere = f.control(1, Style::Edit);
+    gfx::Window& w = f.m.figure(2);
+    w.position = {0, 0, 400, 300};
+    gfx::Axes& a = f.m.new_axes(w);
+    a.xlim = {0, 10};
+    a.ylim = {0, 10};
+    a.xlim_manual = a.ylim_manual = true;
+    gfx::Line& l = f.m.new_line(a, {0, 5, 10}, {0, 5, 10});
+    gfx::Text& t = f.m.new_text(a, 1, 1, "compression");
+    f.tk.sync();
+    auto* aw = qobject_cast<AxesWidget*>(f.tk.widget(a.handle()));
+    ASSERT_NE(aw, nullptr);
+    PaintCounter counter;
+    aw->installEventFilter(&counter);
+    QCoreApplication::processEvents();
+    counter.paints = 0;
+    Scene scene{f.m, a, l, t, elsewhere};
+    row.change(scene);
+    f.m.touch();
+    f.tk.sync();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(counter.paints > 0, row.repainted) << counter.paints << " paints";
+  }
 }
 
 TEST(Toolkit, BusyPointerShowsOnItsWindow) {

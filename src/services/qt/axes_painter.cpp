@@ -14,6 +14,7 @@
 #include <limits>
 #include <numbers>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "services/qt/look.h"
@@ -623,6 +624,76 @@ std::vector<double> tick_values(double lo, double hi, int max_intervals) {
   return out;
 }
 
+namespace {
+
+// 64-bit FNV-1a over the bytes of each part.
+class KeyHash {
+ public:
+  template <class T>
+    requires std::is_arithmetic_v<T> || std::is_enum_v<T>
+  KeyHash& operator<<(T v) {
+    return bytes(&v, sizeof v);
+  }
+  KeyHash& operator<<(const std::string& s) { return *this << s.size(), bytes(s.data(), s.size()); }
+  KeyHash& operator<<(const gfx::Color& c) { return *this << c.r << c.g << c.b; }
+  KeyHash& operator<<(const std::optional<gfx::Color>& c) {
+    *this << c.has_value();
+    return c ? *this << *c : *this;
+  }
+  KeyHash& operator<<(const gfx::Rect& r) { return *this << r.left << r.bottom << r.width << r.height; }
+  template <class T, std::size_t N>
+  KeyHash& operator<<(const std::array<T, N>& a) {
+    for (const T& v : a) *this << v;
+    return *this;
+  }
+  KeyHash& operator<<(const SharedArray& a) { return *this << a.serial() << a.size(); }
+  KeyHash& bytes(const void* p, std::size_t n) {
+    const auto* b = static_cast<const unsigned char*>(p);
+    for (std::size_t i = 0; i < n; ++i) h_ = (h_ ^ b[i]) * 1099511628211ull;
+    return *this;
+  }
+  std::uint64_t value() const { return h_; }
+
+ private:
+  std::uint64_t h_ = 14695981039346656037ull;
+};
+
+void add_object(KeyHash& k, gfx::Model& m, gfx::Handle h) {
+  const gfx::Object* o = m.find(h);
+  if (!o) return;
+  k << h.value << o->kind() << o->visible;
+  if (const auto* l = dynamic_cast<const gfx::Line*>(o)) {
+    k << l->x << l->y << l->color << l->line_style << l->marker << l->marker_face
+      << l->marker_edge << l->line_width << l->marker_size;
+  } else if (const auto* t = dynamic_cast<const gfx::Text*>(o)) {
+    k << t->string << t->position << t->font_name << t->font_size << t->font_angle
+      << t->font_weight << t->rotation << t->color << t->horizontal_alignment
+      << t->vertical_alignment;
+  } else if (const auto* im = dynamic_cast<const gfx::Image*>(o)) {
+    k << im->height << im->width << im->channels << im->cdata_scaled << im->true_colour_8bit
+      << im->xdata << im->ydata << im->cdata.size();
+    k.bytes(im->cdata.data(), im->cdata.size() * sizeof(double));
+  }
+  for (gfx::Handle c : o->children()) add_object(k, m, c);
+}
+
+}  // namespace
+
+std::uint64_t picture_key(gfx::Model& m, const gfx::Axes& a) {
+  KeyHash k;
+  k << a.units << a.position << a.color << a.color_none << a.xcolor << a.ycolor << a.zcolor
+    << a.box << a.layer_top << a.xlim << a.ylim << a.xlim_manual << a.ylim_manual << a.xgrid
+    << a.ygrid << a.zgrid << a.ydir_reverse << a.clim << a.clim_manual << a.font_name
+    << a.font_size << a.font_angle << a.font_weight << a.visible << a.title.value
+    << a.xlabel.value << a.ylabel.value << a.zlabel.value << a.color_order.size();
+  for (const gfx::Color& c : a.color_order) k << c;
+  const gfx::Window& w = m.window_of(a.handle());
+  k << w.colormap.size();
+  for (const gfx::Color& c : w.colormap) k << c;
+  for (gfx::Handle c : a.children()) add_object(k, m, c);
+  return k.value();
+}
+
 AxesLimits shown_limits(gfx::Model& m, const gfx::Axes& a) {
   AxesLimits lim{sane_range(a.xlim), sane_range(a.ylim)};
   if (!a.xlim_manual || !a.ylim_manual) {
@@ -805,8 +876,13 @@ void AxesWidget::refresh() {
   gfx::Axes* a = model_axes();
   if (!a) return;
   const AxesLimits now = shown_limits(model_, *a);
-  if (now != base_) view_.reset();
+  const bool limits_changed = now != base_;
+  if (limits_changed) view_.reset();
   base_ = now;
+  // Nothing drawn changed (a click in another window, say): the picture stands as it is.
+  const std::uint64_t key = picture_key(model_, *a);
+  if (key_ == key && !limits_changed) return;
+  key_ = key;
   update();
 }
 

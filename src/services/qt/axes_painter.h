@@ -6,6 +6,7 @@
 #include <QRectF>
 #include <QWidget>
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -40,6 +41,11 @@ const gfx::Colormap& default_colormap();
 void paint_axes(QPainter& p, QSizeF client, gfx::Model& m, const gfx::Axes& a,
                 const AxesLimits& limits);
 
+// A number that stands for everything paint_axes draws of the axes: its own properties, its
+// children with their data (arrays by their serial numbers), texts and images, and its
+// window's colour map. Equal keys mean the same picture at the same size and view.
+std::uint64_t picture_key(gfx::Model& m, const gfx::Axes& a);
+
 // One axes on screen. Covers its window's client area, lets mouse events through to the
 // window, and keeps the zoomed view (never written into the model's limits).
 class AxesWidget : public QWidget {
@@ -50,7 +56,8 @@ class AxesWidget : public QWidget {
   QRectF box() const;
   AxesLimits limits() const;
 
-  // Follows the model: forgets the zoom when the program's limits changed, repaints.
+  // Follows the model: forgets the zoom when the program's limits changed, and repaints when
+  // anything it draws changed.
   void refresh();
 
   // Zoom: a dragged box, a return to the program's limits, the wheel about a point.
@@ -70,6 +77,7 @@ class AxesWidget : public QWidget {
   gfx::Handle axes_;
   std::optional<AxesLimits> view_;  // zoomed view, if any
   AxesLimits base_;                 // the program's limits the view was taken from
+  std::optional<std::uint64_t> key_;  // picture_key of what was last asked to be painted
   std::optional<QPointF> band_start_;
   QPointF band_end_;
 };

@@ -479,7 +479,7 @@ class ScriptDriver::Verbs {
 // The driver's commands in the order the help lists them. A verb of two words is a form of
 // the first word (`dialog open`); the first word alone is then not a command.
 std::span<const ScriptVerb> ScriptDriver::Verbs::table() {
-  static const std::array<ScriptVerb, 21> verbs = {{
+  static const std::vector<ScriptVerb> verbs = {
       {"start", "[FOLDER]", "run the start-up sequence in FOLDER (default: the start folder)",
        &Verbs::start},
       {"restore", "[N]",
@@ -530,7 +530,7 @@ std::span<const ScriptVerb> ScriptDriver::Verbs::table() {
       {"command", "TEXT", "run a command text such as close", &Verbs::command},
       {"snapshot", "N FILE.png", "render window N to a PNG file", &Verbs::snapshot},
       {"objects", "N", "print window N's object tree as {\"value\": ...}", &Verbs::objects},
-  }};
+  };
   return {verbs.data(), verbs.size()};
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <fstream>
+#include <vector>
 
 #include "analysis/curve_points.h"
 #include "analysis/hidden_curves.h"
@@ -112,7 +113,7 @@ std::span<const ProgramAction> ComparisonTools::actions() {
   using P = ActionPlace;
   using T = ComparisonTools;
   using A = const std::string&;
-  static const std::array<ProgramAction, 26> kActions = {{
+  static const std::vector<ProgramAction> kActions = {
       {"savepicture", "Save picture\xE2\x80\xA6", "Ctrl+S", P::ComparisonMenu, false, false,
        [](T& t, A) { t.save_picture(); }},
       {"copycurves", "Copy curves", "Ctrl+C", P::ComparisonMenu, false, false,
@@ -155,7 +156,7 @@ std::span<const ProgramAction> ComparisonTools::actions() {
       {"import", "IMPORT", "", P::MainButton, true},
       {"roehrig", "Dyno file", "", P::MainButton, true},
       {"exit", "EXIT", "", P::MainButton, false},
-  }};
+  };
   return kActions;
 }
 

@@ -48,9 +48,9 @@ void add_menu(gfx::Model& m, gfx::Window& w, bool main_window) {
     if (old->kind() == gfx::Kind::ContextMenu) m.delete_object(old->handle());
   gfx::Menu& menu = m.new_menu(w, gfx::Kind::ContextMenu);
   for (const ProgramAction& a : ComparisonTools::actions()) {
-    const bool offered = a.place == ActionPlace::BothMenus ||
-                         a.place == (main_window ? ActionPlace::MainMenu
-                                                 : ActionPlace::ComparisonMenu);
+    const bool offered =
+        a.place == ActionPlace::BothMenus ||
+        a.place == (main_window ? ActionPlace::MainMenu : ActionPlace::ComparisonMenu);
     if (!offered) continue;
     gfx::Menu& entry = m.new_menu(menu);
     entry.label = std::string(a.label);
@@ -115,39 +115,73 @@ std::span<const ProgramAction> ComparisonTools::actions() {
   using A = const std::string&;
   static const std::vector<ProgramAction> kActions = {
       {"savepicture", "Save picture\xE2\x80\xA6", "Ctrl+S", P::ComparisonMenu, false, false,
+       "the window as PNG (96, 150, 300 or 600 dpi, asked after the file), SVG or PDF; SVG and PDF "
+       "are vectors with their texts as text, drawn by the screen's painter with the legend whole",
        [](T& t, A) { t.save_picture(); }},
       {"copycurves", "Copy curves", "Ctrl+C", P::ComparisonMenu, false, false,
+       "every drawn point of every stored curve and of the import, dyno and Add 3rd curves on the "
+       "graph to the clipboard, tab-separated",
        [](T& t, A) { t.copy_curves(); }},
       {"savecsv", "Save curves as CSV\xE2\x80\xA6", "Ctrl+E", P::ComparisonMenu, false, false,
+       "the same rows as a CSV file (comma-separated, quoted where needed, CRLF)",
        [](T& t, A) { t.save_csv(); }},
       {"table", "Table at velocities\xE2\x80\xA6", "Ctrl+T", P::ComparisonMenu, false, true,
+       "a window with each stored curve's compression and rebound force at a list of velocities "
+       "(the export grid by default; edit the list and press Enter), interpolated linearly on the "
+       "drawn curve, blank where a curve ends; Copy puts it on the clipboard, Difference… asks for "
+       "two curves",
        [](T& t, A) { t.show_table(); }},
       {"difference", "Difference\xE2\x80\xA6", "Ctrl+D", P::ComparisonMenu, false, false,
+       "asks for curves A and B and opens the \"Difference\" window: ΔF = F_B − F_A and ΔF / F_A "
+       "in percent against velocity, compression and rebound",
        [](T& t, A) { t.difference(); }},
       {"balance", "Front/rear balance", "Ctrl+B", P::ComparisonMenu, false, false,
+       "with four or more stored curves, the balance of curves 1 to 4 (left front, right front, "
+       "left rear, right rear) in both turn windows, in the units shown",
        [](T& t, A) { t.balance(); }},
       {"sweep", "Clicker sweep\xE2\x80\xA6", "Ctrl+K", P::ComparisonMenu, false, true,
+       "one curve per click of one adjuster, with a table of forces",
        [](T& t, A) { t.tuning_.sweep(); }},
       {"closest", "Closest set-up to the dyno curve\xE2\x80\xA6", "Ctrl+F", P::ComparisonMenu,
-       false, false, [](T& t, A) { t.tuning_.closest(); }},
-      {"dynoerror", "Error against the dyno curve", "Ctrl+Shift+F", P::ComparisonMenu, false,
-       false, [](T& t, A) { t.tuning_.dyno_error(); }},
+       false, false, "the LSC × HSC and LSR × HSR combinations closest to the held dyno curve",
+       [](T& t, A) { t.tuning_.closest(); }},
+      {"dynoerror", "Error against the dyno curve", "Ctrl+Shift+F", P::ComparisonMenu, false, false,
+       "how far each stored curve is from the held dyno curve",
+       [](T& t, A) { t.tuning_.dyno_error(); }},
       {"guides", "Damping guides\xE2\x80\xA6", "Ctrl+G", P::ComparisonMenu, false, false,
+       "lines of constant damping ratio behind the curves",
        [](T& t, A) { t.tuning_.ask_guides(); }},
       {"ratio", "Damping ratio\xE2\x80\xA6", "Ctrl+Shift+G", P::ComparisonMenu, false, false,
+       "the damping ratio of each stored curve against velocity",
        [](T& t, A) { t.tuning_.ratio(); }},
-      {"undo", "Undo", "Ctrl+Z", P::BothMenus, false, true, [](T& t, A) { t.undo(false); }},
+      {"undo", "Undo", "Ctrl+Z", P::BothMenus, false, true,
+       "takes back the last PLOT, UPDATE #, CLEAR, Add 3rd, IMPORT or dyno overlay, twenty steps "
+       "deep; also in the main window",
+       [](T& t, A) { t.undo(false); }},
       {"redo", "Redo", "Ctrl+Shift+Z", P::BothMenus, false, false,
-       [](T& t, A) { t.undo(true); }},
-      {"reopen", "Reopen last session", "", P::MainMenu, true, true, nullptr, kReopenCommand},
+       "brings back what Undo took back; also in the main window", [](T& t, A) { t.undo(true); }},
+      {"reopen", "Reopen last session", "", P::MainMenu, true, true,
+       "brings back the curves, held curves and selections of the session that last ended with "
+       "EXIT (and can itself be undone)",
+       nullptr, kReopenCommand},
       {"tablevelocities", "Velocities", "Enter", P::ToolWindow, false, false,
+       "the table window's velocity list: Enter shows the forces at the velocities typed",
+
        [](T& t, A) { t.show_table(); }},
-      {"tablecopy", "Copy", "", P::ToolWindow, false, false, [](T& t, A) { t.copy_table(); }},
+      {"tablecopy", "Copy", "", P::ToolWindow, false, false,
+       "the table window's Copy: the table to the clipboard", [](T& t, A) { t.copy_table(); }},
       {"togglecurve", "Legend marker", "", P::ToolWindow, false, false,
+       "a click on a curve's square in the legend hides the curve; a second click shows it",
+
        [](T& t, A n) { t.toggle_curve(n); }},
       {"sweepcopy", "Copy", "", P::ToolWindow, false, false,
+       "the sweep window's Copy: its table of forces to the clipboard",
+
        [](T& t, A) { t.tuning_.copy_sweep(); }},
       {"usebest", "Set best clicks", "", P::ToolWindow, false, false,
+       "the closest set-up window's button: the best clicks of each side that has one into the "
+       "main window",
+
        [](T& t, A) { t.tuning_.use_best(); }},
       {"view", "PLOT", "", P::MainButton, true},
       {"overwrite", "UPDATE #", "", P::MainButton, true},
@@ -164,7 +198,8 @@ void ComparisonTools::before_command(const Command& c) {
   before_.reset();
   if (c.name != "quorin_processor_ct" || c.inputs.empty()) return;
   for (const ProgramAction& a : actions())
-    if (a.place == ActionPlace::MainButton && a.undoable && c.inputs[0] == a.id) before_ = capture();
+    if (a.place == ActionPlace::MainButton && a.undoable && c.inputs[0] == a.id)
+      before_ = capture();
 }
 
 void ComparisonTools::after_command() {

@@ -44,9 +44,9 @@ bool valid_date(std::string_view d) {
 
 std::string fingerprint(const Setup& s) {
   std::string t;
-  for (std::string_view f : {std::string_view(s.car), std::string_view(s.corner),
-                             std::string_view(s.track), std::string_view(s.date),
-                             std::string_view(s.session)})
+  for (std::string_view f :
+       {std::string_view(s.car), std::string_view(s.corner), std::string_view(s.track),
+        std::string_view(s.date), std::string_view(s.session)})
     put(t, f);
   for (int r : s.rows) put(t, std::to_string(r));
   for (const std::string& r : s.row_texts) put(t, r);
@@ -70,12 +70,12 @@ void check_storable(const Setup& s) {
   if (!valid_date(s.date))
     throw RuntimeError("The event date \"" + s.date + "\" is not a date written YYYY-MM-DD.");
   for (int r : s.rows)
-    if (r < 1) throw RuntimeError("A set-up's popup rows are numbered from 1, not " +
-                                  std::to_string(r) + ".");
+    if (r < 1)
+      throw RuntimeError("A set-up's popup rows are numbered from 1, not " + std::to_string(r) +
+                         ".");
   if (s.measured_velocity_mps.size() != s.measured_force_n.size())
     throw RuntimeError("The measured curve has " + std::to_string(s.measured_velocity_mps.size()) +
-                       " velocities but " + std::to_string(s.measured_force_n.size()) +
-                       " forces.");
+                       " velocities but " + std::to_string(s.measured_force_n.size()) + " forces.");
 }
 
 std::string pack_doubles(const std::vector<double>& v) {

@@ -21,34 +21,34 @@ enum Popup : std::size_t { CValve, CSpring, LSC, HSC, RValve, RSpring, LSR, HSR 
 
 // One stored set-up. Texts are kept exactly as the main window showed them.
 struct Setup {
-  std::int64_t id = 0;  // 0: not stored yet
-  std::string car, corner;  // corner: one of kCorners
-  std::string track, date, session;  // the event; date as YYYY-MM-DD
-  std::array<int, kPopupCount> rows{};  // 1-based popup rows
+  std::int64_t id = 0;                             // 0: not stored yet
+  std::string car, corner;                         // corner: one of kCorners
+  std::string track, date, session;                // the event; date as YYYY-MM-DD
+  std::array<int, kPopupCount> rows{};             // 1-based popup rows
   std::array<std::string, kPopupCount> row_texts;  // what those rows read (valve, spring, clicks)
   std::string motion_ratio, internal_shaft, external_shaft, piston;  // texts as typed
   bool si_units = true;
-  int curve_number = 0;  // the stored curve PLOT made of it; 0: none
+  int curve_number = 0;               // the stored curve PLOT made of it; 0: none
   std::array<std::string, 4> legend;  // that curve's legend texts: compression 1, 2, rebound 1, 2
   std::string notes;
   std::string dyno_record;  // the held dyno record as JSON text; empty: none attached
   std::vector<double> measured_velocity_mps, measured_force_n;  // the attached measured curve
-  std::string saved_at;  // UTC, YYYY-MM-DDTHH:MM:SSZ
+  std::string saved_at;                                         // UTC, YYYY-MM-DDTHH:MM:SSZ
 
   friend bool operator==(const Setup&, const Setup&) = default;
 };
 
 // What a search asks for; empty texts ask nothing. Texts match anywhere, in any case.
 struct Query {
-  std::string car;    // exact
+  std::string car;            // exact
   std::int64_t event_id = 0;  // 0: any event
   std::string track;
   std::string date_from, date_to;  // inclusive, YYYY-MM-DD
-  std::string valve;   // compression or rebound valve
-  std::string spring;  // compression or rebound spring
-  std::string clicks;  // any of the four adjusters, exactly
-  std::string words;   // every word somewhere in the notes
-  std::size_t limit = 1000;  // at most this many, newest first
+  std::string valve;               // compression or rebound valve
+  std::string spring;              // compression or rebound spring
+  std::string clicks;              // any of the four adjusters, exactly
+  std::string words;               // every word somewhere in the notes
+  std::size_t limit = 1000;        // at most this many, newest first
 };
 
 // A car's event, for the library's tree.

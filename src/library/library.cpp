@@ -1,5 +1,6 @@
 #include "library/library.h"
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -7,7 +8,6 @@
 #include <fstream>
 #include <map>
 #include <random>
-#include <sys/stat.h>
 
 #include "library/postgresql_backend.h"
 #include "library/sqlite_backend.h"
@@ -29,7 +29,7 @@ constexpr std::array<std::string_view, kPopupCount> kPopupVariables = {
     "cvalvevalue", "cspringvalue", "cbleedvalue", "chighvalue",
     "rvalvevalue", "rspringvalue", "rbleedvalue", "rhighvalue"};
 constexpr std::array<std::string_view, 4> kBoxVariables = {"mrstr", "internalstr", "externalstr",
-                                                          "pistonstr"};
+                                                           "pistonstr"};
 
 const Value* variable(const NamedValues& vars, std::string_view name) {
   for (const auto& [k, v] : vars)
@@ -73,14 +73,19 @@ std::string file_part(const std::string& s) {
 
 }  // namespace
 
-std::unique_ptr<Backend> open_backend(const std::filesystem::path& file, const std::string& server) {
+std::unique_ptr<Backend> open_backend(const std::filesystem::path& file,
+                                      const std::string& server) {
   if (server.find_first_not_of(' ') != std::string::npos)
     return std::make_unique<PostgresBackend>(server);
   return std::make_unique<SqliteBackend>(file);
 }
 
-std::string today() { return date_of(std::time(nullptr), false); }
-std::string now_utc() { return date_of(std::time(nullptr), true); }
+std::string today() {
+  return date_of(std::time(nullptr), false);
+}
+std::string now_utc() {
+  return date_of(std::time(nullptr), true);
+}
 
 Setup read_main_window(gfx::Model& m, const Globals& g, const Filing& filing) {
   Setup s;
@@ -105,8 +110,7 @@ Setup read_main_window(gfx::Model& m, const Globals& g, const Filing& filing) {
   if (stored >= 1 && static_cast<std::size_t>(stored) <= g.plotdata.size()) {
     const DamperCurve& c = g.plotdata[stored - 1];
     s.curve_number = stored;
-    s.legend = {c.curveIDcompression1, c.curveIDcompression2, c.curveIDrebound1,
-                c.curveIDrebound2};
+    s.legend = {c.curveIDcompression1, c.curveIDcompression2, c.curveIDrebound1, c.curveIDrebound2};
   }
   if (main_control(m, "holdroehrig").value == 1 && g.ShockData.is_record()) {
     s.dyno_record = dump_value(g.ShockData);
@@ -135,13 +139,20 @@ void put_in_main_window(Processor& p, const Setup& s) {
 
 std::string list_cell(const Setup& s, std::size_t column) {
   switch (column) {
-    case 0: return std::to_string(s.id);
-    case 1: return s.car;
-    case 2: return s.corner;
-    case 3: return s.track;
-    case 4: return s.date;
-    case 5: return s.session;
-    case 14: return s.notes.substr(0, s.notes.find('\n'));
+    case 0:
+      return std::to_string(s.id);
+    case 1:
+      return s.car;
+    case 2:
+      return s.corner;
+    case 3:
+      return s.track;
+    case 4:
+      return s.date;
+    case 5:
+      return s.session;
+    case 14:
+      return s.notes.substr(0, s.notes.find('\n'));
     default:
       if (column >= 6 && column < 6 + kPopupCount) return popup_cell(s, column - 6);
       throw RuntimeError("A set-up list has no column " + std::to_string(column + 1) + ".");
@@ -171,11 +182,31 @@ void sort_setups(std::vector<Setup>& setups, std::size_t column, bool descending
 }
 
 std::vector<std::string> comparison_fields() {
-  return {"No.",          "Car",        "Corner",         "Track",          "Date",
-          "Session",      "C valve",    "C spring",       "LSC",            "HSC",
-          "R valve",      "R spring",   "LSR",            "HSR",            "Motion ratio",
-          "Internal shaft", "External shaft", "Piston",     "Units",          "Curve",
-          "Legend compression", "Legend rebound", "Notes", "Dyno record",   "Measured curve",
+  return {"No.",
+          "Car",
+          "Corner",
+          "Track",
+          "Date",
+          "Session",
+          "C valve",
+          "C spring",
+          "LSC",
+          "HSC",
+          "R valve",
+          "R spring",
+          "LSR",
+          "HSR",
+          "Motion ratio",
+          "Internal shaft",
+          "External shaft",
+          "Piston",
+          "Units",
+          "Curve",
+          "Legend compression",
+          "Legend rebound",
+          "Notes",
+          "Dyno record",
+          "Measured curve",
           "Saved"};
 }
 
@@ -191,7 +222,9 @@ std::vector<std::string> field_texts(const Setup& s) {
   t.push_back(s.legend[0] + (s.legend[1].empty() ? "" : " " + s.legend[1]));
   t.push_back(s.legend[2] + (s.legend[3].empty() ? "" : " " + s.legend[3]));
   t.push_back(s.notes);
-  t.push_back(s.dyno_record.empty() ? "none" : "attached (" + std::to_string(s.dyno_record.size()) + " bytes)");
+  t.push_back(s.dyno_record.empty()
+                  ? "none"
+                  : "attached (" + std::to_string(s.dyno_record.size()) + " bytes)");
   t.push_back(s.measured_velocity_mps.empty()
                   ? "none"
                   : std::to_string(s.measured_velocity_mps.size()) + " points");
@@ -239,11 +272,12 @@ Comparison compare(Backend& b, const std::vector<std::int64_t>& ids, Reference r
       }
     }
     if (!pick)
-      throw RuntimeError(reference == Reference::FirstOfEvent
-                             ? "Set-up " + std::to_string(first.id) + " has no event in the library."
-                             : "Set-up " + std::to_string(first.id) + " (" + first.car + ", " +
-                                   first.corner + ") has no earlier set-up of its corner to "
-                                   "compare with.");
+      throw RuntimeError(
+          reference == Reference::FirstOfEvent
+              ? "Set-up " + std::to_string(first.id) + " has no event in the library."
+              : "Set-up " + std::to_string(first.id) + " (" + first.car + ", " + first.corner +
+                    ") has no earlier set-up of its corner to "
+                    "compare with.");
     ref = b.open(*pick);
   }
   Comparison c;
@@ -287,7 +321,8 @@ ImportReport import_folder(Backend& b, const std::filesystem::path& folder,
     throw RuntimeError("The folder \"" + folder.string() + "\" does not exist.");
   std::vector<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
-    if (entry.path().extension() == ".mat" && entry.is_regular_file(ec)) files.push_back(entry.path());
+    if (entry.path().extension() == ".mat" && entry.is_regular_file(ec))
+      files.push_back(entry.path());
   if (ec) throw RuntimeError("The folder \"" + folder.string() + "\" could not be read.");
   std::sort(files.begin(), files.end());
   ImportReport report;
@@ -312,8 +347,7 @@ ImportReport import_folder(Backend& b, const std::filesystem::path& folder,
         if (!v || !v->is_scalar())
           throw RuntimeError("it holds no row for " + std::string(kPopupVariables[k]));
         const double row = v->scalar();
-        if (!(row >= 1) || row != std::floor(row) ||
-            row > static_cast<double>(texts[k].size()))
+        if (!(row >= 1) || row != std::floor(row) || row > static_cast<double>(texts[k].size()))
           throw RuntimeError(std::string(kPopupVariables[k]) + " is " + num2str(row) +
                              ", but the popup " + std::string(kPopupTags[k]) + " has rows 1 to " +
                              std::to_string(texts[k].size()));

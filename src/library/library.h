@@ -47,8 +47,8 @@ void put_in_main_window(Processor& p, const Setup& s);
 
 // Columns a list of set-ups can be sorted by.
 inline constexpr std::array<std::string_view, 15> kListColumns = {
-    "No.",      "Car", "Corner", "Track",    "Date", "Session", "C valve", "C spring",
-    "LSC",      "HSC", "R valve", "R spring", "LSR",  "HSR",     "Notes"};
+    "No.", "Car", "Corner",  "Track",    "Date", "Session", "C valve", "C spring",
+    "LSC", "HSC", "R valve", "R spring", "LSR",  "HSR",     "Notes"};
 // The text of column `column` (an index of kListColumns) for `s`.
 std::string list_cell(const Setup& s, std::size_t column);
 // Sorts by a column, numbers as numbers, ties by id; stable.

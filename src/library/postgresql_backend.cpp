@@ -60,8 +60,8 @@ PostgresBackend::PostgresBackend(const std::string& connection) {
   if (!opts) {
     const std::string why = err ? trimmed(err) : "it cannot be read";
     if (err) PQfreemem(err);
-    throw RuntimeError("The library server's connection \"" + connection + "\" is not valid: " +
-                       why + ".");
+    throw RuntimeError("The library server's connection \"" + connection +
+                       "\" is not valid: " + why + ".");
   }
   PQconninfoFree(opts);
   conn_ = PQconnectdb(connection.c_str());
@@ -89,7 +89,8 @@ PostgresBackend::~PostgresBackend() {
 namespace {
 
 // Runs one statement; every row it gives back goes to `each`.
-void run(pg_conn* conn, const std::string& where, const sql::Statement& st, const RowFn& each = {}) {
+void run(pg_conn* conn, const std::string& where, const sql::Statement& st,
+         const RowFn& each = {}) {
   std::vector<const char*> values;
   std::vector<int> lengths, formats;
   for (const sql::Param& p : st.params) {
@@ -108,8 +109,8 @@ void run(pg_conn* conn, const std::string& where, const sql::Statement& st, cons
     const char* state = res ? PQresultErrorField(res.get(), PG_DIAG_SQLSTATE) : nullptr;
     if (state && std::string_view(state) == "42501")
       throw RuntimeError("The library " + where + " is read-only for you; nothing was saved.");
-    throw RuntimeError("The library " + where + " could not be used: " +
-                       trimmed(PQerrorMessage(conn)) + ".");
+    throw RuntimeError("The library " + where +
+                       " could not be used: " + trimmed(PQerrorMessage(conn)) + ".");
   }
   if (!each) return;
   PGresult* r = res.get();
@@ -118,7 +119,8 @@ void run(pg_conn* conn, const std::string& where, const sql::Statement& st, cons
                  const char* v = PQgetvalue(r, current, i);
                  if (PQftype(r, i) != kByteaType) return std::string(v, PQgetlength(r, current, i));
                  std::size_t n = 0;
-                 unsigned char* raw = PQunescapeBytea(reinterpret_cast<const unsigned char*>(v), &n);
+                 unsigned char* raw =
+                     PQunescapeBytea(reinterpret_cast<const unsigned char*>(v), &n);
                  if (!raw) throw RuntimeError("Out of memory reading a measured curve.");
                  std::string out(reinterpret_cast<const char*>(raw), n);
                  PQfreemem(raw);
@@ -161,8 +163,8 @@ void PostgresBackend::write(const std::function<void()>& work) {
       throw RuntimeError("The connection to the library " + where_ +
                          " was lost while the save was being committed; look in the library "
                          "whether it was kept.");
-    throw RuntimeError("The library " + where_ + " did not keep the save: " +
-                       trimmed(PQerrorMessage(conn_)) + ".");
+    throw RuntimeError("The library " + where_ +
+                       " did not keep the save: " + trimmed(PQerrorMessage(conn_)) + ".");
   }
 }
 

@@ -20,7 +20,9 @@ constexpr std::string_view kHeader{"SQLite format 3\0", 16};
 
 using RowFn = std::function<void(const sql::Row&)>;
 
-std::string message_of(sqlite3* db) { return db ? sqlite3_errmsg(db) : "out of memory"; }
+std::string message_of(sqlite3* db) {
+  return db ? sqlite3_errmsg(db) : "out of memory";
+}
 
 // Runs one statement with its parameters, calling `each` for every row it gives back.
 void run(sqlite3* db, const std::string& where, const sql::Statement& st, const RowFn& each = {}) {
@@ -115,9 +117,9 @@ SqliteBackend::SqliteBackend(const std::filesystem::path& file, bool read_only)
   } else if (read_only_) {
     throw RuntimeError("The library " + where + " does not exist.");
   }
-  const int flags = SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX |
-                    (read_only_ ? SQLITE_OPEN_READONLY
-                                : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  const int flags =
+      SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX |
+      (read_only_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
   const std::string uri = uri_of(file, read_only_ ? "mode=ro" : "mode=rwc");
   if (sqlite3_open_v2(uri.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
     const std::string why = message_of(db_);

@@ -149,6 +149,32 @@ std::span<const ProgramAction> ComparisonTools::actions() {
        [](T& t, A) { t.tuning_.copy_sweep(); }},
       {"usebest", "Set best clicks", "", P::ToolWindow, false, false,
        [](T& t, A) { t.tuning_.use_best(); }},
+      {"library", "Library\xE2\x80\xA6", "Ctrl+L", P::BothMenus, false, true,
+       [](T& t, A) { t.library_.show(); }},
+      {"librarysearch", "Search", "", P::ToolWindow, false, false,
+       [](T& t, A) { t.library_.search(); }},
+      {"librarysave", "Save to library", "", P::ToolWindow, false, false,
+       [](T& t, A) { t.library_.save_from_main(); }},
+      {"libraryopen", "Open", "", P::ToolWindow, true, false,
+       [](T& t, A) {
+         t.before_undoable();
+         t.library_.open();
+       }},
+      {"libraryplot", "PLOT", "", P::ToolWindow, true, false,
+       [](T& t, A) {
+         t.before_undoable();
+         t.library_.plot();
+       }},
+      {"librarycompare", "Compare...", "", P::ToolWindow, false, false,
+       [](T& t, A) { t.library_.ask_compare(); }},
+      {"libraryimport", "Import...", "", P::ToolWindow, false, false,
+       [](T& t, A) { t.library_.ask_import(); }},
+      {"libraryexport", "Export...", "", P::ToolWindow, false, false,
+       [](T& t, A) { t.library_.ask_export(); }},
+      {"librarymerge", "Merge...", "", P::ToolWindow, false, false,
+       [](T& t, A) { t.library_.ask_merge(); }},
+      {"libraryserver", "Server...", "", P::ToolWindow, false, false,
+       [](T& t, A) { t.library_.ask_server(); }},
       {"view", "PLOT", "", P::MainButton, true},
       {"overwrite", "UPDATE #", "", P::MainButton, true},
       {"clear", "CLEAR", "", P::MainButton, true},

@@ -41,7 +41,7 @@ Entry sample(int n, std::string car = "Car A", std::string corner = "LF",
   s.session = "Q" + std::to_string(n % 3);
   for (std::size_t k = 0; k < kPopupCount; ++k) {
     s.rows[k] = 1 + (n + static_cast<int>(k)) % 5;
-    s.row_texts[k] = k == CValve || k == RValve ? "V" + std::to_string(100 + s.rows[k])
+    s.row_texts[k] = k == CValve || k == RValve     ? "V" + std::to_string(100 + s.rows[k])
                      : k == CSpring || k == RSpring ? "S" + std::to_string(s.rows[k])
                                                     : std::to_string(s.rows[k] - 1);
   }
@@ -88,7 +88,8 @@ TEST_P(Library, SavesAndReopensEveryFieldExactly) {
   odd.motion_ratio = "not a number";
   odd.dyno_record = R"({"fn":"a.pvp","Speed_1":[1,2,3]})";
   odd.measured_velocity_mps = {0.0, -0.0, 1e-300, std::numeric_limits<double>::infinity(), 0.1};
-  odd.measured_force_n = {std::numeric_limits<double>::quiet_NaN(), -5.5, 1e300, 3, 0.30000000000000004};
+  odd.measured_force_n = {std::numeric_limits<double>::quiet_NaN(), -5.5, 1e300, 3,
+                          0.30000000000000004};
   Entry empty_texts = sample(4);
   empty_texts.session.clear();
   empty_texts.track.clear();
@@ -161,13 +162,23 @@ TEST_P(Library, FindsBySearchAndTree) {
   const Row rows[] = {
       {"everything", {}, {8, 7, 6, 5, 4, 3, 2, 1}},
       {"track in other case", q([](Query& x) { x.track = "sPa"; }), {7, 5, 3, 1}},
-      {"date range", q([](Query& x) { x.date_from = "2026-05-03"; x.date_to = "2026-05-05"; }), {5, 4, 3}},
+      {"date range",
+       q([](Query& x) {
+         x.date_from = "2026-05-03";
+         x.date_to = "2026-05-05";
+       }),
+       {5, 4, 3}},
       {"valve", q([](Query& x) { x.valve = "V101"; }), {6, 5, 1}},
       {"spring", q([](Query& x) { x.spring = "S5"; }), {8, 4, 3}},
       {"clicks", q([](Query& x) { x.clicks = "4"; }), {8, 7, 6, 3, 2, 1}},
       {"words in any case", q([](Query& x) { x.words = "run OVERSTEER"; }), {6}},
       {"wildcard taken literally", q([](Query& x) { x.words = "%"; }), {}},
-      {"car", q([](Query& x) { x.car = "Car B"; x.track = "Monza"; }), {8, 6}},
+      {"car",
+       q([](Query& x) {
+         x.car = "Car B";
+         x.track = "Monza";
+       }),
+       {8, 6}},
       {"limit", q([](Query& x) { x.limit = 2; }), {8, 7}},
   };
   for (const Row& r : rows) {
@@ -214,10 +225,18 @@ TEST_P(Library, ComparesAgainstTheChosenReferenceMarkingEveryDifference) {
     std::vector<std::string> want_marked;  // of the last column
   };
   const Row rows[] = {
-      {"previous of the corner", {ids[1].id}, Reference::PreviousOfCorner, 0, ids[0].id,
+      {"previous of the corner",
+       {ids[1].id},
+       Reference::PreviousOfCorner,
+       0,
+       ids[0].id,
        {"Date", "HSC", "Notes"}},
       {"first of the event", {ids[2].id}, Reference::FirstOfEvent, 0, ids[1].id, {"Piston"}},
-      {"any", {ids[1].id, ids[2].id}, Reference::Chosen, ids[0].id, ids[0].id,
+      {"any",
+       {ids[1].id, ids[2].id},
+       Reference::Chosen,
+       ids[0].id,
+       ids[0].id,
        {"Date", "HSC", "Piston", "Notes"}},
   };
   for (const Row& r : rows) {
@@ -247,7 +266,8 @@ TEST_P(Library, ImportsAFolderOfDamperFiles) {
   write_whole(in / "notes.txt", "ignored");
   PopupTexts texts;
   for (std::size_t k = 0; k < kPopupCount; ++k)
-    for (int r = 1; r <= 5; ++r) texts[k].push_back("P" + std::to_string(k) + "." + std::to_string(r));
+    for (int r = 1; r <= 5; ++r)
+      texts[k].push_back("P" + std::to_string(k) + "." + std::to_string(r));
 
   auto lib = open();
   ImportOptions opts{"Car A", "RF", "", "", "", true};
@@ -368,7 +388,8 @@ TEST_P(Library, KilledDuringASaveKeepsEveryCommittedSetup) {
   ::close(fds[1]);
   std::vector<std::int64_t> committed;
   std::int64_t id = 0;
-  while (committed.size() < 25 && ::read(fds[0], &id, sizeof id) == sizeof id) committed.push_back(id);
+  while (committed.size() < 25 && ::read(fds[0], &id, sizeof id) == sizeof id)
+    committed.push_back(id);
   ::kill(pid, SIGKILL);
   while (::read(fds[0], &id, sizeof id) == sizeof id) committed.push_back(id);
   ::close(fds[0]);
@@ -378,7 +399,8 @@ TEST_P(Library, KilledDuringASaveKeepsEveryCommittedSetup) {
   ASSERT_GE(committed.size(), 25u);
   auto lib = open();
   for (std::int64_t c : committed) EXPECT_TRUE(lib->open(c)) << "set-up " << c << " was lost";
-  for (const Entry& s : lib->all()) EXPECT_EQ(s.measured_force_n.size(), s.measured_velocity_mps.size());
+  for (const Entry& s : lib->all())
+    EXPECT_EQ(s.measured_force_n.size(), s.measured_velocity_mps.size());
   // And it takes the next save.
   EXPECT_TRUE(lib->save({sample(999999)})[0].added);
 }
@@ -388,7 +410,8 @@ void make_first_version(Kind kind, const fs::path& file, const std::string& serv
   const sql::Dialect d = kind == Kind::Sqlite ? sql::Dialect::Sqlite : sql::Dialect::Postgres;
   std::vector<std::string> statements = sql::first_schema(d);
   statements.push_back("INSERT INTO cars (name) VALUES ('Old car')");
-  statements.push_back("INSERT INTO events (track, date, session) VALUES ('Spa', '2025-08-01', 'R')");
+  statements.push_back(
+      "INSERT INTO events (track, date, session) VALUES ('Spa', '2025-08-01', 'R')");
   for (int k = 0; k < 3; ++k)
     statements.push_back(
         "INSERT INTO setups (car_id, corner, event_id, cvalve, cspring, lsc, hsc, rvalve, "
@@ -523,8 +546,11 @@ TEST(LibraryServer, DroppedConnectionIsReportedAndNothingHalfWrittenStays) {
   const std::string conn = server.fresh_database();
   PostgresBackend lib(conn);
   lib.save({sample(1)});
-  const std::string db = conn.substr(conn.find("dbname=") + 7, conn.find(" user") - conn.find("dbname=") - 7);
-  server.exec("postgres", "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + db + "'");
+  const std::string db =
+      conn.substr(conn.find("dbname=") + 7, conn.find(" user") - conn.find("dbname=") - 7);
+  server.exec(
+      "postgres",
+      "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + db + "'");
   try {
     lib.save({sample(2), sample(3)});
     ADD_FAILURE() << "a save over a dropped connection was reported as done";
@@ -560,7 +586,8 @@ TEST(LibraryServer, RefusesAPasswordAndAServerItCannotReach) {
 TEST(LibraryServer, ADatabaseOfOtherTablesIsNotTakenForALibrary) {
   test_support::TestServer& server = test_support::TestServer::get();
   const std::string conn = server.fresh_database();
-  const std::string db = conn.substr(conn.find("dbname=") + 7, conn.find(" user") - conn.find("dbname=") - 7);
+  const std::string db =
+      conn.substr(conn.find("dbname=") + 7, conn.find(" user") - conn.find("dbname=") - 7);
   server.exec(db, "CREATE TABLE laps (n INTEGER)");
   EXPECT_THROW(PostgresBackend{conn}, RuntimeError);
   server.exec(db, "SELECT count(*) FROM laps");  // still there

@@ -49,8 +49,7 @@ TestServer::TestServer() {
   char tmpl[] = "/tmp/quorin-pg-XXXXXX";
   if (!::mkdtemp(tmpl)) throw std::runtime_error("No scratch folder for the test server.");
   folder_ = tmpl;
-  if (::geteuid() == 0 &&
-      std::system(("chown nobody " + folder_.string()).c_str()) != 0)
+  if (::geteuid() == 0 && std::system(("chown nobody " + folder_.string()).c_str()) != 0)
     throw std::runtime_error("The scratch folder could not be given to nobody.");
   const std::string data = (folder_ / "data").string();
   const std::string log = (folder_ / "server.log").string();  // written by the server's user

@@ -48,9 +48,9 @@ void add_menu(gfx::Model& m, gfx::Window& w, bool main_window) {
     if (old->kind() == gfx::Kind::ContextMenu) m.delete_object(old->handle());
   gfx::Menu& menu = m.new_menu(w, gfx::Kind::ContextMenu);
   for (const ProgramAction& a : ComparisonTools::actions()) {
-    const bool offered = a.place == ActionPlace::BothMenus ||
-                         a.place == (main_window ? ActionPlace::MainMenu
-                                                 : ActionPlace::ComparisonMenu);
+    const bool offered =
+        a.place == ActionPlace::BothMenus ||
+        a.place == (main_window ? ActionPlace::MainMenu : ActionPlace::ComparisonMenu);
     if (!offered) continue;
     gfx::Menu& entry = m.new_menu(menu);
     entry.label = std::string(a.label);
@@ -130,15 +130,14 @@ std::span<const ProgramAction> ComparisonTools::actions() {
        [](T& t, A) { t.tuning_.sweep(); }},
       {"closest", "Closest set-up to the dyno curve\xE2\x80\xA6", "Ctrl+F", P::ComparisonMenu,
        false, false, [](T& t, A) { t.tuning_.closest(); }},
-      {"dynoerror", "Error against the dyno curve", "Ctrl+Shift+F", P::ComparisonMenu, false,
-       false, [](T& t, A) { t.tuning_.dyno_error(); }},
+      {"dynoerror", "Error against the dyno curve", "Ctrl+Shift+F", P::ComparisonMenu, false, false,
+       [](T& t, A) { t.tuning_.dyno_error(); }},
       {"guides", "Damping guides\xE2\x80\xA6", "Ctrl+G", P::ComparisonMenu, false, false,
        [](T& t, A) { t.tuning_.ask_guides(); }},
       {"ratio", "Damping ratio\xE2\x80\xA6", "Ctrl+Shift+G", P::ComparisonMenu, false, false,
        [](T& t, A) { t.tuning_.ratio(); }},
       {"undo", "Undo", "Ctrl+Z", P::BothMenus, false, true, [](T& t, A) { t.undo(false); }},
-      {"redo", "Redo", "Ctrl+Shift+Z", P::BothMenus, false, false,
-       [](T& t, A) { t.undo(true); }},
+      {"redo", "Redo", "Ctrl+Shift+Z", P::BothMenus, false, false, [](T& t, A) { t.undo(true); }},
       {"reopen", "Reopen last session", "", P::MainMenu, true, true, nullptr, kReopenCommand},
       {"tablevelocities", "Velocities", "Enter", P::ToolWindow, false, false,
        [](T& t, A) { t.show_table(); }},
@@ -156,14 +155,14 @@ std::span<const ProgramAction> ComparisonTools::actions() {
       {"librarysave", "Save to library", "", P::ToolWindow, false, false,
        [](T& t, A) { t.library_.save_from_main(); }},
       {"libraryopen", "Open", "", P::ToolWindow, true, false,
-       [](T& t, A) {
+       [](T& t, A number) {
          t.before_undoable();
-         t.library_.open();
+         t.library_.open(number);
        }},
       {"libraryplot", "PLOT", "", P::ToolWindow, true, false,
-       [](T& t, A) {
+       [](T& t, A number) {
          t.before_undoable();
-         t.library_.plot();
+         t.library_.plot(number);
        }},
       {"librarycompare", "Compare...", "", P::ToolWindow, false, false,
        [](T& t, A) { t.library_.ask_compare(); }},
@@ -190,7 +189,8 @@ void ComparisonTools::before_command(const Command& c) {
   before_.reset();
   if (c.name != "quorin_processor_ct" || c.inputs.empty()) return;
   for (const ProgramAction& a : actions())
-    if (a.place == ActionPlace::MainButton && a.undoable && c.inputs[0] == a.id) before_ = capture();
+    if (a.place == ActionPlace::MainButton && a.undoable && c.inputs[0] == a.id)
+      before_ = capture();
 }
 
 void ComparisonTools::after_command() {

@@ -32,6 +32,8 @@ std::string command_text(std::string_view item) {
   return std::string(kMenuCommand) + "('" + std::string(item) + "')";
 }
 
+}  // namespace
+
 std::int64_t setup_number(const std::string& text) {
   std::size_t used = 0;
   long long v = 0;
@@ -44,6 +46,8 @@ std::int64_t setup_number(const std::string& text) {
     throw RuntimeError("\"" + text + "\" is not a set-up number.");
   return v;
 }
+
+namespace {
 
 std::vector<std::int64_t> setup_numbers(const std::string& text) {
   std::istringstream in(text);
@@ -173,6 +177,7 @@ std::optional<std::int64_t> LibraryTools::save_from_main() {
   const library::Filing filing{a->at(0), a->at(1), a->at(2), a->at(3), a->at(4), a->at(5)};
   const library::Setup s = library::read_main_window(p_.gfx, p_.globals, filing);
   const library::Saved saved = b.save({s}).at(0);
+  last_saved_ = saved.id;
   for (std::size_t k = 0; k < kFilingKeys.size(); ++k) kept.set_value(kFilingKeys[k], a->at(k));
   const std::string status = saved.added ? "Saved as set-up " + std::to_string(saved.id) + "."
                                          : "Already in the library as set-up " +
@@ -182,15 +187,15 @@ std::optional<std::int64_t> LibraryTools::save_from_main() {
   return saved.id;
 }
 
-void LibraryTools::open(std::int64_t id) {
-  const library::Setup s = stored(id ? id : chosen());
+void LibraryTools::open(const std::string& number) {
+  const library::Setup s = stored(number.empty() ? chosen() : setup_number(number));
   Processor proc = p_.processor();
   library::put_in_main_window(proc, s);
   p_.gfx.figure(kMainWindow);
 }
 
-void LibraryTools::plot(std::int64_t id) {
-  open(id);
+void LibraryTools::plot(const std::string& number) {
+  open(number);
   Processor proc = p_.processor();
   quorin_processor_ct(proc, "view");
   p_.gfx.figure(kMainWindow);

@@ -37,9 +37,10 @@ class LibraryTools {
   // Asks the car, corner, event and notes and keeps the main window's set-up; returns its
   // id (nothing when cancelled).
   std::optional<std::int64_t> save_from_main();
-  // The set-up chosen in the window (or `id` when given) put in the main window, and plotted.
-  void open(std::int64_t id = 0);
-  void plot(std::int64_t id = 0);
+  // The set-up numbered `number` (empty: the one chosen in the window) put in the main
+  // window, and plotted.
+  void open(const std::string& number = {});
+  void plot(const std::string& number = {});
   // Asks which set-ups to compare and against what, and shows them side by side.
   void ask_compare();
   void ask_import();
@@ -53,6 +54,8 @@ class LibraryTools {
   // The set-up chosen in the library window; throws RuntimeError when none is.
   std::int64_t chosen() const;
   const std::vector<library::Setup>& found() const { return found_; }
+  // The number of the set-up the last save kept (or found already kept); 0: none yet.
+  std::int64_t last_saved() const { return last_saved_; }
 
  private:
   void refresh(const std::string& status);
@@ -64,6 +67,10 @@ class LibraryTools {
   std::vector<library::EventEntry> events_;
   std::vector<std::string> cars_;
   std::string status_;
+  std::int64_t last_saved_ = 0;
 };
+
+// A set-up number as the user writes it; throws RuntimeError naming the text.
+std::int64_t setup_number(const std::string& text);
 
 }  // namespace quorin

@@ -158,6 +158,16 @@ class DialogAnswerer {
           QTest::keyClick(popup, Qt::Key_Escape);
           QCoreApplication::processEvents();
         }
+        // A file that is there already brings the dialog's own "replace?" box up inside this
+        // key press; a timer of its own answers it, as this one cannot run again until done.
+        QTimer replace;
+        replace.setInterval(5);
+        QObject::connect(&replace, &QTimer::timeout, [files] {
+          auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+          if (box && box->isVisible() && box->parentWidget() == files)
+            click(box->button(QMessageBox::Yes));
+        });
+        replace.start();
         QTest::keyClick(name, Qt::Key_Return);
       } else {
         QTest::keyClick(files, Qt::Key_Escape);

@@ -55,6 +55,7 @@ struct ScratchInstallation {
   ScratchInstallation() {
     fs::create_directories(bin);
     fs::create_directories(root / "work");
+    fs::create_directories(root / "usr/share");
     fs::copy(QUORIN_SUPPLIED, root / "usr/share/quorin", fs::copy_options::recursive);
   }
   StartPlaces places() const { return {root / "work", bin, user, installed_data_folder(bin)}; }
@@ -69,7 +70,8 @@ TEST_F(GuiFixture, ADamagedSuppliedFileIsPutBackAtTheAnswerInTheQuestionBox) {
     std::ostringstream console;
     settle_start_folder(inst.places(), *desktop_, console);  // the first start makes the folder
     const fs::path damaged = inst.user / "quorin_interface_v41.mat";
-    std::ofstream(damaged, std::ios::binary) << "damaged";
+    // Damaged differently each round: a file kept at the word No is not asked about again.
+    std::ofstream(damaged, std::ios::binary) << "damaged " << put_back;
     answerer_.questions.clear();
     if (put_back) answer_yes();  // an unqueued question is answered No
 

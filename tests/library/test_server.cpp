@@ -39,12 +39,12 @@ std::string slurp(const std::filesystem::path& f) {
 
 }  // namespace
 
-TestServer& TestServer::get() {
-  static TestServer server;
+TestServer& TestServer::get(bool durable) {
+  static TestServer server(durable);
   return server;
 }
 
-TestServer::TestServer() {
+TestServer::TestServer(bool durable) {
   bin_ = server_programs();
   char tmpl[] = "/tmp/quorin-pg-XXXXXX";
   if (!::mkdtemp(tmpl)) throw std::runtime_error("No scratch folder for the test server.");
@@ -53,14 +53,16 @@ TestServer::TestServer() {
     throw std::runtime_error("The scratch folder could not be given to nobody.");
   const std::string data = (folder_ / "data").string();
   const std::string log = (folder_ / "server.log").string();  // written by the server's user
-  const std::string init = as_owner((bin_ / "initdb").string() + " -D " + data + " -U " + kUser +
-                                    " -A trust --no-sync -E UTF8 --locale=C > /dev/null 2> " +
-                                    (folder_ / "initdb.log").string());
+  const std::string init =
+      as_owner((bin_ / "initdb").string() + " -D " + data + " -U " + kUser + " -A trust " +
+               (durable ? "" : "--no-sync ") + "-E UTF8 --locale=C > /dev/null 2> " +
+               (folder_ / "initdb.log").string());
   if (std::system(init.c_str()) != 0)
     throw std::runtime_error("initdb failed:\n" + slurp(folder_ / "initdb.log"));
   const std::string start =
       as_owner((bin_ / "pg_ctl").string() + " -D " + data + " -l " + log + " -w -t 60 -o \"-k " +
-               folder_.string() + " -c listen_addresses='' -c fsync=off\" start > /dev/null 2>&1");
+               folder_.string() + " -c listen_addresses=''" + (durable ? "" : " -c fsync=off") +
+               "\" start > /dev/null 2>&1");
   if (std::system(start.c_str()) != 0)
     throw std::runtime_error("The test server did not start:\n" + slurp(folder_ / "server.log"));
   started_ = true;

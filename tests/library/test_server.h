@@ -9,9 +9,10 @@ namespace quorin::test_support {
 
 class TestServer {
  public:
-  // The server of this test program, started on first use. Throws std::runtime_error, with
-  // the server's log, when it cannot start.
-  static TestServer& get();
+  // The server of this test program, started on first use; `durable` (decided by the first
+  // call) keeps the server's own writes to disk as a team's server does, which tests need not.
+  // Throws std::runtime_error, with the server's log, when it cannot start.
+  static TestServer& get(bool durable = false);
   // A connection text to a new, empty database.
   std::string fresh_database();
   // Runs an SQL command in database `db` as the server's superuser (psql-free, via libpq).
@@ -20,7 +21,7 @@ class TestServer {
   ~TestServer();
 
  private:
-  TestServer();
+  explicit TestServer(bool durable);
   std::filesystem::path folder_, bin_;
   int databases_ = 0;
   bool started_ = false;

@@ -75,6 +75,19 @@ std::size_t row_of(const gfx::Control* c) {
   return static_cast<std::size_t>(c->value) - 1;
 }
 
+// At most `chars` characters of `text` on one line, with an ellipsis when cut (whole UTF-8
+// characters only).
+std::string shortened(std::string text, std::size_t chars) {
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  std::size_t count = 0, k = 0;
+  for (; k < text.size(); ++k) {
+    if ((static_cast<unsigned char>(text[k]) & 0xC0) == 0x80) continue;
+    if (count++ == chars) break;
+  }
+  if (k >= text.size()) return text;
+  return text.substr(0, k) + "\xE2\x80\xA6";
+}
+
 // An existing window keeps the place the user gave it.
 gfx::Window& open_in_place(gfx::Model& m, std::string_view name, gfx::Rect fresh) {
   if (gfx::Window* old = analysis::window_named(m, name);
@@ -143,12 +156,13 @@ gfx::Window& show_library_window(gfx::Model& m, const LibraryView& v, const Libr
   popup(m, w, "LibrarySort", columns, v.sort_column, {kMargin + 52, top, 110, 24}, c.search);
   gfx::Control& desc = m.new_control(w, gfx::Control::Style::CheckBox);
   desc.tag = "LibraryDescending";
-  desc.string = "Descending";
   desc.value = v.descending ? 1 : 0;
-  desc.position = {kMargin + 170, top, 100, 24};
+  desc.position = {kMargin + 170, top, 20, 24};
+  desc.tooltip = "Newest, largest or last in the alphabet first.";
   desc.background = kKhaki;
   desc.font_name = "arial";
   desc.callback = c.search;
+  label(m, w, "Descending", {kMargin + 192, top, 80, 20});
   std::vector<std::string> lines;
   for (const Setup& s : v.found) lines.push_back(setup_line(s));
   if (lines.empty()) lines.push_back("(no set-up found)");
@@ -171,8 +185,11 @@ gfx::Window& show_library_window(gfx::Model& m, const LibraryView& v, const Libr
   }
   for (std::size_t r = 0; r < shown; ++r)
     for (std::size_t col = 0; col < kListColumns.size(); ++col) {
-      gfx::Text& t = table.cell(static_cast<double>(col), static_cast<double>(r + 1),
-                                list_cell(v.found[r], col), r == v.selected, "left");
+      // Every column but the last (the notes) holds what fits its width.
+      const std::size_t fits = col + 1 == kListColumns.size() ? 40 : 10;
+      gfx::Text& t =
+          table.cell(static_cast<double>(col), static_cast<double>(r + 1),
+                     shortened(list_cell(v.found[r], col), fits), r == v.selected, "left");
       t.font_size = 8;
     }
   table.rule_below(1);
@@ -226,7 +243,7 @@ std::optional<LibraryChoice> read_library_window(gfx::Model& m) {
 gfx::Window& show_comparison_window(gfx::Model& m, const Comparison& c) {
   const double columns = 1 + static_cast<double>(c.setups.size());
   const double rows = static_cast<double>(c.fields.size()) + 1;
-  const double width = std::max(600.0, 2 * kMargin + 150 * columns);
+  const double width = std::max(600.0, 2 * kMargin + 200 * columns);
   const double height = 2 * kMargin + 18 * rows + 24;
   gfx::Window& w = analysis::open_tool_window(m, kComparisonWindowName, {180, 60, width, height});
   label(m, w, "Each field that differs from the reference (first column) is in bold red.",
@@ -242,9 +259,7 @@ gfx::Window& show_comparison_window(gfx::Model& m, const Comparison& c) {
   for (std::size_t f = 0; f < c.fields.size(); ++f) {
     table.cell(0, static_cast<double>(f + 1), c.fields[f], true, "left");
     for (std::size_t k = 0; k < c.setups.size(); ++k) {
-      std::string text = c.cells[f][k];
-      std::replace(text.begin(), text.end(), '\n', ' ');
-      if (text.size() > 40) text = text.substr(0, 39) + "\xE2\x80\xA6";
+      const std::string text = shortened(c.cells[f][k], 28);
       gfx::Text& t = table.cell(static_cast<double>(k + 1), static_cast<double>(f + 1), text,
                                 c.differs[f][k], "left");
       t.font_size = 8;

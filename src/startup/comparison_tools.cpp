@@ -156,12 +156,12 @@ std::span<const ProgramAction> ComparisonTools::actions() {
        [](T& t, A) { t.library_.save_from_main(); }},
       {"libraryopen", "Open", "", P::ToolWindow, true, false,
        [](T& t, A number) {
-         t.before_undoable();
+         t.before_undoable_selections();
          t.library_.open(number);
        }},
       {"libraryplot", "PLOT", "", P::ToolWindow, true, false,
        [](T& t, A number) {
-         t.before_undoable();
+         t.before_undoable_selections();
          t.library_.plot(number);
        }},
       {"librarycompare", "Compare...", "", P::ToolWindow, false, false,
@@ -200,9 +200,12 @@ void ComparisonTools::after_command() {
     Globals& g = p_.globals;
     auto* plot = dynamic_cast<gfx::Axes*>(p_.gfx.find(g.plothandle));
     auto* legend = dynamic_cast<gfx::Axes*>(p_.gfx.find(g.IDhandle));
+    const bool selections_changed =
+        !before_->selections.empty() && before_->selections != actions::read_selections(p_.gfx);
     if (plot && legend &&
-        !analysis::plot_still_in(*before_, g.plotdata, g.counter, g.counter2, g.import, g.ShockData,
-                                 p_.gfx, plot, legend))
+        (selections_changed ||
+         !analysis::plot_still_in(*before_, g.plotdata, g.counter, g.counter2, g.import,
+                                  g.ShockData, p_.gfx, plot, legend)))
       history_.record(std::move(*before_));
     before_.reset();
   }
@@ -210,7 +213,7 @@ void ComparisonTools::after_command() {
   tuning_.apply_guides();
 }
 
-std::optional<analysis::PlotState> ComparisonTools::capture() {
+std::optional<analysis::PlotState> ComparisonTools::capture(bool with_selections) {
   Globals& g = p_.globals;
   gfx::Model& m = p_.gfx;
   auto* plot = dynamic_cast<gfx::Axes*>(m.find(g.plothandle));
@@ -225,12 +228,17 @@ std::optional<analysis::PlotState> ComparisonTools::capture() {
   s.plot = analysis::capture_axes(m, *plot);
   s.legend = analysis::capture_axes(m, *legend);
   s.si = si_shown();
+  if (with_selections) s.selections = actions::read_selections(m);
   return s;
 }
 
 void ComparisonTools::restore(const analysis::PlotState& s) {
   Globals& g = p_.globals;
   gfx::Model& m = p_.gfx;
+  if (!s.selections.empty()) {
+    Processor proc = p_.processor();
+    actions::apply_selections(proc, s.selections, "the undo history");
+  }
   g.plotdata = s.plotdata;
   g.counter = s.counter;
   g.counter2 = s.counter2;
@@ -383,7 +391,8 @@ void ComparisonTools::difference() {
 }
 
 void ComparisonTools::undo(bool forward) {
-  std::optional<analysis::PlotState> now = capture();
+  // The selections as they are now come back with Redo (or Undo) of a step that keeps them.
+  std::optional<analysis::PlotState> now = capture(true);
   if (!now) throw RuntimeError("The comparison window is not open.");
   std::optional<analysis::PlotState> to =
       forward ? history_.redo(std::move(*now)) : history_.undo(std::move(*now));

@@ -72,6 +72,9 @@ class ComparisonTools {
   void before_command(const Command& c);
   // The plot as it is now becomes the state an action about to run can be taken back to.
   void before_undoable() { before_ = capture(); }
+  // The same for an action that changes the main window's selections as well: Undo puts
+  // them back too.
+  void before_undoable_selections() { before_ = capture(true); }
   void after_command();
 
   const std::set<int>& hidden_curves() const { return hidden_; }
@@ -83,7 +86,7 @@ class ComparisonTools {
   LibraryTools& library_tools() { return library_; }
 
  private:
-  std::optional<analysis::PlotState> capture();
+  std::optional<analysis::PlotState> capture(bool with_selections = false);
   void restore(const analysis::PlotState& s);
   void apply_hidden();
   bool si_shown();

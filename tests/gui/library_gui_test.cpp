@@ -59,6 +59,12 @@ TEST_F(LibraryGui, SaveOpenAndPlotThroughTheLibraryWindow) {
   EXPECT_EQ(model_control(1, "CompressionValve").value, kept_row);
   toolkit_->sync();
   EXPECT_EQ(control_as<QComboBox>(1, "CompressionValve")->currentIndex(), 2);
+  // Undo takes the opening back, Redo brings it again.
+  activate(1);
+  QTest::keyClick(window(1), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(model_control(1, "CompressionValve").value, 1);
+  QTest::keyClick(window(1), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(model_control(1, "CompressionValve").value, kept_row);
 
   // PLOT plots it, and Undo takes the plot back.
   const double before = globals().counter;

@@ -191,7 +191,9 @@ void SqliteBackend::prepare_library() {
       for (int v = schema_version(); v < kSchemaVersion; ++v) migrate(v);
     });
   }
-  if (!read_only_) run(db_, where, "PRAGMA synchronous = NORMAL");
+  // Each save is on the disk before it is reported done, so not even a power cut takes back
+  // a set-up the user was told is kept.
+  if (!read_only_) run(db_, where, "PRAGMA synchronous = FULL");
 }
 
 int SqliteBackend::schema_version() {

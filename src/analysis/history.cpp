@@ -171,7 +171,7 @@ void restore_axes(gfx::Model& m, gfx::Axes& axes, const AxesPicture& p) {
 bool operator==(const PlotState& a, const PlotState& b) {
   return a.plotdata == b.plotdata && a.counter == b.counter && a.counter2 == b.counter2 &&
          same_matrix(a.import, b.import) && a.ShockData == b.ShockData && a.plot == b.plot &&
-         a.legend == b.legend;
+         a.legend == b.legend && a.selections == b.selections;
 }
 
 bool plot_still_in(const PlotState& s, const std::vector<DamperCurve>& plotdata, double counter,

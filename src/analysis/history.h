@@ -70,14 +70,17 @@ struct PlotState {
   Value ShockData;
   std::optional<AxesPicture> plot, legend;  // nullopt when the axes was not open
   bool si = true;  // the units the pictures are drawn in (metric or not); not compared
+  // The main window's twelve selections (popup rows, then box texts), kept only for actions
+  // that change them (opening a set-up of the library); empty: not kept, left alone.
+  std::vector<std::pair<std::string, Value>> selections;
   friend bool operator==(const PlotState&, const PlotState&);
 };
 
 // Whether the plot is still in `state`: the stored curves, counters, held import and dyno
 // curves, and the two axes (nullptr when not open) compare equal to it.
-bool plot_still_in(const PlotState& state, const std::vector<DamperCurve>& plotdata,
-                   double counter, double counter2, const Matrix& import, const Value& ShockData,
-                   gfx::Model& m, const gfx::Axes* plot, const gfx::Axes* legend);
+bool plot_still_in(const PlotState& state, const std::vector<DamperCurve>& plotdata, double counter,
+                   double counter2, const Matrix& import, const Value& ShockData, gfx::Model& m,
+                   const gfx::Axes* plot, const gfx::Axes* legend);
 
 // The states before each undoable action, newest last, and the states undone since.
 class History {

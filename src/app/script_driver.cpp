@@ -10,6 +10,9 @@
 #include <span>
 #include <vector>
 
+#include "library/library.h"
+#include "library/library_window.h"
+#include "services/file_io.h"
 #include "services/gfx/properties.h"
 #include "services/runtime_error.h"
 #include "services/varfile.h"
@@ -469,6 +472,143 @@ class ScriptDriver::Verbs {
     });
   }
 
+  // ---- The set-up library.
+  static LibraryTools& library_tools(ScriptDriver& d) { return d.program().tools->library_tools(); }
+  // A JSON object of texts; throws ScriptSyntaxError naming the verb.
+  static json object_of(std::string_view rest, std::string_view verb) {
+    json j = json::parse(rest, nullptr, false);
+    if (j.is_discarded() || !j.is_object())
+      throw ScriptSyntaxError(std::string(verb) + " needs a JSON object");
+    return j;
+  }
+  static std::string text_of(const json& j, const char* key) {
+    if (!j.contains(key)) return {};
+    const json& v = j.at(key);
+    return v.is_string() ? v.get<std::string>() : v.dump();
+  }
+  static bool whole_number_text(std::string_view t) {
+    return !t.empty() && t.find_first_not_of("0123456789") == std::string_view::npos;
+  }
+  static json setup_json(const library::Setup& s) {
+    json row = json::object();
+    const std::vector<std::string> fields = library::comparison_fields();
+    const std::vector<std::string> texts = library::field_texts(s);
+    for (std::size_t k = 0; k < fields.size(); ++k) row[fields[k]] = texts[k];
+    row["No."] = s.id;
+    return row;
+  }
+  static std::string library_save(ScriptDriver& d, std::string_view rest) {
+    const json j = object_of(rest, "library save");
+    d.dialogs().push_input(std::vector<std::string>{text_of(j, "car"), text_of(j, "corner"),
+                                                    text_of(j, "track"), text_of(j, "date"),
+                                                    text_of(j, "session"), text_of(j, "notes")});
+    const std::string done = run_command(d.program(), "comparison_menu('librarysave')");
+    if (done != ok()) return done;
+    return value_line(Value::number(static_cast<double>(library_tools(d).last_saved())));
+  }
+  static std::string library_open(ScriptDriver& d, std::string_view rest) {
+    if (!whole_number_text(rest)) throw ScriptSyntaxError("library open needs a set-up number");
+    return run_command(d.program(), "comparison_menu('libraryopen', '" + std::string(rest) + "')");
+  }
+  static std::string library_plot(ScriptDriver& d, std::string_view rest) {
+    if (!whole_number_text(rest)) throw ScriptSyntaxError("library plot needs a set-up number");
+    return run_command(d.program(), "comparison_menu('libraryplot', '" + std::string(rest) + "')");
+  }
+  static std::string library_find(ScriptDriver& d, std::string_view rest) {
+    const json j = object_of(rest, "library find");
+    return d.boundary([&] {
+      library::Query q;
+      q.car = text_of(j, "car");
+      q.track = text_of(j, "track");
+      q.date_from = text_of(j, "from");
+      q.date_to = text_of(j, "to");
+      q.valve = text_of(j, "valve");
+      q.spring = text_of(j, "spring");
+      q.clicks = text_of(j, "clicks");
+      q.words = text_of(j, "notes");
+      if (j.contains("limit") && j.at("limit").is_number_unsigned())
+        q.limit = j.at("limit").get<std::size_t>();
+      json rows = json::array();
+      for (const library::Setup& s : library_tools(d).backend().find(q))
+        rows.push_back(setup_json(s));
+      return line_of(json{{"value", rows}});
+    });
+  }
+  static std::string library_compare(ScriptDriver& d, std::string_view rest) {
+    const json j = object_of(rest, "library compare");
+    return d.boundary([&] {
+      std::vector<std::int64_t> ids;
+      if (j.contains("ids") && j.at("ids").is_array())
+        for (const json& id : j.at("ids"))
+          ids.push_back(setup_number(id.is_string() ? id.get<std::string>() : id.dump()));
+      const std::string ref = text_of(j, "reference");
+      library::Reference reference = library::Reference::PreviousOfCorner;
+      if (ref == "first")
+        reference = library::Reference::FirstOfEvent;
+      else if (ref == "chosen")
+        reference = library::Reference::Chosen;
+      else if (!ref.empty() && ref != "previous")
+        throw RuntimeError("The reference \"" + ref + "\" is not previous, first or chosen.");
+      const std::int64_t chosen =
+          reference == library::Reference::Chosen ? setup_number(text_of(j, "chosen")) : 0;
+      const library::Comparison c =
+          library::compare(library_tools(d).backend(), ids, reference, chosen);
+      library::show_comparison_window(d.program().gfx, c);
+      json rows = json::array();
+      for (std::size_t f = 0; f < c.fields.size(); ++f)
+        rows.push_back({{"field", c.fields[f]}, {"values", c.cells[f]}, {"differs", c.differs[f]}});
+      return line_of(json{{"value", rows}});
+    });
+  }
+  static std::string library_import(ScriptDriver& d, std::string_view rest) {
+    const json j = object_of(rest, "library import");
+    d.dialogs().push_input(std::vector<std::string>{text_of(j, "folder"), text_of(j, "car"),
+                                                    text_of(j, "corner"), text_of(j, "track"),
+                                                    text_of(j, "date"), text_of(j, "session")});
+    return run_command(d.program(), "comparison_menu('libraryimport')");
+  }
+  static std::string library_export(ScriptDriver& d, std::string_view rest) {
+    const json j = object_of(rest, "library export");
+    return d.boundary([&] {
+      std::vector<library::Setup> setups;
+      if (!j.contains("ids") || !j.at("ids").is_array())
+        throw RuntimeError("library export needs \"ids\", the set-ups' numbers.");
+      for (const json& id : j.at("ids")) {
+        const std::int64_t n = setup_number(id.is_string() ? id.get<std::string>() : id.dump());
+        std::optional<library::Setup> s = library_tools(d).backend().open(n);
+        if (!s) throw RuntimeError("The library has no set-up " + std::to_string(n) + ".");
+        setups.push_back(std::move(*s));
+      }
+      const std::string as = text_of(j, "as");
+      const std::filesystem::path to = text_of(j, "to");
+      if (to.empty()) throw RuntimeError("library export needs \"to\", a file or folder.");
+      if (as == "damper")
+        library::export_damper_files(setups, to);
+      else if (as == "csv")
+        write_whole(to, library::setups_csv(setups));
+      else if (as == "library")
+        library::export_library_file(setups, to);
+      else
+        throw RuntimeError("library export writes as damper, csv or library, not \"" + as + "\".");
+      return ok();
+    });
+  }
+  static std::string library_merge(ScriptDriver& d, std::string_view rest) {
+    if (rest.empty()) throw ScriptSyntaxError("library merge needs a library file");
+    return d.boundary([&] {
+      const library::MergeReport r =
+          library::merge_library_file(library_tools(d).backend(), std::string(rest));
+      return line_of(json{{"value", {{"added", r.added}, {"already", r.already}}}});
+    });
+  }
+  static std::string library_server(ScriptDriver& d, std::string_view rest) {
+    if (rest.empty()) throw ScriptSyntaxError("library server needs a connection or file");
+    return d.boundary([&] {
+      library_tools(d).use_server(rest == "file" ? std::string() : std::string(rest));
+      return line_of(json{{"value", library_tools(d).backend().where()}});
+    });
+  }
+
   // Runs a command text at the program's boundary: ok, or the error it reported.
   static std::string run_command(Program& p, std::string_view text) {
     if (!p.run_command(text)) return error(p.last_error.value_or("error"));
@@ -530,6 +670,41 @@ std::span<const ScriptVerb> ScriptDriver::Verbs::table() {
       {"command", "TEXT", "run a command text such as close", &Verbs::command},
       {"snapshot", "N FILE.png", "render window N to a PNG file", &Verbs::snapshot},
       {"objects", "N", "print window N's object tree as {\"value\": ...}", &Verbs::objects},
+      {"library save", "JSON",
+       "keep the main window's set-up in the set-up library, as its Save to library button does; "
+       "JSON names car, corner, track, date (YYYY-MM-DD), session and notes; prints the set-up's "
+       "number as {\"value\": N}",
+       &Verbs::library_save},
+      {"library open", "N", "put library set-up N in the main window (can be undone)",
+       &Verbs::library_open},
+      {"library plot", "N", "put library set-up N in the main window and plot it (can be undone)",
+       &Verbs::library_plot},
+      {"library find", "JSON",
+       "search the library: JSON may name car, track, from, to, valve, spring, clicks, notes and "
+       "limit; prints the set-ups found, newest event first, as {\"value\": [...]}",
+       &Verbs::library_find},
+      {"library compare", "JSON",
+       "compare set-ups: {\"ids\": [N, ...], \"reference\": \"previous\"|\"first\"|\"chosen\", "
+       "\"chosen\": N}; shows the comparison window and prints each field's values and which "
+       "differ from the reference (the first column)",
+       &Verbs::library_compare},
+      {"library import", "JSON",
+       "bring in a folder of damper files: JSON names folder, car, corner and, when not each "
+       "file's name and date, track, date and session",
+       &Verbs::library_import},
+      {"library export", "JSON",
+       "write set-ups out: {\"ids\": [N, ...], \"as\": \"damper\"|\"csv\"|\"library\", \"to\": "
+       "FOLDER or FILE}",
+       &Verbs::library_export},
+      {"library merge", "FILE",
+       "bring in the set-ups of a library file that are not in the library yet; prints "
+       "{\"value\": {\"added\": N, \"already\": M}}",
+       &Verbs::library_merge},
+      {"library server", "CONNECTION|file",
+       "keep the library on the PostgreSQL server CONNECTION (host=... dbname=... user=...; the "
+       "password from the PostgreSQL password file), or with file in library.sqlite in the "
+       "start folder; prints where the library is",
+       &Verbs::library_server},
   };
   return {verbs.data(), verbs.size()};
 }

@@ -166,23 +166,56 @@ std::span<const ProgramAction> ComparisonTools::actions() {
        nullptr, kReopenCommand},
       {"tablevelocities", "Velocities", "Enter", P::ToolWindow, false, false,
        "the table window's velocity list: Enter shows the forces at the velocities typed",
-
        [](T& t, A) { t.show_table(); }},
       {"tablecopy", "Copy", "", P::ToolWindow, false, false,
        "the table window's Copy: the table to the clipboard", [](T& t, A) { t.copy_table(); }},
       {"togglecurve", "Legend marker", "", P::ToolWindow, false, false,
        "a click on a curve's square in the legend hides the curve; a second click shows it",
-
        [](T& t, A n) { t.toggle_curve(n); }},
       {"sweepcopy", "Copy", "", P::ToolWindow, false, false,
        "the sweep window's Copy: its table of forces to the clipboard",
-
        [](T& t, A) { t.tuning_.copy_sweep(); }},
       {"usebest", "Set best clicks", "", P::ToolWindow, false, false,
        "the closest set-up window's button: the best clicks of each side that has one into the "
        "main window",
-
        [](T& t, A) { t.tuning_.use_best(); }},
+      {"library", "Library\xE2\x80\xA6", "Ctrl+L", P::BothMenus, false, true,
+       "the set-up library: every set-up kept with its car, corner, event and notes; search, open, "
+       "PLOT, compare, import, export and merge, in a file or on a team server",
+       [](T& t, A) { t.library_.show(); }},
+      {"librarysearch", "Search", "", P::ToolWindow, false, false,
+       "the library window's search: track, dates, valve, spring, clicks and words in the notes",
+       [](T& t, A) { t.library_.search(); }},
+      {"librarysave", "Save to library", "", P::ToolWindow, false, false,
+       "keeps the main window's set-up in the library, asking car, corner, event and notes",
+       [](T& t, A) { t.library_.save_from_main(); }},
+      {"libraryopen", "Open", "", P::ToolWindow, true, false,
+       "puts the chosen set-up into the main window",
+       [](T& t, A number) {
+         t.before_undoable_selections();
+         t.library_.open(number);
+       }},
+      {"libraryplot", "PLOT", "", P::ToolWindow, true, false,
+       "puts the chosen set-up into the main window and plots it",
+       [](T& t, A number) {
+         t.before_undoable_selections();
+         t.library_.plot(number);
+       }},
+      {"librarycompare", "Compare...", "", P::ToolWindow, false, false,
+       "two or more set-ups side by side, every field that differs from the reference marked",
+       [](T& t, A) { t.library_.ask_compare(); }},
+      {"libraryimport", "Import...", "", P::ToolWindow, false, false,
+       "a folder of damper files into the library, a set-up each",
+       [](T& t, A) { t.library_.ask_import(); }},
+      {"libraryexport", "Export...", "", P::ToolWindow, false, false,
+       "the set-ups found as damper files, CSV or a library file",
+       [](T& t, A) { t.library_.ask_export(); }},
+      {"librarymerge", "Merge...", "", P::ToolWindow, false, false,
+       "a library file from a colleague into this one, without duplicates",
+       [](T& t, A) { t.library_.ask_merge(); }},
+      {"libraryserver", "Server...", "", P::ToolWindow, false, false,
+       "the team server to keep the library on (host, database, user)",
+       [](T& t, A) { t.library_.ask_server(); }},
       {"view", "PLOT", "", P::MainButton, true},
       {"overwrite", "UPDATE #", "", P::MainButton, true},
       {"clear", "CLEAR", "", P::MainButton, true},
@@ -209,9 +242,12 @@ void ComparisonTools::after_command() {
     Globals& g = p_.globals;
     auto* plot = dynamic_cast<gfx::Axes*>(p_.gfx.find(g.plothandle));
     auto* legend = dynamic_cast<gfx::Axes*>(p_.gfx.find(g.IDhandle));
+    const bool selections_changed =
+        !before_->selections.empty() && before_->selections != actions::read_selections(p_.gfx);
     if (plot && legend &&
-        !analysis::plot_still_in(*before_, g.plotdata, g.counter, g.counter2, g.import, g.ShockData,
-                                 p_.gfx, plot, legend))
+        (selections_changed ||
+         !analysis::plot_still_in(*before_, g.plotdata, g.counter, g.counter2, g.import,
+                                  g.ShockData, p_.gfx, plot, legend)))
       history_.record(std::move(*before_));
     before_.reset();
   }
@@ -219,7 +255,7 @@ void ComparisonTools::after_command() {
   tuning_.apply_guides();
 }
 
-std::optional<analysis::PlotState> ComparisonTools::capture() {
+std::optional<analysis::PlotState> ComparisonTools::capture(bool with_selections) {
   Globals& g = p_.globals;
   gfx::Model& m = p_.gfx;
   auto* plot = dynamic_cast<gfx::Axes*>(m.find(g.plothandle));
@@ -234,12 +270,17 @@ std::optional<analysis::PlotState> ComparisonTools::capture() {
   s.plot = analysis::capture_axes(m, *plot);
   s.legend = analysis::capture_axes(m, *legend);
   s.si = si_shown();
+  if (with_selections) s.selections = actions::read_selections(m);
   return s;
 }
 
 void ComparisonTools::restore(const analysis::PlotState& s) {
   Globals& g = p_.globals;
   gfx::Model& m = p_.gfx;
+  if (!s.selections.empty()) {
+    Processor proc = p_.processor();
+    actions::apply_selections(proc, s.selections, "the undo history");
+  }
   g.plotdata = s.plotdata;
   g.counter = s.counter;
   g.counter2 = s.counter2;
@@ -392,7 +433,8 @@ void ComparisonTools::difference() {
 }
 
 void ComparisonTools::undo(bool forward) {
-  std::optional<analysis::PlotState> now = capture();
+  // The selections as they are now come back with Redo (or Undo) of a step that keeps them.
+  std::optional<analysis::PlotState> now = capture(true);
   if (!now) throw RuntimeError("The comparison window is not open.");
   std::optional<analysis::PlotState> to =
       forward ? history_.redo(std::move(*now)) : history_.undo(std::move(*now));

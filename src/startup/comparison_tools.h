@@ -12,6 +12,7 @@
 
 #include "analysis/history.h"
 #include "startup/function_table.h"
+#include "startup/library_tools.h"
 #include "startup/tuning_tools.h"
 
 namespace quorin {
@@ -73,6 +74,9 @@ class ComparisonTools {
   void before_command(const Command& c);
   // The plot as it is now becomes the state an action about to run can be taken back to.
   void before_undoable() { before_ = capture(); }
+  // The same for an action that changes the main window's selections as well: Undo puts
+  // them back too.
+  void before_undoable_selections() { before_ = capture(true); }
   void after_command();
 
   const std::set<int>& hidden_curves() const { return hidden_; }
@@ -81,9 +85,10 @@ class ComparisonTools {
   const analysis::History& history() const { return history_; }
   const TuningTools& tuning() const { return tuning_; }
   TuningTools& tuning_tools() { return tuning_; }
+  LibraryTools& library_tools() { return library_; }
 
  private:
-  std::optional<analysis::PlotState> capture();
+  std::optional<analysis::PlotState> capture(bool with_selections = false);
   void restore(const analysis::PlotState& s);
   void apply_hidden();
   bool si_shown();
@@ -100,6 +105,7 @@ class ComparisonTools {
 
   Program& p_;
   TuningTools tuning_{p_};
+  LibraryTools library_{p_};
   analysis::History history_;
   std::optional<analysis::PlotState> before_;
   std::set<int> hidden_;

@@ -94,7 +94,7 @@ for way in key menu; do
   await_file "$work/walk-$way.csv" "$what"
 
   for item in "4 ctrl+t Curves at Velocities" "5 ctrl+d Difference" "7 ctrl+k Clicker Sweep" \
-    "11 ctrl+shift+g Damping Ratio"; do
+    "11 ctrl+shift+g Damping Ratio" "14 ctrl+l Set-up Library"; do
     set -- $item
     number=$1
     key=$2

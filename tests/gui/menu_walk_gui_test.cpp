@@ -9,6 +9,7 @@
 #include "dyno/dyno_bytes.h"
 #include "gui/comparison_menu.h"
 #include "gui/gui_fixture.h"
+#include "library/library_window.h"
 #include "startup/comparison_tools.h"
 
 namespace quorin::test {
@@ -77,6 +78,7 @@ const Item kItems[] = {
        QTest::keyClick(f.window(2), Qt::Key_Z, Qt::ControlModifier);  // something to redo
      },
      [](GuiFixture& f) { return f.globals().counter == 5 ? "" : "PLOT not brought again"; }},
+    {"library", {}, opens(library::kLibraryWindowName)},
 };
 
 class MenuWalk : public GuiFixture,

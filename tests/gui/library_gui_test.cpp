@@ -1,0 +1,110 @@
+// The set-up library as the user reaches it: Ctrl+L in the main window, the library window's
+// buttons, the questions they ask answered in the real dialogs, and what lands in the main
+// window and the comparison plot.
+#include <QComboBox>
+
+#include "gui/comparison_menu.h"
+#include "gui/gui_fixture.h"
+#include "library/sqlite_backend.h"
+
+namespace quorin::test {
+namespace {
+
+using LibraryGui = GuiFixture;
+
+int window_named(GuiFixture& f, std::string_view name) {
+  for (int n : f.model().window_numbers())
+    if (f.model().window(n)->name == name) return n;
+  return 0;
+}
+
+TEST_F(LibraryGui, SaveOpenAndPlotThroughTheLibraryWindow) {
+  activate(1);
+  QTest::keyClick(window(1), Qt::Key_L, Qt::ControlModifier);
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  const int lib = window_named(*this, "Set-up Library");
+  ASSERT_GE(lib, 5) << "Ctrl+L opened no library window";
+
+  // The set-up to keep: compression valve row 3.
+  const double kept_row = 3;
+  model_control(1, "CompressionValve").value = kept_row;
+  model().touch();
+  activate(lib);
+  answer_input({"Car A", "RF", "Spa", "2026-05-01", "Q1", "soft at turn 3"});
+  click(lib, "LibrarySave");
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  ASSERT_TRUE(answerer_.unanswered.empty()) << answerer_.unanswered.front();
+  {
+    library::SqliteBackend stored(folder() / "library.sqlite");
+    const auto all = stored.all();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].car, "Car A");
+    EXPECT_EQ(all[0].corner, "RF");
+    EXPECT_EQ(all[0].rows[library::CValve], 3);
+    EXPECT_EQ(all[0].notes, "soft at turn 3");
+  }
+  EXPECT_NE(model_control(lib, "LibraryStatus").string.find("Saved as set-up 1"), std::string::npos)
+      << model_control(lib, "LibraryStatus").string;
+  auto* setups = control_as<QComboBox>(lib, "LibrarySetup");
+  ASSERT_NE(setups, nullptr);
+  EXPECT_TRUE(setups->currentText().startsWith("1: Car A RF, 2026-05-01 Spa (Q1)"))
+      << setups->currentText().toStdString();
+
+  // Open puts it back in the main window.
+  model_control(1, "CompressionValve").value = 1;
+  model().touch();
+  activate(lib);
+  click(lib, "LibraryOpen");
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  EXPECT_EQ(model_control(1, "CompressionValve").value, kept_row);
+  toolkit_->sync();
+  EXPECT_EQ(control_as<QComboBox>(1, "CompressionValve")->currentIndex(), 2);
+  // Undo takes the opening back, Redo brings it again.
+  activate(1);
+  QTest::keyClick(window(1), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(model_control(1, "CompressionValve").value, 1);
+  QTest::keyClick(window(1), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(model_control(1, "CompressionValve").value, kept_row);
+
+  // PLOT plots it, and Undo takes the plot back.
+  const double before = globals().counter;
+  activate(lib);
+  click(lib, "LibraryPlot");
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  EXPECT_EQ(globals().counter, before + 1);
+  activate(1);
+  QTest::keyClick(window(1), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(globals().counter, before);
+}
+
+TEST_F(LibraryGui, LibraryFromTheComparisonWindowsMenuComparesTwoSetUps) {
+  pick_from_menu(*this, QString::fromUtf8("Library\u2026"));
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  const int lib = window_named(*this, "Set-up Library");
+  ASSERT_GE(lib, 5);
+  for (const char* notes : {"first", "second"}) {
+    model_control(1, "motionratio").string = notes[0] == 'f' ? "1.0" : "1.2";
+    model().touch();
+    activate(lib);
+    answer_input({"Car B", "LR", "Monza", "2026-06-01", "R", notes});
+    click(lib, "LibrarySave");
+    ASSERT_TRUE(errors_.empty()) << errors_.front();
+  }
+  activate(lib);
+  answer_input({"2", "A set-up of my choice", "1"});
+  click(lib, "LibraryCompare");
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  const int cmp = window_named(*this, "Set-up Comparison");
+  ASSERT_GE(cmp, 5);
+  // The motion ratio and the notes differ, drawn in bold red; the car does not.
+  std::set<std::string> marked;
+  for (auto* a : model().children_of<gfx::Axes>(*model().window(cmp)))
+    for (gfx::Handle h : a->children())
+      if (auto* t = dynamic_cast<gfx::Text*>(model().find(h));
+          t && t->font_weight == "bold" && t->color.r > 0.5)
+        marked.insert(t->string);
+  EXPECT_EQ(marked, (std::set<std::string>{"1.2", "second"}));
+}
+
+}  // namespace
+}  // namespace quorin::test

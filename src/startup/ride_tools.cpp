@@ -33,7 +33,7 @@ constexpr ReadLimit kSetupListLimit{"set-up list", std::uintmax_t{1} << 20};
 constexpr std::size_t kMostSetups = 10000;
 
 // The cases as the dialog's popup names them.
-constexpr std::array<std::string_view, 4> kCaseChoices = {"Road", "Road file", "Kerb", "Shaker"};
+constexpr std::array<std::string_view, 4> kCaseChoices = {"Class road", "Road file", "Kerb", "Shaker"};
 const std::vector<std::string> kClassChoices = {"A", "B", "C", "D", "E"};
 
 std::string command_text(std::string_view item, std::string_view argument = {}) {
@@ -146,7 +146,7 @@ void RideTools::ride() {
   if (stored < 1) throw RuntimeError("Ride and grip needs a stored curve; none is stored.");
   auto kept_fn = [this](std::string_view k, std::string_view f) { return kept(k, f); };
   std::vector<InputField> fields = corner_fields(kept_fn);
-  fields.push_back({"Case", kept("case", "Road"), {kCaseChoices.begin(), kCaseChoices.end()}});
+  fields.push_back({"Case", kept("case", "Class road"), {kCaseChoices.begin(), kCaseChoices.end()}});
   const InputAnswer a = p_.dialogs.input(std::string(kRideTitle), fields);
   if (!a) return;
   analysis::RideCase c;
@@ -154,7 +154,7 @@ void RideTools::ride() {
   const std::string case_choice = a->at(4);
   std::optional<analysis::RoadProfile> road;
   std::map<std::string, std::string> to_keep;
-  if (case_choice == "Road") {
+  if (case_choice == "Class road") {
     c.kind = analysis::RideCaseKind::Road;
     const InputAnswer r = p_.dialogs.input(
         std::string(kRoadTitle), {{"Road class", kept("road_class", "C"), kClassChoices},
@@ -211,7 +211,7 @@ void RideTools::ride() {
                {"shaker_to_hz", r->at(2)}, {"shaker_frequencies", r->at(3)}};
   } else {
     throw RuntimeError("There is no ride case \"" + case_choice +
-                       "\"; choose Road, Road file, Kerb or Shaker.");
+                       "\"; choose Class road, Road file, Kerb or Shaker.");
   }
 
   std::vector<std::pair<int, std::string>> names;
@@ -231,7 +231,7 @@ void RideTools::ride() {
   keep("case", case_choice);
   for (const auto& [k, v] : to_keep) keep(k, v);
 
-  const bool class_road = case_choice == "Road";
+  const bool class_road = case_choice == "Class road";
   analysis::show_ride_window(
       p_.gfx, study,
       {command_text("ridecopy"), class_road ? command_text("ridesaveroad") : std::string()});

@@ -2,6 +2,8 @@
 // and its RMS responses to a road whose velocity is white noise, the energy over a kerb, the
 // tyre leaving the road; the damper law read off a curve; roads made, saved and read back.
 #include "analysis/ride.h"
+#include "analysis/grip_map.h"
+#include "analysis/ride_study.h"
 
 #include <gtest/gtest.h>
 
@@ -299,6 +301,71 @@ TEST(RoadTest, UnusableInputsAreRefusedByName) {
       EXPECT_NE(std::string(e.what()).find(r.message), std::string::npos) << e.what();
     }
   }
+}
+
+
+TEST(GripMapTest, ParetoFrontKeepsWhatNothingBeatsOnBoth) {
+  struct Row {
+    const char* name;
+    std::vector<std::pair<double, double>> points;  // load, accel
+    std::vector<bool> front;
+  };
+  const std::vector<Row> rows = {
+      {"a trade-off", {{1, 3}, {2, 2}, {3, 1}}, {true, true, true}},
+      {"one beaten on both", {{1, 3}, {2, 2}, {2.5, 2.5}, {3, 1}}, {true, true, false, true}},
+      {"equal on one, worse on the other", {{1, 3}, {1, 4}}, {true, false}},
+      {"the same point twice", {{2, 2}, {2, 2}, {3, 3}}, {true, true, false}},
+      {"one point", {{5, 5}}, {true}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    std::vector<GripPoint> points;
+    for (auto [load, accel] : r.points) {
+      GripPoint p;
+      p.tyre_load_rms_n = load;
+      p.body_accel_rms = accel;
+      points.push_back(p);
+    }
+    mark_pareto_front(points);
+    for (std::size_t i = 0; i < points.size(); ++i) EXPECT_EQ(points[i].on_front, r.front[i]) << i;
+  }
+}
+
+TEST(RideStudyTest, SweepNamesCaseNamesAndSetUpListsReadBack) {
+  for (std::string_view name : kGripSweepNames) EXPECT_EQ(grip_sweep_name(grip_sweep_named(name)), name);
+  EXPECT_THROW(grip_sweep_named("LSC and HSR"), RuntimeError);
+  EXPECT_EQ(ride_case_named("kerb"), RideCaseKind::Kerb);
+  EXPECT_THROW(ride_case_named("track"), RuntimeError);
+  const std::vector<ClickSet> sets =
+      parse_click_sets("# clicks\nLSC=3 HSC=12\n\nLSR=5, HSR=9\r\n");
+  ASSERT_EQ(sets.size(), 2u);
+  EXPECT_EQ(sets[0].lsc, "3");
+  EXPECT_EQ(sets[0].hsc, "12");
+  EXPECT_FALSE(sets[0].lsr);
+  EXPECT_EQ(sets[1].hsr, "9");
+  for (const char* bad : {"LSC=3 XYZ=4", "LSC=", "HSC=ten", ""}) {
+    SCOPED_TRACE(bad);
+    EXPECT_THROW(parse_click_sets(bad), RuntimeError);
+  }
+}
+
+TEST(RideStudyTest, CsvHoldsEveryColumnAndKerbsThatNeverSettleAreLeftBlank) {
+  RideStudy s;
+  s.what.kind = RideCaseKind::Kerb;
+  RideRow r;
+  r.number = 3;
+  r.name = "3  Comp, odd";
+  r.kerb.lowest_tyre_load_n = 1000;
+  r.kerb.largest_body_accel = 5;
+  r.kerb.largest_travel_mm = 20;
+  r.kerb.settle_s = std::numeric_limits<double>::quiet_NaN();
+  s.rows.push_back(r);
+  EXPECT_EQ(ride_csv(s),
+            "Curve,Name,Lowest tyre load (N),Largest body accel (m/s2),Largest travel (mm),"
+            "Settles in (s)\r\n3,\"3  Comp, odd\",1000,5,20,\r\n");
+  EXPECT_EQ(ride_tsv(s),
+            "Curve\tName\tLowest tyre load (N)\tLargest body accel (m/s2)\tLargest travel "
+            "(mm)\tSettles in (s)\n3\t3  Comp, odd\t1000\t5.00\t20.0\t\n");
 }
 
 }  // namespace

@@ -9,7 +9,10 @@
 #include <numbers>
 #include <vector>
 
+#include "analysis/grip_map.h"
 #include "analysis/ride.h"
+#include "processor/synthesis.h"
+#include "services/runtime_error.h"
 #include "startup/started_program.h"
 
 namespace quorin {
@@ -157,6 +160,54 @@ TEST_F(RideSetups, ResultsDoNotDependOnTheUnitsShown) {
   }
   EXPECT_NEAR(results[0].tyre_load_rms_n, results[1].tyre_load_rms_n, 1e-9);
   EXPECT_NEAR(results[0].body_accel_rms, results[1].body_accel_rms, 1e-9);
+}
+
+
+// Each point of a grip map is the set-up PLOT would store with those clicks, driven over the
+// same road; the map is the same on one thread as on two, and a cancel leaves nothing.
+TEST_F(RideSetups, GripMapPointsAreThePlottedSetUpsOnTheRoad) {
+  const analysis::ClickRows rows{control("LSC").items, control("HSC").items,
+                                 control("LSR").items, control("HSR").items};
+  program.gfx.figure(1);
+  const SetupSelection setup = read_setup(program.gfx);
+  const BleedData& bleeds = program.bleed_cache.get(program.current_folder);
+  const QuarterCar car;
+  const RoadProfile road = analysis::iso8608_road("C", 60, 2);
+  const analysis::GripSweep sweep{false, true, true};  // LSR and HSR
+  const analysis::ClickRows few{rows.lsc, rows.hsc, {rows.lsr.begin(), rows.lsr.begin() + 4},
+                                {rows.hsr.begin() + 10, rows.hsr.begin() + 13}};
+  const analysis::GripMap two =
+      analysis::grip_map(setup, sweep, few, program.globals, bleeds, car, road, 80, 2);
+  const analysis::GripMap one =
+      analysis::grip_map(setup, sweep, few, program.globals, bleeds, car, road, 80, 1);
+  ASSERT_EQ(two.points.size() + two.refused, 12u);
+  ASSERT_EQ(one.points.size(), two.points.size());
+  bool any_front = false;
+  for (std::size_t i = 0; i < two.points.size(); ++i) {
+    const analysis::GripPoint& p = two.points[i];
+    SCOPED_TRACE("LSR " + p.low_click + " HSR " + p.high_click);
+    EXPECT_EQ(p.tyre_load_rms_n, one.points[i].tyre_load_rms_n);
+    EXPECT_EQ(p.on_front, one.points[i].on_front);
+    any_front = any_front || p.on_front;
+    const SetupSelection c = analysis::with_click(
+        analysis::with_click(setup, analysis::Adjuster::LSR, p.low_row, few.lsr),
+        analysis::Adjuster::HSR, p.high_row, few.hsr);
+    const analysis::RoadResult r = analysis::ride_on_road(
+        car, DamperLaw::of_curve(synthesise_setup(c, program.globals, bleeds, kUSFactors, 1)),
+        road, 80);
+    EXPECT_DOUBLE_EQ(p.tyre_load_rms_n, r.tyre_load_rms_n);
+    EXPECT_DOUBLE_EQ(p.body_accel_rms, r.body_accel_rms);
+  }
+  EXPECT_TRUE(any_front);
+
+  std::size_t asked = 0;
+  try {
+    analysis::grip_map(setup, sweep, few, program.globals, bleeds, car, road, 80, 2,
+                       [&](std::size_t, std::size_t) { return ++asked < 2; });
+    ADD_FAILURE() << "not cancelled";
+  } catch (const RuntimeError& e) {
+    EXPECT_STREQ(e.what(), "The grip map was cancelled; nothing was changed.");
+  }
 }
 
 }  // namespace

@@ -110,20 +110,21 @@ double static_tyre_load_n(const QuarterCar& car) {
   return (car.sprung_mass_kg + car.unsprung_mass_kg) * kGravity;
 }
 
-DamperLaw DamperLaw::of_curve(const DamperCurve& curve) {
+DamperLaw DamperLaw::of_curve(const DamperCurve& curve, double tolerance_n) {
   const WheelCurves w = wheel_curves(curve, kSIFactors);
   return of_rows(w.compression_velocity, w.compression_force, w.rebound_velocity,
-                 w.rebound_force);
+                 w.rebound_force, tolerance_n);
 }
 
 DamperLaw DamperLaw::of_rows(const std::vector<double>& compression_velocity,
                              const std::vector<double>& compression_force,
                              const std::vector<double>& rebound_velocity,
-                             const std::vector<double>& rebound_force) {
+                             const std::vector<double>& rebound_force, double tolerance_n) {
   std::vector<std::pair<double, double>> comp, reb;
   side_nodes(compression_velocity, compression_force, 1, comp, "compression");
   side_nodes(rebound_velocity, rebound_force, -1, reb, "rebound");
   DamperLaw d;
+  d.tolerance_ = tolerance_n;
   // Rebound from its fastest point up to rest, then compression; one point at rest.
   for (auto it = reb.rbegin(); it != reb.rend(); ++it) {
     d.v_.push_back(it->first);
@@ -153,6 +154,44 @@ DamperLaw DamperLaw::linear(double c) {
 }
 
 void DamperLaw::finish() {
+  // Points a straight line through their neighbours passes within kLawTolerance of are left
+  // out: a curve stored at every newton becomes a few dozen straight pieces that stay within
+  // that force of every stored point. The line from an anchor point may go on to point j while
+  // some slope from the anchor passes within the tolerance of every point before j.
+  const std::size_t stored = v_.size();
+  // the end segments' slopes as stored, for beyond the ends
+  const double first_slope = stored > 1 ? (f_[1] - f_[0]) / (v_[1] - v_[0]) : 0;
+  const double last_slope =
+      stored > 1 ? (f_[stored - 1] - f_[stored - 2]) / (v_[stored - 1] - v_[stored - 2]) : 0;
+  if (v_.size() > 2 && tolerance_ > 0) {
+    std::vector<double> v = {v_[0]}, f = {f_[0]};
+    std::size_t anchor = 0;
+    double lo = -kInf, hi = kInf;
+    for (std::size_t j = 1; j < v_.size(); ++j) {
+      const double dv = v_[j] - v_[anchor];
+      const double slope = (f_[j] - f_[anchor]) / dv;
+      if (j > anchor + 1 && (slope < lo || slope > hi)) {
+        // the line cannot reach j: it ends at the point before
+        anchor = j - 1;
+        v.push_back(v_[anchor]);
+        f.push_back(f_[anchor]);
+        lo = -kInf;
+        hi = kInf;
+        const double dv2 = v_[j] - v_[anchor];
+        lo = std::max(lo, (f_[j] - tolerance_ - f_[anchor]) / dv2);
+        hi = std::min(hi, (f_[j] + tolerance_ - f_[anchor]) / dv2);
+        continue;
+      }
+      lo = std::max(lo, (f_[j] - tolerance_ - f_[anchor]) / dv);
+      hi = std::min(hi, (f_[j] + tolerance_ - f_[anchor]) / dv);
+    }
+    if (v.back() != v_.back()) {
+      v.push_back(v_.back());
+      f.push_back(f_.back());
+    }
+    v_ = std::move(v);
+    f_ = std::move(f);
+  }
   const std::size_t n = v_.size();
   a_.assign(n + 1, 0);
   m_.assign(n + 1, 0);
@@ -163,9 +202,9 @@ void DamperLaw::finish() {
     a_[i] = f_[i - 1] - m * v_[i - 1];
   }
   // Beyond the ends along the end segments' slopes (flat when a side has one point).
-  m_[0] = n > 1 ? m_[1] : 0;
+  m_[0] = first_slope;
   a_[0] = f_[0] - m_[0] * v_[0];
-  m_[n] = n > 1 ? m_[n - 1] : 0;
+  m_[n] = last_slope;
   a_[n] = f_[n - 1] - m_[n] * v_[n - 1];
 }
 
@@ -176,21 +215,49 @@ double DamperLaw::force(double v) const {
 
 double DamperLaw::solve(double alpha, double beta, std::size_t& cursor, double& force) const {
   const std::size_t n = v_.size();
-  std::size_t i = std::min(cursor, n);
-  // h(v) = v + beta F(v) - alpha rises with v (F never falls), so the walk ends.
-  for (std::size_t guard = 0; guard <= 2 * n + 2; ++guard) {
-    const double v = (alpha - beta * a_[i]) / (1 + beta * m_[i]);
-    if (i > 0 && v < v_[i - 1]) {
-      --i;
-    } else if (i < n && v > v_[i]) {
-      ++i;
-    } else {
-      cursor = i;
-      force = a_[i] + m_[i] * v;
-      return v;
+  // h(v) = v + beta F(v) - alpha never falls, so at the stored points h_k = v_k + beta f_k -
+  // alpha rises with k and the root lies on segment k, k the first point with h_k > 0 (n when
+  // none). Found by galloping from the last segment found, then halving.
+  auto above = [&](std::size_t k) { return v_[k] + beta * f_[k] - alpha > 0; };
+  std::size_t lo, hi;  // the answer lies in lo .. hi, above(hi) or hi == n
+  const std::size_t start = std::min(cursor, n - 1);  // a law has at least one point
+  if (above(start)) {
+    // leftwards: the first point that is not above bounds it
+    hi = start;
+    lo = 0;
+    for (std::size_t step = 1; hi >= step; step *= 2) {
+      const std::size_t k = hi - step;
+      if (!above(k)) {
+        lo = k + 1;
+        break;
+      }
+      hi = k;
+    }
+  } else {
+    // every point up to `start` is not above
+    lo = start + 1;
+    hi = n;
+    for (std::size_t step = 1; lo < n; step *= 2) {
+      const std::size_t k = std::min(lo + step - 1, n - 1);
+      if (above(k)) {
+        hi = k;
+        break;
+      }
+      lo = k + 1;
     }
   }
-  throw RuntimeError("The damper force could not be solved for (the curve is not usable).");
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (above(mid))
+      hi = mid;
+    else
+      lo = mid + 1;
+  }
+  const std::size_t i = lo;
+  const double v = (alpha - beta * a_[i]) / (1 + beta * m_[i]);
+  cursor = i;
+  force = a_[i] + m_[i] * v;
+  return v;
 }
 
 namespace {
@@ -273,40 +340,61 @@ class QuarterCarRun {
     return out;
   }
 
+  // What a stage's equations hold constant for one stage length s, on and off the road.
+  struct Factors {
+    double s = -1;
+    double inv_den = 0, b = 0, inv_scale = 0;  // on the road: 1 / den, b, 1 / (1 + b k s)
+    double b_off = 0, inv_scale_off = 0;         // off the road
+  };
+  void factors_for(double s) {
+    if (s == f_.s) return;
+    f_.s = s;
+    f_.inv_den = 1 / (mu_ + s * s * kt_);
+    f_.b = s * f_.inv_den + s / ms_;
+    f_.inv_scale = 1 / (1 + f_.b * k_ * s);
+    f_.b_off = s / mu_ + s / ms_;
+    f_.inv_scale_off = 1 / (1 + f_.b_off * k_ * s);
+  }
+
   Stage solve(double ps, double pu, double qs, double qu, double s, double zr, bool contact) {
+    factors_for(s);
     const double x0 = pu - ps;
-    double a0, b, den = 0;
+    double a0, b, inv_scale;
+    // with the tyre on the road: den = m_u + s^2 k_t
+    const double lead = contact ? (mu_ * qu + s * kt_ * (zr - pu)) * f_.inv_den : 0;
     if (contact) {
-      den = mu_ + s * s * kt_;
-      a0 = (mu_ * qu + s * kt_ * (zr - pu)) / den - qs;
-      b = s / den + s / ms_;
+      a0 = lead - qs;
+      b = f_.b;
+      inv_scale = f_.inv_scale;
     } else {
-      a0 = qu - s * w_ / mu_ - qs;
-      b = s / mu_ + s / ms_;
+      a0 = qu - s * w_ * inv_mu_ - qs;
+      b = f_.b_off;
+      inv_scale = f_.inv_scale_off;
     }
     // v = a0 - b G  =>  v + beta F(v) = alpha
-    const double scale = 1 + b * k_ * s;
     double f = 0;
-    const double v = d_.solve((a0 - b * k_ * x0) / scale, b / scale, cursor_, f);
+    const double v = d_.solve((a0 - b * k_ * x0) * inv_scale, b * inv_scale, cursor_, f);
     const double g = k_ * (x0 + s * v) + f;
     Stage out{};
-    out.vs = qs + s / ms_ * g;
-    out.vu = contact ? (mu_ * qu + s * kt_ * (zr - pu) - s * g) / den : qu - s / mu_ * (g + w_);
+    out.vs = qs + s * inv_ms_ * g;
+    out.vu = contact ? lead - s * g * f_.inv_den : qu - s * inv_mu_ * (g + w_);
     out.zs = ps + s * out.vs;
     out.zu = pu + s * out.vu;
     out.force = f;
     out.ft = contact ? w_ + kt_ * (zr - out.zu) : 0;
-    out.as = g / ms_;
-    out.au = (-g + out.ft - w_) / mu_;
+    out.as = g * inv_ms_;
+    out.au = (-g + out.ft - w_) * inv_mu_;
     return out;
   }
 
   double ms_, mu_, k_, kt_, w_;
+  double inv_ms_ = 1 / ms_, inv_mu_ = 1 / mu_;
   const DamperLaw& d_;
   std::size_t cursor_ = 0;
   bool contact_ = true;
   double zs_ = 0, zu_ = 0, vs_ = 0, vu_ = 0;
   double force_ = 0, ft_ = 0, as_ = 0;
+  Factors f_;
 };
 
 std::size_t band_of(double speed_mmps) {
@@ -331,7 +419,7 @@ struct RunSums {
     travel_max = std::max(travel_max, std::abs(x));
     vel2 += h * v * v;
     vel_max = std::max(vel_max, std::abs(v));
-    (v >= 0 ? comp : reb)[band_of(std::abs(v) / kPerMm)] += h;
+    (v >= 0 ? comp : reb)[band_of(std::abs(v) * (1 / kPerMm))] += h;
   }
 };
 

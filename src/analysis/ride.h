@@ -36,17 +36,23 @@ double static_tyre_load_n(const QuarterCar& car);
 // (m/s): the compression curve at v >= 0, the rebound curve at -v below 0, straight between
 // stored points and along the end segments' slopes beyond them. Where a curve doubles back in
 // velocity, the force at a velocity is read where the curve first crosses it in stored order.
+// Stored points that the straight pieces through their neighbours pass within this force (N) of
+// are left out, so a curve stored at every newton is read quickly.
+inline constexpr double kDamperLawTolerance = 0.02;
+
 class DamperLaw {
  public:
   // From a stored curve's base rows, at the wheel in SI whatever units it was drawn in.
   // Throws RuntimeError when a side has no finite point.
-  static DamperLaw of_curve(const DamperCurve& curve);
+  static DamperLaw of_curve(const DamperCurve& curve, double tolerance_n = kDamperLawTolerance);
   // From wheel rows in SI: compression velocities >= 0 with forces >= 0, rebound velocities
-  // >= 0 with forces <= 0, as the comparison window draws them.
+  // >= 0 with forces <= 0, as the comparison window draws them. The law passes within
+  // `tolerance_n` of every stored point (0: through every one).
   static DamperLaw of_rows(const std::vector<double>& compression_velocity,
                            const std::vector<double>& compression_force,
                            const std::vector<double>& rebound_velocity,
-                           const std::vector<double>& rebound_force);
+                           const std::vector<double>& rebound_force,
+                           double tolerance_n = kDamperLawTolerance);
   // F = c v (a straight curve), c in N s/m from 0 up.
   static DamperLaw linear(double c);
 
@@ -62,6 +68,7 @@ class DamperLaw {
  private:
   void finish();
   std::vector<double> v_, f_;
+  double tolerance_ = 0;
   // Segment i (0 .. n) is F = a_i + m_i v between v_{i-1} and v_i, with v_{-1} = -inf and
   // v_n = +inf.
   std::vector<double> a_, m_;
@@ -114,7 +121,7 @@ struct RoadResult {
 };
 
 // The finest time step the road, kerb and shaker runs take, s; tests pass a finer one.
-inline constexpr double kRideStep = 1.0e-3;
+inline constexpr double kRideStep = 2.0e-3;
 
 // The car driven over `road` at `speed_kmh`. Throws RuntimeError for a speed that is not a
 // number above 0 or a road with fewer than two points.

@@ -443,6 +443,15 @@ class ScriptDriver::Verbs {
     if (found != ok()) return found;
     return run_command(p, callback);
   }
+  static std::string ride(ScriptDriver& d, std::string_view rest) {
+    if (rest.empty()) throw ScriptSyntaxError("ride needs KEY=VALUE ... out=FILE.csv");
+    Program& p = d.program();
+    return d.boundary([&] {
+      if (!p.tools) throw RuntimeError("ride: run start first.");
+      const std::size_t n = p.tools->ride_tools().batch(rest);
+      return line_of(json{{"value", n}});
+    });
+  }
   static std::string clipboard(ScriptDriver& d, std::string_view) {
     return line_of(json{{"value", d.program().clipboard->text()}});
   }
@@ -666,6 +675,11 @@ std::span<const ScriptVerb> ScriptDriver::Verbs::table() {
       {"legend", "CURVE",
        "click the legend marker of a curve in the comparison window (shows or hides the curve)",
        &Verbs::legend},
+      {"ride", "KEY=VALUE ... out=FILE.csv",
+       "run a ride study without windows for the stored curves, or for the set-ups listed in "
+       "setups=FILE (one per line, e.g. LSC=3 HSC=12), on case=road|kerb|shaker, and write "
+       "its results to FILE.csv; prints {\"value\": set-ups run} (keys in docs/scripting.md)",
+       &Verbs::ride},
       {"clipboard", "", "print the clipboard's text as {\"value\": ...}", &Verbs::clipboard},
       {"command", "TEXT", "run a command text such as close", &Verbs::command},
       {"snapshot", "N FILE.png", "render window N to a PNG file", &Verbs::snapshot},

@@ -154,6 +154,16 @@ std::span<const ProgramAction> ComparisonTools::actions() {
       {"ratio", "Damping ratio\xE2\x80\xA6", "Ctrl+Shift+G", P::ComparisonMenu, false, false,
        "the damping ratio of each stored curve against velocity",
        [](T& t, A) { t.tuning_.ratio(); }},
+      {"ride", "Ride and grip\xE2\x80\xA6", "Ctrl+R", P::ComparisonMenu, false, true,
+       "what each stored curve does to one corner of the car (a quarter car with that damper) on a "
+       "class road or a road file, over a kerb and on a shaker: tyre-load variation, time off the "
+       "road, body acceleration, travel, damper-velocity histogram and transmissibility",
+       [](T& t, A) { t.ride_.ride(); }},
+      {"gripmap", "Grip map\xE2\x80\xA6", "Ctrl+Shift+M", P::ComparisonMenu, false, false,
+       "a clicker sweep of one adjuster or both adjusters of a side on the road: tyre-load "
+       "variation against body acceleration, one point a set-up, the best compromises joined; a "
+       "click on a point sets those clicks",
+       [](T& t, A) { t.ride_.grip(); }},
       {"undo", "Undo", "Ctrl+Z", P::BothMenus, false, true,
        "takes back the last PLOT, UPDATE #, CLEAR, Add 3rd, IMPORT or dyno overlay, twenty steps "
        "deep; also in the main window",
@@ -216,6 +226,15 @@ std::span<const ProgramAction> ComparisonTools::actions() {
       {"libraryserver", "Server...", "", P::ToolWindow, false, false,
        "the team server to keep the library on (host, database, user)",
        [](T& t, A) { t.library_.ask_server(); }},
+      {"ridecopy", "Copy", "", P::ToolWindow, false, false,
+       "the ride window's Copy: its results table to the clipboard",
+       [](T& t, A) { t.ride_.copy(); }},
+      {"ridesaveroad", "Save road", "", P::ToolWindow, false, false,
+       "the ride window's Save road: the generated road as a text file of distance and height",
+       [](T& t, A) { t.ride_.save_road(); }},
+      {"gripclick", "Grip map point", "", P::ToolWindow, false, false,
+       "a click on a point of the grip map sets its clicks in the main window",
+       [](T& t, A i) { t.ride_.grip_click(i); }},
       {"view", "PLOT", "", P::MainButton, true},
       {"overwrite", "UPDATE #", "", P::MainButton, true},
       {"clear", "CLEAR", "", P::MainButton, true},

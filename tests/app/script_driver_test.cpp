@@ -4,7 +4,9 @@
 
 #include <cctype>
 #include <cstdio>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -237,6 +239,54 @@ TEST(ScriptDriver, ExportAfterAUnitSwitchIsInTheUnitsShown) {
     ASSERT_GT(text.size(), want.size());
     EXPECT_EQ(text.substr(text.size() - want.size()), want);
   }
+}
+
+// The ride verb: a study of the stored curves or of a list of set-ups into a CSV file, the
+// class road kept as a road file and read back as the same road.
+TEST(ScriptDriver, RideWritesStudiesOfStoredCurvesAndOfSetUpLists) {
+  namespace fs = std::filesystem;
+  if (!fs::is_regular_file(fs::path(QUORIN_SUPPLIED) / "quorin_bleed_2004_v1.mat"))
+    GTEST_SKIP() << "the supplied data are not generated";
+  test::TempDir start;
+  fs::copy(QUORIN_SUPPLIED, start.path(), fs::copy_options::recursive);
+  const fs::path dir = start.path();
+  std::ofstream(dir / "setups.txt") << "# two set-ups\nLSC=3 HSC=12\nLSR=5\n";
+  std::ostringstream console;
+  ScriptDriver driver(dir, console);
+  const std::string d = dir.string() + "/";
+  std::istringstream in("start " + dir.string() +
+                        "\n"
+                        "press PLOT\n"
+                        "press PLOT\n"
+                        "ride case=kerb out=" + d + "kerb.csv\n"
+                        "ride duration=5 seed=3 out=" + d + "road.csv saveroad=" + d + "road.txt\n"
+                        "ride road=" + d + "road.txt out=" + d + "again.csv\n"
+                        "ride setups=" + d + "setups.txt case=shaker out=" + d + "list.csv\n"
+                        "ride colour=red out=" + d + "x.csv\n"
+                        "ride case=kerb\n"
+                        "ride ms=0 out=" + d + "x.csv\n");
+  std::ostringstream out, err;
+  ASSERT_EQ(run_script(in, out, err, driver), 0) << err.str();
+  std::vector<std::string> lines;
+  std::istringstream o(out.str());
+  for (std::string l; std::getline(o, l);) lines.push_back(l);
+  ASSERT_EQ(lines.size(), 10u) << out.str();
+  EXPECT_EQ(lines[3], "{\"value\":2}");
+  EXPECT_EQ(lines[4], "{\"value\":2}");
+  EXPECT_EQ(lines[5], "{\"value\":2}");
+  EXPECT_EQ(lines[6], "{\"value\":2}");
+  EXPECT_EQ(lines[7], "{\"error\":\"ride: there is no key \\\"colour\\\".\"}");
+  EXPECT_NE(lines[8].find("out=FILE.csv"), std::string::npos) << lines[8];
+  EXPECT_NE(lines[9].find("sprung mass"), std::string::npos) << lines[9];
+  const std::string kerb = test::TempDir::read(dir / "kerb.csv");
+  EXPECT_EQ(kerb.rfind("Curve,Name,Lowest tyre load (N),", 0), 0u) << kerb;
+  EXPECT_EQ(std::count(kerb.begin(), kerb.end(), '\n'), 3);
+  // The saved road drives the car exactly as the class road did.
+  EXPECT_EQ(test::TempDir::read(dir / "again.csv"), test::TempDir::read(dir / "road.csv"));
+  const std::string list = test::TempDir::read(dir / "list.csv");
+  EXPECT_NE(list.find("1,LSC 3 HSC 12 LSR"), std::string::npos) << list;
+  EXPECT_NE(list.find("Curve,Frequency (Hz),Body (ratio),Tyre load (of static)"),
+            std::string::npos);
 }
 
 TEST(ScriptDriver, PrintAndFileDialogAnswersKeepTheirOwnQueues) {

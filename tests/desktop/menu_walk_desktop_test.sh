@@ -94,7 +94,8 @@ for way in key menu; do
   await_file "$work/walk-$way.csv" "$what"
 
   for item in "4 ctrl+t Curves at Velocities" "5 ctrl+d Difference" "7 ctrl+k Clicker Sweep" \
-    "11 ctrl+shift+g Damping Ratio" "14 ctrl+l Set-up Library"; do
+    "11 ctrl+shift+g Damping Ratio" "12 ctrl+r Ride and Grip" "13 ctrl+shift+m Grip Map" \
+    "16 ctrl+l Set-up Library"; do
     set -- $item
     number=$1
     key=$2
@@ -106,13 +107,18 @@ for way in key menu; do
       Difference) answer "Difference of Two Curves" "" "$what" ;;
       "Clicker Sweep") answer "Clicker Sweep" "" "$what" ;;
       "Damping Ratio") answer "Damping Ratio" "" "$what" ;;
+      "Ride and Grip")
+        answer "Ride and Grip" "" "$what"
+        answer "Ride and Grip: Road" "" "$what"
+        ;;
+      "Grip Map") answer "Grip Map" "" "$what" ;;
     esac
     opened=$(await_window "$name" "$what")
     close_window "$opened" "$name"
   done
 
   what="Undo by $way"
-  use 12 ctrl+z
+  use 14 ctrl+z
   await_counter 2 "$what did not take the last PLOT back"
   xdotool mousemove --window "$window" 162 441 click 1
   await_counter 3 "PLOT after $what"

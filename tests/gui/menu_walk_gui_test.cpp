@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 
+#include "analysis/ride_windows.h"
 #include "analysis/tool_windows.h"
 #include "analysis/tuning_windows.h"
 #include "dyno/dyno_bytes.h"
@@ -70,6 +71,15 @@ const Item kItems[] = {
      }},
     {"ratio", [](GuiFixture& f) { f.answer_input({"250", "30"}); },
      opens(analysis::kRatioWindowName)},
+    {"ride",
+     [](GuiFixture& f) {
+       f.answer_input({"250", "40", "30", "250", "Shaker"});
+       f.answer_input({"5", "0.5", "25", "40"});
+     },
+     opens(analysis::kRideWindowName)},
+    {"gripmap",
+     [](GuiFixture& f) { f.answer_input({"250", "40", "30", "250", "HSR", "C", "100", "3"}); },
+     opens(analysis::kGripWindowName)},
     {"undo", {},
      [](GuiFixture& f) { return f.globals().counter == 4 ? "" : "PLOT not taken back"; }},
     {"redo",

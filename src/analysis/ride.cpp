@@ -29,6 +29,8 @@ constexpr std::size_t kStepsPerPeriod = 128; // shaker, at least
 constexpr double kShakerWindow = 0.5;        // s: amplitudes compared this far apart
 constexpr double kShakerTolerance = 1e-4;    // relative change that counts as steady
 constexpr double kLongestShakerRun = 60;     // s per frequency
+constexpr double kLongestDrive = 3600;       // s of driving on a road or over a kerb
+constexpr double kLowestShakerHz = 0.05;
 
 void require_positive(double v, std::string_view what) {
   if (!(v > 0) || !std::isfinite(v))
@@ -642,6 +644,10 @@ RoadResult ride_on_road(const QuarterCar& car, const DamperLaw& damper, const Ro
   require_positive(speed_kmh, "speed (km/h)");
   require_step(max_step_s);
   check_profile(road);
+  const double drive_s = (road.distance_m.back() - road.distance_m.front()) / (speed_kmh / 3.6);
+  if (!(drive_s <= kLongestDrive))
+    throw RuntimeError("The road takes " + num2str(drive_s) + " s at " + num2str(speed_kmh) +
+                       " km/h; a run may last an hour at most.");
   QuarterCarRun run(car, damper);
   RunSums sums;
   drive(run, road, speed_kmh / 3.6, max_step_s, [&](double h, double, double) { sums.add(run, h); });
@@ -672,6 +678,10 @@ void check_kerb(const KerbCase& kerb) {
     throw RuntimeError("The kerb's plateau must be a number of millimetres from 0 up, not " +
                        num2str(kerb.plateau_mm) + ".");
   require_positive(kerb.speed_kmh, "speed (km/h)");
+  const double over_s = (2 * kerb.length_mm + kerb.plateau_mm) * kPerMm / (kerb.speed_kmh / 3.6);
+  if (!(over_s <= kLongestDrive))
+    throw RuntimeError("The kerb takes " + num2str(over_s) + " s to cross at " +
+                       num2str(kerb.speed_kmh) + " km/h; a run may last an hour at most.");
 }
 
 KerbResult ride_over_kerb(const QuarterCar& car, const DamperLaw& damper, const KerbCase& kerb,
@@ -727,6 +737,8 @@ KerbResult ride_over_kerb(const QuarterCar& car, const DamperLaw& damper, const 
 void check_shaker(const ShakerCase& shaker) {
   require_positive(shaker.amplitude_mm, "shaker's amplitude (mm)");
   require_positive(shaker.from_hz, "shaker's first frequency (Hz)");
+  if (shaker.from_hz < kLowestShakerHz)
+    throw RuntimeError("The shaker's first frequency must be at least 0.05 Hz.");
   if (!(shaker.to_hz > shaker.from_hz) || !std::isfinite(shaker.to_hz) || shaker.to_hz > 200)
     throw RuntimeError("The shaker's last frequency must be above its first and at most 200 Hz.");
   if (shaker.frequencies < 40 || shaker.frequencies > 400)

@@ -25,6 +25,9 @@ constexpr std::string_view kRoadTitle = "Ride and Grip: Road";
 constexpr std::string_view kKerbTitle = "Ride and Grip: Kerb";
 constexpr std::string_view kShakerTitle = "Ride and Grip: Shaker";
 constexpr std::string_view kGripTitle = "Grip Map";
+// The progress window's title: not the map window's, so closing one is never taken for the
+// other.
+constexpr std::string_view kGripProgressTitle = "Mapping grip and comfort";
 constexpr std::string_view kRoadFileTitle = "Open Road File";
 constexpr std::string_view kSaveRoadTitle = "Save Road As";
 constexpr std::string_view kRoadPattern = "*.txt";
@@ -289,7 +292,7 @@ void RideTools::grip() {
   const unsigned threads = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
   analysis::GripMap map;
   {
-    ProgressShown progress(*p_.progress, std::string(kGripTitle));
+    ProgressShown progress(*p_.progress, std::string(kGripProgressTitle));
     map = analysis::grip_map(
         setup, sweep, rows, p_.globals, bleeds, c.car, road, c.speed_kmh, threads,
         [&](std::size_t done, std::size_t total) { return progress.advance(done, total); });

@@ -1,11 +1,11 @@
 #include "measured/processing.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numeric>
 #include <optional>
-#include <array>
 
 #include "services/numeric.h"
 #include "services/runtime_error.h"
@@ -14,10 +14,10 @@ namespace quorin::measured {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kWindowSeconds = 0.004;    // the velocity window's half-width in time
-constexpr double kStillStrokeM = 0.0005;    // a run moving less than this stands still
-constexpr double kTurnFraction = 0.1;       // of the stroke: how far back makes a turn
-constexpr double kSlowRunsFactor = 1.5;     // runs this close to the slowest give gas and friction
+constexpr double kWindowSeconds = 0.004;  // the velocity window's half-width in time
+constexpr double kStillStrokeM = 0.0005;  // a run moving less than this stands still
+constexpr double kTurnFraction = 0.1;     // of the stroke: how far back makes a turn
+constexpr double kSlowRunsFactor = 1.5;   // runs this close to the slowest give gas and friction
 
 double median_step(const std::vector<double>& t) {
   if (t.size() < 2) return 0;
@@ -190,7 +190,8 @@ void add_absolute(AbsoluteCurve& a, const std::vector<double>& v, const std::vec
   for (std::size_t k = 1; k + 1 < v.size(); ++k) {
     const double s = std::abs(v[k]);
     if (s == 0) continue;
-    const std::size_t b = std::min(bins - 1, static_cast<std::size_t>(s / top * static_cast<double>(bins)));
+    const std::size_t b =
+        std::min(bins - 1, static_cast<std::size_t>(s / top * static_cast<double>(bins)));
     // |v| grows when velocity and its change have the same sign.
     const bool accelerating = v[k] * (v[k + 1] - v[k - 1]) > 0;
     const std::size_t branch = (v[k] > 0 ? 0 : 2) + (accelerating ? 0 : 1);
@@ -317,7 +318,8 @@ Processed process(const RunFile& file, const Options& options) {
     }
   }
   if (!holds.empty()) {
-    p.gas_force_n = std::accumulate(holds.begin(), holds.end(), 0.0) / static_cast<double>(holds.size());
+    p.gas_force_n =
+        std::accumulate(holds.begin(), holds.end(), 0.0) / static_cast<double>(holds.size());
     p.gas_from = "the mean force of the static hold (run " + hold_names + ")";
   } else if (!high_mid.empty() || !low_mid.empty()) {
     // The mean of the two ends of the stroke: the gas force at mid-stroke.

@@ -45,9 +45,9 @@ struct RunCurves {
   std::vector<double> cycle_energy_j, cycle_temperature_c;
   // One full cycle from the middle of the run, for the loops: displacement, velocity, force.
   std::vector<double> loop_x, loop_v, loop_f;
-  double peak_speed = 0;       // largest |v| of the run
-  double stroke_m = 0;         // displacement range
-  bool static_hold = false;    // the damper stood still: a gas run
+  double peak_speed = 0;     // largest |v| of the run
+  double stroke_m = 0;       // displacement range
+  bool static_hold = false;  // the damper stood still: a gas run
 };
 
 // The absolute-velocity curve: force against |v| in bins, each side's accelerating (|v|
@@ -62,9 +62,9 @@ struct AbsoluteCurve {
 struct Processed {
   std::vector<RunCurves> runs;
   AbsoluteCurve absolute;
-  double gas_force_n = 0;   // pushing the shaft out: a compression force
-  std::string gas_from;     // how it was found, in words
-  double friction_n = 0;    // the seal's friction, each way
+  double gas_force_n = 0;  // pushing the shaft out: a compression force
+  std::string gas_from;    // how it was found, in words
+  double friction_n = 0;   // the seal's friction, each way
   bool friction_found = false;
   std::vector<std::string> notes;
 };

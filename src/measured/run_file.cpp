@@ -58,8 +58,10 @@ std::string lower(std::string_view s) {
 }
 
 std::string_view trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
+    s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
   if (s.size() >= 2 && s.front() == '"' && s.back() == '"') s = s.substr(1, s.size() - 2);
   return s;
 }
@@ -102,7 +104,8 @@ int corner_of(const std::vector<std::string>& words, const std::string& name) {
 
 Quantity quantity_of(const std::vector<std::string>& words, const std::string& name) {
   if (has_part(name, "temp")) return Quantity::Temperature;
-  if (has_part(name, "time") || has_word(words, "t") || has_word(words, "sec")) return Quantity::Time;
+  if (has_part(name, "time") || has_word(words, "t") || has_word(words, "sec"))
+    return Quantity::Time;
   if (has_part(name, "vel") || has_part(name, "speed") || has_word(words, "v"))
     return Quantity::Velocity;
   if (has_part(name, "force") || has_part(name, "load") || has_word(words, "f"))
@@ -124,23 +127,37 @@ std::optional<ColumnUnit> unit_from(const std::array<UnitName, N>& known, const 
 
 std::string_view unit_list(Quantity q) {
   switch (q) {
-    case Quantity::Time: return "s or ms";
-    case Quantity::Displacement: return "mm, m or in";
-    case Quantity::Force: return "N, kN, kgf or lbf";
-    case Quantity::Velocity: return "m/s, mm/s or in/s";
-    case Quantity::Temperature: return "\xC2\xB0" "C or \xC2\xB0" "F";
-    default: return "";
+    case Quantity::Time:
+      return "s or ms";
+    case Quantity::Displacement:
+      return "mm, m or in";
+    case Quantity::Force:
+      return "N, kN, kgf or lbf";
+    case Quantity::Velocity:
+      return "m/s, mm/s or in/s";
+    case Quantity::Temperature:
+      return "\xC2\xB0"
+             "C or \xC2\xB0"
+             "F";
+    default:
+      return "";
   }
 }
 
 std::string_view quantity_word(Quantity q) {
   switch (q) {
-    case Quantity::Time: return "time";
-    case Quantity::Displacement: return "length";
-    case Quantity::Force: return "force";
-    case Quantity::Velocity: return "velocity";
-    case Quantity::Temperature: return "temperature";
-    default: return "";
+    case Quantity::Time:
+      return "time";
+    case Quantity::Displacement:
+      return "length";
+    case Quantity::Force:
+      return "force";
+    case Quantity::Velocity:
+      return "velocity";
+    case Quantity::Temperature:
+      return "temperature";
+    default:
+      return "";
   }
 }
 
@@ -164,20 +181,28 @@ std::string unit_key(std::string_view written) {
 
 std::optional<ColumnUnit> unit_for(Quantity q, const std::string& key) {
   switch (q) {
-    case Quantity::Time: return unit_from(kTimeUnits, key);
-    case Quantity::Displacement: return unit_from(kLengthUnits, key);
-    case Quantity::Force: return unit_from(kForceUnits, key);
-    case Quantity::Velocity: return unit_from(kVelocityUnits, key);
-    case Quantity::Temperature: return unit_from(kTemperatureUnits, key);
-    default: return ColumnUnit{};
+    case Quantity::Time:
+      return unit_from(kTimeUnits, key);
+    case Quantity::Displacement:
+      return unit_from(kLengthUnits, key);
+    case Quantity::Force:
+      return unit_from(kForceUnits, key);
+    case Quantity::Velocity:
+      return unit_from(kVelocityUnits, key);
+    case Quantity::Temperature:
+      return unit_from(kTemperatureUnits, key);
+    default:
+      return ColumnUnit{};
   }
 }
 
 // The unit a column of quantity q is in when its header names none.
 ColumnUnit default_unit(Quantity q) {
   switch (q) {
-    case Quantity::Displacement: return {0.001, 0, {}};  // mm
-    default: return {1, 0, {}};                          // s, N, m/s, °C
+    case Quantity::Displacement:
+      return {0.001, 0, {}};  // mm
+    default:
+      return {1, 0, {}};  // s, N, m/s, °C
   }
 }
 
@@ -298,11 +323,12 @@ void for_each_row(std::string_view text, const Layout& layout, std::string_view 
       const Column& column = layout.columns[c];
       const std::optional<double> v = cell_number(cells[c], layout.decimal_comma);
       if (!v)
-        throw RuntimeError(file_prefix(name, lines.number()) + "the cell " + in_quotes(trim(cells[c])) +
-                           " in column " + in_quotes(column.header) + " is not a number.");
+        throw RuntimeError(file_prefix(name, lines.number()) + "the cell " +
+                           in_quotes(trim(cells[c])) + " in column " + in_quotes(column.header) +
+                           " is not a number.");
       if (!std::isfinite(*v))
-        throw RuntimeError(file_prefix(name, lines.number()) + "the cell " + in_quotes(trim(cells[c])) +
-                           " in column " + in_quotes(column.header) +
+        throw RuntimeError(file_prefix(name, lines.number()) + "the cell " +
+                           in_quotes(trim(cells[c])) + " in column " + in_quotes(column.header) +
                            " is not a finite number (NaN or infinity).");
       values[k] = *v * column.unit.scale + column.unit.offset;
     }
@@ -374,14 +400,23 @@ void drop_gaps(Run& r, std::vector<std::size_t>& lines, std::vector<std::string>
 
 std::string_view quantity_label(Quantity q) {
   switch (q) {
-    case Quantity::Time: return "Time (s)";
-    case Quantity::Displacement: return "Displacement (mm)";
-    case Quantity::Force: return "Force (N)";
-    case Quantity::Velocity: return "Velocity (m/s)";
-    case Quantity::Temperature: return "Temperature (\xC2\xB0" "C)";
-    case Quantity::Run: return "Run number";
-    case Quantity::Ignore: return "Not used";
-    case Quantity::Unknown: break;
+    case Quantity::Time:
+      return "Time (s)";
+    case Quantity::Displacement:
+      return "Displacement (mm)";
+    case Quantity::Force:
+      return "Force (N)";
+    case Quantity::Velocity:
+      return "Velocity (m/s)";
+    case Quantity::Temperature:
+      return "Temperature (\xC2\xB0"
+             "C)";
+    case Quantity::Run:
+      return "Run number";
+    case Quantity::Ignore:
+      return "Not used";
+    case Quantity::Unknown:
+      break;
   }
   return "Unknown";
 }
@@ -461,8 +496,8 @@ Layout read_layout(std::string_view text) {
     any_name = true;
     if (std::isnan(c.unit.scale))
       throw RuntimeError("Line " + std::to_string(layout.header_line) + ": the unit " +
-                         in_quotes(c.unit.text) + " of column " + in_quotes(c.header) + " is not a " +
-                         std::string(quantity_word(c.quantity)) + " unit; use " +
+                         in_quotes(c.unit.text) + " of column " + in_quotes(c.header) +
+                         " is not a " + std::string(quantity_word(c.quantity)) + " unit; use " +
                          std::string(unit_list(c.quantity)) + ".");
   }
   if (!any_name || cells.size() < 2)
@@ -491,8 +526,8 @@ RunFile read_runs(std::string_view text, const Layout& layout, std::string_view 
   const int temperature = first_column(layout, Quantity::Temperature);
   const int run = first_column(layout, Quantity::Run);
   std::string missing;
-  for (auto [c, what] : {std::pair{time, "time"}, std::pair{disp, "displacement"},
-                         std::pair{force, "force"}})
+  for (auto [c, what] :
+       {std::pair{time, "time"}, std::pair{disp, "displacement"}, std::pair{force, "force"}})
     if (c < 0) missing += std::string(missing.empty() ? "" : " and ") + what;
   if (!missing.empty())
     throw RuntimeError("The file " + in_quotes(name) + " has no " + missing +
@@ -507,34 +542,34 @@ RunFile read_runs(std::string_view text, const Layout& layout, std::string_view 
   out.layout = layout;
   std::vector<std::vector<std::size_t>> lines_of;
   std::string current_key;
-  for_each_row(text, layout, name, wanted, run,
-               [&](std::size_t line, const std::vector<double>& v, std::string_view key,
-                   bool blank_before) {
-                 const bool new_run = out.runs.empty() ||
-                                      (run >= 0 ? key != current_key : blank_before);
-                 if (new_run) {
-                   Run r;
-                   r.name = run >= 0 ? std::string(key) : std::to_string(out.runs.size() + 1);
-                   r.first_line = line;
-                   out.runs.push_back(std::move(r));
-                   lines_of.emplace_back();
-                   current_key = std::string(key);
-                 }
-                 Run& r = out.runs.back();
-                 if (!r.time_s.empty() && !(v[0] > r.time_s.back()))
-                   throw RuntimeError(file_prefix(name, line) + "time " +
-                                      (v[0] < r.time_s.back() ? "goes back" : "stands still") +
-                                      " from " + num2str(r.time_s.back()) + " s to " +
-                                      num2str(v[0]) + " s within run " + r.name + ".");
-                 r.time_s.push_back(v[0]);
-                 r.displacement_m.push_back(v[1]);
-                 r.force_n.push_back(v[2]);
-                 if (velocity >= 0) r.velocity_mps.push_back(v[3]);
-                 if (temperature >= 0) r.temperature_c.push_back(v[temperature_at]);
-                 lines_of.back().push_back(line);
-               });
+  for_each_row(
+      text, layout, name, wanted, run,
+      [&](std::size_t line, const std::vector<double>& v, std::string_view key, bool blank_before) {
+        const bool new_run = out.runs.empty() || (run >= 0 ? key != current_key : blank_before);
+        if (new_run) {
+          Run r;
+          r.name = run >= 0 ? std::string(key) : std::to_string(out.runs.size() + 1);
+          r.first_line = line;
+          out.runs.push_back(std::move(r));
+          lines_of.emplace_back();
+          current_key = std::string(key);
+        }
+        Run& r = out.runs.back();
+        if (!r.time_s.empty() && !(v[0] > r.time_s.back()))
+          throw RuntimeError(file_prefix(name, line) + "time " +
+                             (v[0] < r.time_s.back() ? "goes back" : "stands still") + " from " +
+                             num2str(r.time_s.back()) + " s to " + num2str(v[0]) +
+                             " s within run " + r.name + ".");
+        r.time_s.push_back(v[0]);
+        r.displacement_m.push_back(v[1]);
+        r.force_n.push_back(v[2]);
+        if (velocity >= 0) r.velocity_mps.push_back(v[3]);
+        if (temperature >= 0) r.temperature_c.push_back(v[temperature_at]);
+        lines_of.back().push_back(line);
+      });
   if (out.runs.empty())
-    throw RuntimeError("The file " + in_quotes(name) + " has no rows of numbers under its header (line " +
+    throw RuntimeError("The file " + in_quotes(name) +
+                       " has no rows of numbers under its header (line " +
                        std::to_string(layout.header_line) + ").");
   for (std::size_t k = 0; k < out.runs.size(); ++k) drop_gaps(out.runs[k], lines_of[k], out.notes);
   return out;
@@ -547,7 +582,8 @@ std::string run_file_text(const std::filesystem::path& path) {
 TrackFile read_track(std::string_view text, const Layout& layout, std::string_view name) {
   const int time = first_column(layout, Quantity::Time);
   if (time < 0)
-    throw RuntimeError("The file " + in_quotes(name) + " has no time column; a logger file needs "
+    throw RuntimeError("The file " + in_quotes(name) +
+                       " has no time column; a logger file needs "
                        "time and a damper position or velocity per corner.");
   TrackFile out;
   std::vector<std::size_t> wanted = {static_cast<std::size_t>(time)};
@@ -574,7 +610,8 @@ TrackFile read_track(std::string_view text, const Layout& layout, std::string_vi
                    out.channels[k].samples.push_back(v[k + 1]);
                });
   if (out.time_s.empty())
-    throw RuntimeError("The file " + in_quotes(name) + " has no rows of numbers under its header (line " +
+    throw RuntimeError("The file " + in_quotes(name) +
+                       " has no rows of numbers under its header (line " +
                        std::to_string(layout.header_line) + ").");
   return out;
 }

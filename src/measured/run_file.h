@@ -63,7 +63,7 @@ Quantity quantity_labelled(std::string_view label);
 
 // One run: samples in file order. velocity and temperature are empty when the file has none.
 struct Run {
-  std::string name;  // the run column's value, or its number in the file
+  std::string name;            // the run column's value, or its number in the file
   std::size_t first_line = 0;  // 1-based line of its first sample
   std::vector<double> time_s, displacement_m, force_n, velocity_mps, temperature_c;
 };

@@ -39,8 +39,9 @@ std::vector<CornerHistogram> track_histograms(const TrackFile& file) {
       continue;
     }
     const std::vector<double> v =
-        ch.is_velocity ? ch.samples
-                       : sg_velocity(ch.samples, step, velocity_half_width(step > 0 ? 1 / step : 0));
+        ch.is_velocity
+            ? ch.samples
+            : sg_velocity(ch.samples, step, velocity_half_width(step > 0 ? 1 / step : 0));
     // Each sample weighted by the time it stands for.
     std::vector<std::pair<double, double>> speed_time(n);
     double total = 0;
@@ -60,7 +61,8 @@ std::vector<CornerHistogram> track_histograms(const TrackFile& file) {
     double so_far = 0;
     for (const auto& [s, dt] : speed_time) {
       so_far += dt;
-      while (share < kTimeShares.size() && so_far >= kTimeShares[share] * total) h.speed_below[share++] = s;
+      while (share < kTimeShares.size() && so_far >= kTimeShares[share] * total)
+        h.speed_below[share++] = s;
     }
     while (share < kTimeShares.size()) h.speed_below[share++] = speed_time.back().first;
     out.push_back(h);

@@ -13,8 +13,8 @@ namespace quorin::measured {
 
 // Upper edges of the bands in m/s: 0-25, 25-50, 50-100, 100-250 and above 250 mm/s.
 inline constexpr std::array<double, 4> kBandEdgesMps = {0.025, 0.05, 0.1, 0.25};
-inline constexpr std::array<std::string_view, 5> kBandNames = {"0-25", "25-50", "50-100",
-                                                               "100-250", ">250"};
+inline constexpr std::array<std::string_view, 5> kBandNames = {"0-25", "25-50", "50-100", "100-250",
+                                                               ">250"};
 // The shares of time the speeds are given for.
 inline constexpr std::array<double, 3> kTimeShares = {0.5, 0.9, 0.99};
 

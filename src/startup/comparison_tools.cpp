@@ -139,6 +139,18 @@ std::span<const ProgramAction> ComparisonTools::actions() {
       {"undo", "Undo", "Ctrl+Z", P::BothMenus, false, true, [](T& t, A) { t.undo(false); }},
       {"redo", "Redo", "Ctrl+Shift+Z", P::BothMenus, false, false,
        [](T& t, A) { t.undo(true); }},
+      {"readrun", "Read dyno run file\xE2\x80\xA6", "Ctrl+Shift+R", P::ComparisonMenu, false, true,
+       [](T& t, A) { t.measured_.read_run(); }},
+      {"dynorun", "Dyno run window", "Ctrl+Shift+N", P::ComparisonMenu, false, false,
+       [](T& t, A) { t.measured_.show_run_window(); }},
+      {"dynoruncopy", "Copy dyno run figures", "Ctrl+Shift+C", P::ComparisonMenu, false, false,
+       [](T& t, A) { t.measured_.copy_figures(); }},
+      {"wholesetup", "Whole set-up fitted\xE2\x80\xA6", "Ctrl+Shift+W", P::ComparisonMenu, false,
+       false, [](T& t, A) { t.measured_.whole_setup(); }},
+      {"trackdata", "Track data\xE2\x80\xA6", "Ctrl+Shift+L", P::ComparisonMenu, false, false,
+       [](T& t, A) { t.measured_.read_track(); }},
+      {"hidetrack", "Hide track data bands", "Ctrl+Shift+H", P::ComparisonMenu, false, false,
+       [](T& t, A) { t.measured_.hide_track_bands(); }},
       {"reopen", "Reopen last session", "", P::MainMenu, true, true, nullptr, kReopenCommand},
       {"tablevelocities", "Velocities", "Enter", P::ToolWindow, false, false,
        [](T& t, A) { t.show_table(); }},
@@ -149,6 +161,8 @@ std::span<const ProgramAction> ComparisonTools::actions() {
        [](T& t, A) { t.tuning_.copy_sweep(); }},
       {"usebest", "Set best clicks", "", P::ToolWindow, false, false,
        [](T& t, A) { t.tuning_.use_best(); }},
+      {"usewholesetup", "Set whole set-up", "", P::ToolWindow, false, false,
+       [](T& t, A) { t.measured_.use_whole_setup(); }},
       {"view", "PLOT", "", P::MainButton, true},
       {"overwrite", "UPDATE #", "", P::MainButton, true},
       {"clear", "CLEAR", "", P::MainButton, true},
@@ -182,6 +196,7 @@ void ComparisonTools::after_command() {
   }
   apply_hidden();
   tuning_.apply_guides();
+  measured_.apply_track_bands();
 }
 
 std::optional<analysis::PlotState> ComparisonTools::capture() {

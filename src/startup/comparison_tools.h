@@ -12,6 +12,7 @@
 
 #include "analysis/history.h"
 #include "startup/function_table.h"
+#include "startup/measured_tools.h"
 #include "startup/tuning_tools.h"
 
 namespace quorin {
@@ -79,6 +80,7 @@ class ComparisonTools {
   const analysis::History& history() const { return history_; }
   const TuningTools& tuning() const { return tuning_; }
   TuningTools& tuning_tools() { return tuning_; }
+  MeasuredTools& measured_tools() { return measured_; }
 
  private:
   std::optional<analysis::PlotState> capture();
@@ -98,6 +100,7 @@ class ComparisonTools {
 
   Program& p_;
   TuningTools tuning_{p_};
+  MeasuredTools measured_{p_};
   analysis::History history_;
   std::optional<analysis::PlotState> before_;
   std::set<int> hidden_;

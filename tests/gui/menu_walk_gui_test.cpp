@@ -4,11 +4,13 @@
 #include <QClipboard>
 #include <QGuiApplication>
 
+#include "analysis/measured_windows.h"
 #include "analysis/tool_windows.h"
 #include "analysis/tuning_windows.h"
 #include "dyno/dyno_bytes.h"
 #include "gui/comparison_menu.h"
 #include "gui/gui_fixture.h"
+#include "measured/generated_run.h"
 #include "startup/comparison_tools.h"
 
 namespace quorin::test {
@@ -36,6 +38,31 @@ std::function<std::string(GuiFixture&)> writes(const char* file) {
   return [file](GuiFixture& f) {
     return std::filesystem::is_regular_file(f.folder() / file) ? "" : std::string("no ") + file;
   };
+}
+
+// A dyno run file and a logger file in the start folder, for the measured-data items.
+std::filesystem::path walk_run(GuiFixture& f) {
+  testing::GeneratedDamper d;
+  d.curve = [](double v) { return 3000 * v; };
+  d.frequencies_hz = {1, 2, 4};
+  const std::filesystem::path file = f.folder() / "walk_run.csv";
+  std::ofstream(file) << testing::generated_run_file(d);
+  return file;
+}
+std::filesystem::path walk_log(GuiFixture& f) {
+  std::string text = "Time (s),Damper FL (mm),Damper RR (mm)\n";
+  for (int k = 0; k < 500; ++k)
+    text += std::to_string(k * 0.01) + "," + std::to_string(10 * std::sin(k * 0.05)) + "," +
+            std::to_string(6 * std::cos(k * 0.07)) + "\n";
+  const std::filesystem::path file = f.folder() / "walk_log.csv";
+  std::ofstream(file) << text;
+  return file;
+}
+// A run read and its window closed again, as before the item is used.
+void run_read(GuiFixture& f) {
+  f.program_->tools->measured_tools().load_run(walk_run(f), true, true);
+  for (int n : f.model().window_numbers())
+    if (f.model().window(n)->name == analysis::kDynoRunWindowName) f.model().close(n);
 }
 
 const Item kItems[] = {
@@ -77,6 +104,31 @@ const Item kItems[] = {
        QTest::keyClick(f.window(2), Qt::Key_Z, Qt::ControlModifier);  // something to redo
      },
      [](GuiFixture& f) { return f.globals().counter == 5 ? "" : "PLOT not brought again"; }},
+    {"readrun",
+     [](GuiFixture& f) {
+       f.answer_file(walk_run(f));
+       f.answer_input({"Take off the curve", "Take off the curve"});
+     },
+     opens(analysis::kDynoRunWindowName)},
+    {"dynorun", run_read, opens(analysis::kDynoRunWindowName)},
+    {"dynoruncopy", run_read,
+     [](GuiFixture&) {
+       return QGuiApplication::clipboard()->text().startsWith("File\twalk_run.csv")
+                  ? ""
+                  : "no dyno run figures copied";
+     }},
+    {"wholesetup", [](GuiFixture& f) { f.answer_input({"Both"}); },
+     opens(analysis::kWholeSetupWindowName)},
+    {"trackdata", [](GuiFixture& f) { f.answer_file(walk_log(f)); },
+     opens(analysis::kTrackWindowName)},
+    {"hidetrack",
+     [](GuiFixture& f) { f.program_->tools->measured_tools().load_track(walk_log(f)); },
+     [](GuiFixture& f) {
+       return analysis::track_band_objects(f.model(), f.model().get<gfx::Axes>(f.globals().plothandle))
+                      .empty()
+                  ? ""
+                  : "track bands still shown";
+     }},
 };
 
 class MenuWalk : public GuiFixture,

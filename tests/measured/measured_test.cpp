@@ -36,22 +36,29 @@ struct LayoutRow {
 
 TEST(RunFile, EveryLayoutAndUnitReadsTheSameNumbers) {
   const std::vector<LayoutRow> rows = {
-      {"comma", "Time (s),Displacement (mm),Force (N)\n0,1.5,100\n0.001,2.5,-50.5\n0.002,-0.5,200\n"},
+      {"comma",
+       "Time (s),Displacement (mm),Force (N)\n0,1.5,100\n0.001,2.5,-50.5\n0.002,-0.5,200\n"},
       {"semicolon_decimal_comma",
        "Time (s);Displacement [mm];Force [N]\n0;1,5;100\n0,001;2,5;-50,5\n0,002;-0,5;200\n"},
-      {"tab_crlf", "Time\tPosition (mm)\tLoad (N)\r\n0\t1.5\t100\r\n0.001\t2.5\t-50.5\r\n0.002\t-0.5\t200\r\n"},
-      {"milliseconds_metres", "Time (ms),Displacement (m),Force (kN)\n0,0.0015,0.1\n1,0.0025,-0.0505\n2,-0.0005,0.2\n"},
+      {"tab_crlf",
+       "Time\tPosition (mm)\tLoad (N)\r\n0\t1.5\t100\r\n0.001\t2.5\t-50.5\r\n0.002\t-0.5\t200\r\n"},
+      {"milliseconds_metres",
+       "Time (ms),Displacement (m),Force (kN)\n0,0.0015,0.1\n1,0.0025,-0.0505\n2,-0.0005,0.2\n"},
       {"inches_lbf",
-       "Time (s),Displacement (in),Force (lbf)\n0,0.0590551181,22.4808943\n0.001,0.0984251969,-11.3528516\n"
+       "Time (s),Displacement (in),Force "
+       "(lbf)\n0,0.0590551181,22.4808943\n0.001,0.0984251969,-11.3528516\n"
        "0.002,-0.0196850394,44.9617886\n",
        1e-6},
-      {"kgf_quoted_plus", "\"Time (s)\",\"Displacement (mm)\",\"Force (kgf)\"\n0,+1.5,10.19716213\n0.001,2.5,"
-                          "-5.149566876\n0.002,-0.5,20.39432426\n",
+      {"kgf_quoted_plus",
+       "\"Time (s)\",\"Displacement (mm)\",\"Force (kgf)\"\n0,+1.5,10.19716213\n0.001,2.5,"
+       "-5.149566876\n0.002,-0.5,20.39432426\n",
        1e-6},
       {"comment_and_trailing_delimiter",
-       "# rig 2\nTime (s),Displacement (mm),Force (N),\n0,1.5,100,\n0.001,2.5,-50.5,\n0.002,-0.5,200,\n"},
+       "# rig 2\nTime (s),Displacement (mm),Force "
+       "(N),\n0,1.5,100,\n0.001,2.5,-50.5,\n0.002,-0.5,200,\n"},
       {"extra_columns_and_fahrenheit",
-       "Time (s),Temp (\xC2\xB0" "F),Displacement (mm),Force (N),Channel 9\n0,212,1.5,100,7\n0.001,212,2.5,-50.5,7\n"
+       "Time (s),Temp (\xC2\xB0"
+       "F),Displacement (mm),Force (N),Channel 9\n0,212,1.5,100,7\n0.001,212,2.5,-50.5,7\n"
        "0.002,212,-0.5,200,7\n"},
   };
   for (const LayoutRow& row : rows) {
@@ -75,12 +82,15 @@ TEST(RunFile, EveryLayoutAndUnitReadsTheSameNumbers) {
 
 TEST(RunFile, RunsSplitByRunColumnOrBlankLines) {
   const std::vector<std::pair<const char*, std::string>> rows = {
-      {"run_column", "Run,Time (s),Displacement (mm),Force (N)\n1,0,1,10\n1,0.001,2,20\n2,0,3,30\n2,0.001,4,40\n"
-                     "2,0.002,5,50\n"},
-      {"blank_lines", "Time (s),Displacement (mm),Force (N)\n0,1,10\n0.001,2,20\n\n\n0,3,30\n0.001,4,40\n"
-                      "0.002,5,50\n"},
-      {"repeated_header", "Time (s),Displacement (mm),Force (N)\n0,1,10\n0.001,2,20\n\nTime (s),"
-                          "Displacement (mm),Force (N)\n0,3,30\n0.001,4,40\n0.002,5,50\n"},
+      {"run_column",
+       "Run,Time (s),Displacement (mm),Force (N)\n1,0,1,10\n1,0.001,2,20\n2,0,3,30\n2,0.001,4,40\n"
+       "2,0.002,5,50\n"},
+      {"blank_lines",
+       "Time (s),Displacement (mm),Force (N)\n0,1,10\n0.001,2,20\n\n\n0,3,30\n0.001,4,40\n"
+       "0.002,5,50\n"},
+      {"repeated_header",
+       "Time (s),Displacement (mm),Force (N)\n0,1,10\n0.001,2,20\n\nTime (s),"
+       "Displacement (mm),Force (N)\n0,3,30\n0.001,4,40\n0.002,5,50\n"},
   };
   for (const auto& [name, text] : rows) {
     SCOPED_TRACE(name);
@@ -98,9 +108,12 @@ TEST(RunFile, BadFilesAreRefusedWithLineAndReason) {
       {"", "no header line"},
       {"1,2,3\n4,5,6\n", "Line 1: the file has no header line"},
       {head, "has no rows of numbers under its header (line 1)"},
-      {head + "0,1,2\n0.001,abc,3\n", "line 3: the cell \"abc\" in column \"Displacement (mm)\" is not a number"},
-      {head + "0,1,2\n0.001,1,nan\n", "line 3: the cell \"nan\" in column \"Force (N)\" is not a finite number"},
-      {head + "0,1,2\n0.001,1,1e999\n", "line 3: the cell \"1e999\" in column \"Force (N)\" is not a finite"},
+      {head + "0,1,2\n0.001,abc,3\n",
+       "line 3: the cell \"abc\" in column \"Displacement (mm)\" is not a number"},
+      {head + "0,1,2\n0.001,1,nan\n",
+       "line 3: the cell \"nan\" in column \"Force (N)\" is not a finite number"},
+      {head + "0,1,2\n0.001,1,1e999\n",
+       "line 3: the cell \"1e999\" in column \"Force (N)\" is not a finite"},
       {head + "0,1,2\n0.002,1,3\n0.001,1,3\n", "line 4: time goes back from 0.002 s to 0.001 s"},
       {head + "0,1,2\n0,1,3\n", "line 3: time stands still"},
       {head + "0,1,2\n0.001,1\n", "line 3: the row has 2 cells; the header names 3 columns"},
@@ -211,14 +224,16 @@ TEST(Processing, LoopEnergyOfAViscousDamperIsPiCOmegaASquared) {
   const RunCurves& r = p.runs[0];
   ASSERT_GE(r.cycle_energy_j.size(), 2u);
   const double w = 2 * std::numbers::pi * 2;
-  for (double e : r.cycle_energy_j) EXPECT_NEAR(e, std::numbers::pi * 2000 * w * 0.025 * 0.025, 0.01 * e);
+  for (double e : r.cycle_energy_j)
+    EXPECT_NEAR(e, std::numbers::pi * 2000 * w * 0.025 * 0.025, 0.01 * e);
   EXPECT_FALSE(r.loop_x.empty());
   EXPECT_EQ(r.loop_x.size(), r.loop_f.size());
   EXPECT_NEAR(p.friction_n, 0, 1);
   EXPECT_NEAR(p.gas_force_n, 100, 1);
   // With no hysteresis in the damper, both branches of the absolute-velocity curve agree.
   for (std::size_t b = 0; b < p.absolute.speed.size(); ++b) {
-    const double a = p.absolute.compression_accelerating[b], dcl = p.absolute.compression_decelerating[b];
+    const double a = p.absolute.compression_accelerating[b],
+                 dcl = p.absolute.compression_decelerating[b];
     if (std::isnan(a) || std::isnan(dcl)) continue;
     EXPECT_NEAR(a, dcl, 0.05 * a + 5);
   }
@@ -229,9 +244,10 @@ TEST(Processing, StaticHoldGivesTheGasForceAndTemperatureFollowsEachCycle) {
   for (int k = 0; k < 100; ++k) text += std::to_string(k * 0.01) + ",0,180,30\n";
   text += "\n";
   for (int k = 0; k <= 4000; ++k) {
-    const double t = k * 0.001, v = 0.025 * 2 * std::numbers::pi * std::sin(2 * std::numbers::pi * t);
-    text += std::to_string(t) + "," + std::to_string(-25 * std::cos(2 * std::numbers::pi * t)) + "," +
-            std::to_string(180 + 3000 * v) + "," + std::to_string(40 + t) + "\n";
+    const double t = k * 0.001,
+                 v = 0.025 * 2 * std::numbers::pi * std::sin(2 * std::numbers::pi * t);
+    text += std::to_string(t) + "," + std::to_string(-25 * std::cos(2 * std::numbers::pi * t)) +
+            "," + std::to_string(180 + 3000 * v) + "," + std::to_string(40 + t) + "\n";
   }
   const Processed p = process(read_text(text));
   EXPECT_NEAR(p.gas_force_n, 180, 1e-9);

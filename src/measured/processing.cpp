@@ -18,6 +18,8 @@ constexpr double kWindowSeconds = 0.004;  // the velocity window's half-width in
 constexpr double kStillStrokeM = 0.0005;  // a run moving less than this stands still
 constexpr double kTurnFraction = 0.1;     // of the stroke: how far back makes a turn
 constexpr double kSlowRunsFactor = 1.5;   // runs this close to the slowest give gas and friction
+constexpr double kNearTurnSpeed = 0.1;    // of the peak speed: samples read either side of a turn
+constexpr double kMostNearTurn = 200;     // at most this many of them
 
 double median_step(const std::vector<double>& t) {
   if (t.size() < 2) return 0;
@@ -57,20 +59,26 @@ double line_at(const std::vector<double>& f, std::size_t first, std::size_t last
 }
 
 // What one reversal of the stroke says: the force just before and just after it, each read
-// off a straight line through a few samples on its side and carried to the turning sample, so
-// the damping force, which goes through zero there, drops out. The sample at the turn and its
-// neighbours are left out: the friction changes sign somewhere among them.
+// off a straight line through a few samples on its side and carried to the moment of the turn,
+// so the damping force, which goes through zero there, drops out. The turn is the middle of
+// the samples that all stand at the extreme (a file written to a few decimals holds several
+// near a slow turn); they and their neighbours are left out, since the friction changes sign
+// somewhere among them.
 struct Reversal {
   double before = 0, after = 0;
   bool high = true;
 };
 std::optional<Reversal> reversal_at(const std::vector<double>& f, const std::vector<double>& x,
                                     std::size_t i, std::size_t w) {
-  if (i < w + 2 || i + w + 2 > f.size()) return std::nullopt;
+  std::size_t first = i, last = i;
+  while (first > 0 && x[first - 1] == x[i]) --first;
+  while (last + 1 < x.size() && x[last + 1] == x[i]) ++last;
+  if (first < w + 2 || last + w + 2 > f.size()) return std::nullopt;
+  const double turn = (static_cast<double>(first) + static_cast<double>(last)) / 2;
   Reversal r;
-  r.before = line_at(f, i - 1 - w, i - 2, static_cast<double>(i));
-  r.after = line_at(f, i + 2, i + 1 + w, static_cast<double>(i));
-  r.high = x[i] >= x[i - 1 - w];
+  r.before = line_at(f, first - 1 - w, first - 2, turn);
+  r.after = line_at(f, last + 2, last + 1 + w, turn);
+  r.high = x[i] >= x[first - 1 - w];
   return r;
 }
 
@@ -178,7 +186,13 @@ RunWork work_run(const Run& run) {
       c.loop_f.push_back(f[k]);
     }
   }
-  const std::size_t rw = std::max<std::size_t>(3, m);
+  // Either side of a turn the samples read are those within a tenth of the run's peak speed
+  // (for a sine drive of angular speed w = 2 v_peak / stroke, a time of 0.1 / w), so the
+  // damping force is small and nearly straight there, and many samples average the noise.
+  const double w_rad = c.stroke_m > 0 ? 2 * c.peak_speed / c.stroke_m : 0;
+  const double near_turn = w_rad > 0 ? kNearTurnSpeed * c.rate_hz / w_rad : 0;
+  const std::size_t rw = static_cast<std::size_t>(
+      std::clamp(near_turn, static_cast<double>(std::max<std::size_t>(3, m)), kMostNearTurn));
   for (std::size_t t : turns)
     if (std::optional<Reversal> r = reversal_at(f, x, t, rw)) w.reversals.push_back(*r);
   return w;

@@ -72,31 +72,44 @@ const Item kItems[] = {
        f.answer_input({"96"});
      },
      writes("walk.png")},
-    {"copycurves", {},
+    {"copycurves",
+     {},
      [](GuiFixture&) {
        return QGuiApplication::clipboard()->text().startsWith("Curve\t") ? "" : "no curves copied";
      }},
     {"savecsv", [](GuiFixture& f) { f.answer_file(f.folder() / "walk.csv"); }, writes("walk.csv")},
     {"table", {}, opens(analysis::kTableWindowName)},
-    {"difference", [](GuiFixture& f) { f.answer_input({"1", "2"}); },
+    {"difference",
+     [](GuiFixture& f) {
+       f.answer_input({"1", "2"});
+     },
      opens(analysis::kDifferenceWindowName)},
-    {"balance", {},
+    {"balance",
+     {},
      [](GuiFixture& f) {
        return f.window(3) && f.window(3)->isVisible() && f.window(4) && f.window(4)->isVisible()
                   ? ""
                   : "no turn windows";
      }},
-    {"sweep", [](GuiFixture& f) { f.answer_input({"LSC", "", ""}); },
+    {"sweep",
+     [](GuiFixture& f) {
+       f.answer_input({"LSC", "", ""});
+     },
      opens(analysis::kSweepWindowName)},
     {"closest", {}, opens(analysis::kClosestWindowName)},
     {"dynoerror", {}, opens(analysis::kDynoErrorWindowName)},
-    {"guides", [](GuiFixture& f) { f.answer_input({"250", "30", "Show"}); },
+    {"guides",
      [](GuiFixture& f) {
-       return f.program_->tools->tuning().guides() ? "" : "no guides drawn";
-     }},
-    {"ratio", [](GuiFixture& f) { f.answer_input({"250", "30"}); },
+       f.answer_input({"250", "30", "Show"});
+     },
+     [](GuiFixture& f) { return f.program_->tools->tuning().guides() ? "" : "no guides drawn"; }},
+    {"ratio",
+     [](GuiFixture& f) {
+       f.answer_input({"250", "30"});
+     },
      opens(analysis::kRatioWindowName)},
-    {"undo", {},
+    {"undo",
+     {},
      [](GuiFixture& f) { return f.globals().counter == 4 ? "" : "PLOT not taken back"; }},
     {"redo",
      [](GuiFixture& f) {
@@ -124,7 +137,8 @@ const Item kItems[] = {
     {"hidetrack",
      [](GuiFixture& f) { f.program_->tools->measured_tools().load_track(walk_log(f)); },
      [](GuiFixture& f) {
-       return analysis::track_band_objects(f.model(), f.model().get<gfx::Axes>(f.globals().plothandle))
+       return analysis::track_band_objects(f.model(),
+                                           f.model().get<gfx::Axes>(f.globals().plothandle))
                       .empty()
                   ? ""
                   : "track bands still shown";
@@ -137,8 +151,8 @@ class MenuWalk : public GuiFixture,
   // Four curves and a dyno curve held: every item has something to work on.
   void SetUp() override {
     GuiFixture::SetUp();
-    const DynoBytes file = DynoBytes::file(1, 1, {-0.3f, -0.1f, 0, 0.1f, 0.3f},
-                                           {-900, -300, 0, 250, 700});
+    const DynoBytes file =
+        DynoBytes::file(1, 1, {-0.3f, -0.1f, 0, 0.1f, 0.3f}, {-900, -300, 0, 250, 700});
     std::ofstream(folder() / "measured.pvp", std::ios::binary)
         .write(reinterpret_cast<const char*>(file.bytes.data()),
                static_cast<std::streamsize>(file.bytes.size()));
@@ -172,17 +186,17 @@ TEST_P(MenuWalk, EveryItemDoesWhatItSaysByKeyAndByRightClick) {
   EXPECT_EQ(item->appeared(*this), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ComparisonMenu, MenuWalk, ::testing::Combine(::testing::ValuesIn([] {
-                                                   std::vector<const Item*> v;
-                                                   for (const Item& i : kItems) v.push_back(&i);
-                                                   return v;
-                                                 }()),
-                                                 ::testing::Bool()),
-    [](const auto& info) {
-      return std::string(std::get<0>(info.param)->id) +
-             (std::get<1>(info.param) ? "_by_key" : "_by_menu");
-    });
+INSTANTIATE_TEST_SUITE_P(ComparisonMenu, MenuWalk,
+                         ::testing::Combine(::testing::ValuesIn([] {
+                                              std::vector<const Item*> v;
+                                              for (const Item& i : kItems) v.push_back(&i);
+                                              return v;
+                                            }()),
+                                            ::testing::Bool()),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param)->id) +
+                                  (std::get<1>(info.param) ? "_by_key" : "_by_menu");
+                         });
 
 // Every item the menu offers is walked above.
 TEST(MenuWalkCoverage, EveryComparisonMenuItemIsWalked) {

@@ -23,6 +23,7 @@ struct GeneratedDamper {
   double rate_hz = 2000;
   int cycles = 4;
   unsigned seed = 7;
+  int displacement_decimals = 5;  // of millimetres, as the file writes them
 };
 
 // The file's text: "Run,Time (s),Displacement (mm),Force (N)" with one run per frequency.
@@ -45,7 +46,8 @@ inline std::string generated_run_file(const GeneratedDamper& d) {
                             : v < 0 ? -d.friction_n
                                     : 0);
       const double f = clean + d.noise_fraction * std::abs(clean) * unit_noise(random);
-      std::snprintf(line, sizeof line, "%d,%.6f,%.5f,%.3f\n", run, t, x * 1000, f);
+      std::snprintf(line, sizeof line, "%d,%.6f,%.*f,%.3f\n", run, t, d.displacement_decimals,
+                    x * 1000, f);
       out += line;
     }
     ++run;

@@ -61,8 +61,8 @@ TEST_F(MeasuredTools, WholeSetUpFittedToARunOfAKnownSetUpFindsItWithinTheNoise) 
     read_run_of_curve_1();
     auto t1 = std::chrono::steady_clock::now();
     ASSERT_TRUE(tools().last_run());
-    EXPECT_NEAR(tools().last_run()->processed.gas_force_n, 150, 6);
-    EXPECT_NEAR(tools().last_run()->processed.friction_n, 40, 6);
+    EXPECT_NEAR(tools().last_run()->processed.gas_force_n, 150, 3);
+    EXPECT_NEAR(tools().last_run()->processed.friction_n, 40, 3);
     tools().fit(true, true);
     auto t2 = std::chrono::steady_clock::now();
     std::printf("read %.3f s fit %.3f s\n", std::chrono::duration<double>(t1 - t0).count(),

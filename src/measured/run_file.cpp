@@ -206,45 +206,82 @@ ColumnUnit default_unit(Quantity q) {
   }
 }
 
+// Plain decimals ("-12.345", or "0,5" with a decimal comma) are read directly: their digits
+// as a whole number up to 2^53 and a division by a power of ten up to 10^22, both exact, so
+// the one division rounds just as the full reading of the text does. nullopt for anything
+// else (exponents, long numbers), which the full reading takes.
+std::optional<double> plain_decimal(std::string_view s, char mark) {
+  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  constexpr std::size_t kMostDigits = 19;  // a uint64 holds any 19 digits
+  constexpr std::uint64_t kExact = std::uint64_t{1} << 53;
+  std::size_t i = 0;
+  const bool negative = !s.empty() && s[0] == '-';
+  if (negative) ++i;
+  if (s.size() - i > kMostDigits + 1) return std::nullopt;
+  std::uint64_t m = 0;
+  std::size_t mark_at = s.size();
+  for (std::size_t k = i; k < s.size(); ++k) {
+    const auto d = static_cast<unsigned char>(s[k] - '0');
+    if (d < 10) {
+      m = m * 10 + d;
+    } else if (s[k] == mark && mark_at == s.size()) {
+      mark_at = k;
+    } else {
+      return std::nullopt;
+    }
+  }
+  const std::size_t decimals = mark_at == s.size() ? 0 : s.size() - mark_at - 1;
+  const std::size_t digits = s.size() - i - (mark_at == s.size() ? 0 : 1);
+  if (digits == 0 || digits > kMostDigits || m > kExact || decimals > 22) return std::nullopt;
+  double v = static_cast<double>(m);
+  if (decimals) v /= kPowersOfTen[decimals];
+  return negative ? -v : v;
+}
+
 // One cell as a number: spaces and quotes around it and a leading plus sign allowed; a
-// decimal comma when the file writes one. nullopt when it is no number at all.
+// decimal comma when the file writes one. nullopt when it is no number at all; a number beyond
+// any double (1e999) is infinite, and refused as such by the caller.
 std::optional<double> cell_number(std::string_view cell, bool decimal_comma) {
   cell = trim(cell);
   if (!cell.empty() && cell.front() == '+') cell.remove_prefix(1);
   if (cell.empty()) return std::nullopt;
-  double v = 0;
+  if (std::optional<double> v = plain_decimal(cell, decimal_comma ? ',' : '.')) return v;
+  char buffer[64];
   if (decimal_comma) {
-    char buffer[64];
     if (cell.size() >= sizeof buffer) return std::nullopt;
     for (std::size_t i = 0; i < cell.size(); ++i) buffer[i] = cell[i] == ',' ? '.' : cell[i];
-    const auto r = std::from_chars(buffer, buffer + cell.size(), v);
-    if (r.ec != std::errc() || r.ptr != buffer + cell.size()) return std::nullopt;
-    return v;
+    cell = std::string_view(buffer, cell.size());
   }
+  double v = 0;
   const auto r = std::from_chars(cell.data(), cell.data() + cell.size(), v);
-  if (r.ec != std::errc() || r.ptr != cell.data() + cell.size()) {
-    // Numbers beyond any double (1e999) are still numbers: infinite, refused as such below.
-    if (r.ec == std::errc::result_out_of_range && r.ptr == cell.data() + cell.size())
-      return cell.front() == '-' ? -HUGE_VAL : HUGE_VAL;
-    return std::nullopt;
+  if (r.ptr != cell.data() + cell.size()) return std::nullopt;
+  if (r.ec == std::errc::result_out_of_range) {
+    // Too large for a double: infinite. Too small: zero, as the full reading rounds it.
+    const bool large =
+        cell.find_first_of("123456789") != std::string_view::npos &&
+        (cell.find("e-") == std::string_view::npos && cell.find("E-") == std::string_view::npos);
+    if (!large) return cell.front() == '-' ? -0.0 : 0.0;
+    return cell.front() == '-' ? -HUGE_VAL : HUGE_VAL;
   }
+  if (r.ec != std::errc()) return std::nullopt;
   return v;
 }
 
-// Splits one line at the delimiter, quoted cells taken whole.
+// Splits one line at the delimiter. Cells are short: a plain scan finds their ends sooner
+// than a library search started per cell.
 void split_cells(std::string_view line, char delimiter, std::vector<std::string_view>& cells) {
   cells.clear();
-  std::size_t start = 0;
-  while (true) {
-    const void* hit = std::memchr(line.data() + start, delimiter, line.size() - start);
-    if (!hit) {
-      cells.push_back(line.substr(start));
-      return;
-    }
-    const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - line.data());
-    cells.push_back(line.substr(start, at - start));
-    start = at + 1;
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  const char* start = p;
+  for (; p != end; ++p) {
+    if (*p != delimiter) continue;
+    cells.emplace_back(start, static_cast<std::size_t>(p - start));
+    start = p + 1;
   }
+  cells.emplace_back(start, static_cast<std::size_t>(end - start));
 }
 
 bool blank(std::string_view line) {
@@ -291,10 +328,9 @@ std::string file_prefix(std::string_view name, std::size_t line) {
 
 // The rows of a file, each cell of the columns wanted read as a number and converted to SI.
 // `on_row(line, values, run_key, blank_before)` is called per row.
+template <class OnRow>
 void for_each_row(std::string_view text, const Layout& layout, std::string_view name,
-                  const std::vector<std::size_t>& wanted, int run_column,
-                  const std::function<void(std::size_t, const std::vector<double>&,
-                                           std::string_view, bool)>& on_row) {
+                  const std::vector<std::size_t>& wanted, int run_column, OnRow&& on_row) {
   Lines lines(text);
   std::string_view line;
   std::string_view header;
@@ -363,8 +399,28 @@ void keep_range(std::vector<T>& v, std::size_t first, std::size_t last) {
   v.erase(v.begin(), v.begin() + static_cast<long>(first));
 }
 
+// The file line of each sample of a run: the run's samples stand on consecutive lines but
+// where a blank or comment line comes between, so only those places are kept.
+class LineMap {
+ public:
+  void add(std::size_t sample, std::size_t line) {
+    if (breaks_.empty() || line != next_) breaks_.emplace_back(sample, line);
+    next_ = line + 1;
+  }
+  std::size_t line_of(std::size_t sample) const {
+    auto it = std::upper_bound(breaks_.begin(), breaks_.end(), std::pair{sample, ~std::size_t{0}});
+    if (it == breaks_.begin()) return 0;
+    --it;
+    return it->second + (sample - it->first);
+  }
+
+ private:
+  std::vector<std::pair<std::size_t, std::size_t>> breaks_;
+  std::size_t next_ = 0;
+};
+
 // Leaves out all of a run but its longest stretch without a gap in time, with a note.
-void drop_gaps(Run& r, std::vector<std::size_t>& lines, std::vector<std::string>& notes) {
+void drop_gaps(Run& r, const LineMap& lines, std::vector<std::string>& notes) {
   const double step = usual_step(r.time_s);
   if (!(step > 0)) return;
   std::size_t best_first = 0, best_last = r.time_s.size(), first = 0;
@@ -385,15 +441,15 @@ void drop_gaps(Run& r, std::vector<std::size_t>& lines, std::vector<std::string>
   if (gaps.empty()) return;
   const std::size_t g = gaps.front();
   notes.push_back("Run " + r.name + ": time jumps by " + num2str(r.time_s[g] - r.time_s[g - 1]) +
-                  " s at line " + std::to_string(lines[g]) + " (the usual step is " +
-                  num2str(step) + " s); only lines " + std::to_string(lines[best_first]) + " to " +
-                  std::to_string(lines[best_last - 1]) + " of the run are used.");
+                  " s at line " + std::to_string(lines.line_of(g)) + " (the usual step is " +
+                  num2str(step) + " s); only lines " + std::to_string(lines.line_of(best_first)) +
+                  " to " + std::to_string(lines.line_of(best_last - 1)) + " of the run are used.");
   keep_range(r.time_s, best_first, best_last);
   keep_range(r.displacement_m, best_first, best_last);
   keep_range(r.force_n, best_first, best_last);
   keep_range(r.velocity_mps, best_first, best_last);
   keep_range(r.temperature_c, best_first, best_last);
-  r.first_line = lines[best_first];
+  r.first_line = lines.line_of(best_first);
 }
 
 }  // namespace
@@ -540,7 +596,7 @@ RunFile read_runs(std::string_view text, const Layout& layout, std::string_view 
 
   RunFile out;
   out.layout = layout;
-  std::vector<std::vector<std::size_t>> lines_of;
+  std::vector<LineMap> lines_of;
   std::string current_key;
   for_each_row(
       text, layout, name, wanted, run,
@@ -565,7 +621,7 @@ RunFile read_runs(std::string_view text, const Layout& layout, std::string_view 
         r.force_n.push_back(v[2]);
         if (velocity >= 0) r.velocity_mps.push_back(v[3]);
         if (temperature >= 0) r.temperature_c.push_back(v[temperature_at]);
-        lines_of.back().push_back(line);
+        lines_of.back().add(r.time_s.size() - 1, line);
       });
   if (out.runs.empty())
     throw RuntimeError("The file " + in_quotes(name) +

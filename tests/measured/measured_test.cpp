@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -78,6 +80,42 @@ TEST(RunFile, EveryLayoutAndUnitReadsTheSameNumbers) {
       EXPECT_NEAR(r.temperature_c[0], 100, 1e-9);
     }
   }
+}
+
+// Every cell reads to the same double the C library's full reading gives, plain decimals
+// read directly as much as long ones, exponents and numbers beyond 2^53 digits.
+TEST(RunFile, CellsReadToTheSameNumbersAsTheFullReading) {
+  const std::vector<std::string> cells = {"0.1",
+                                          "-0.3",
+                                          "5.",
+                                          ".5",
+                                          "-0.0",
+                                          "123456789012345.67",
+                                          "9007199254740993",
+                                          "1e5",
+                                          "2.5E-3",
+                                          "0.000000000000000000001",
+                                          "99999999999999999999",
+                                          "3.14159265358979",
+                                          "-1234567.891",
+                                          "0000000000000000007.25"};
+  std::string text = "Time (s),Displacement (mm),Force (N)\n";
+  for (std::size_t k = 0; k < cells.size(); ++k)
+    text += std::to_string(k) + ",0," + cells[k] + "\n";
+  const RunFile f = read_text(text);
+  ASSERT_EQ(f.runs[0].force_n.size(), cells.size());
+  for (std::size_t k = 0; k < cells.size(); ++k)
+    EXPECT_EQ(f.runs[0].force_n[k], std::strtod(cells[k].c_str(), nullptr)) << cells[k];
+  // The same with a decimal comma.
+  std::string comma = "Time (s);Displacement (mm);Force (N)\n";
+  for (std::size_t k = 0; k < cells.size(); ++k) {
+    std::string c = cells[k];
+    std::replace(c.begin(), c.end(), '.', ',');
+    comma += std::to_string(k) + ";0;" + c + "\n";
+  }
+  const RunFile g = read_text(comma);
+  for (std::size_t k = 0; k < cells.size(); ++k)
+    EXPECT_EQ(g.runs[0].force_n[k], std::strtod(cells[k].c_str(), nullptr)) << cells[k];
 }
 
 TEST(RunFile, RunsSplitByRunColumnOrBlankLines) {

@@ -96,6 +96,14 @@ TEST_F(MeasuredGui, ColumnsNotRecognisedAreAskedAndRemembered) {
   ASSERT_TRUE(errors_.empty()) << errors_.front();
   EXPECT_TRUE(answerer_.unanswered.empty());
   EXPECT_EQ(globals().ShockData.field("fn").str(), "odd.txt");
+  // Undo takes the reading back: the dyno curve the program started with again.
+  activate(2);
+  QTest::keyClick(window(2), Qt::Key_Z, Qt::ControlModifier);
+  QTest::keyClick(window(2), Qt::Key_Z, Qt::ControlModifier);
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  EXPECT_FALSE(globals().ShockData.has_field("fn") &&
+               globals().ShockData.field("fn").is_text() &&
+               globals().ShockData.field("fn").str() == "odd.txt");
 }
 
 TEST_F(MeasuredGui, BadRunFileIsRefusedWithItsLineAndNothingChanges) {

@@ -478,8 +478,8 @@ class ScriptDriver::Verbs {
     if (!keep.empty() && keep != "raw") throw ScriptSyntaxError("measured run takes FILE [raw]");
     return d.boundary([&] {
       MeasuredTools& t = d.program().tools->measured_tools();
-      t.load_run(file, keep != "raw", keep != "raw");
-      if (!t.last_run()) return ok();
+      if (!t.load_run(file, keep != "raw", keep != "raw"))
+        throw RuntimeError("The question of the file's columns was cancelled; nothing was read.");
       const analysis::DynoRunShown& r = *t.last_run();
       json points = json::array();
       for (std::size_t k = 0; k < r.curve.velocity.size(); ++k)
@@ -498,7 +498,8 @@ class ScriptDriver::Verbs {
     if (file.empty()) throw ScriptSyntaxError("measured track needs FILE");
     return d.boundary([&] {
       MeasuredTools& t = d.program().tools->measured_tools();
-      t.load_track(file);
+      if (!t.load_track(file))
+        throw RuntimeError("The question of the file's columns was cancelled; nothing was read.");
       json corners = json::array();
       for (const measured::CornerHistogram& h : t.track())
         corners.push_back({{"corner", measured::kCornerNames[static_cast<std::size_t>(h.corner)]},

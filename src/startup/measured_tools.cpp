@@ -157,10 +157,10 @@ void MeasuredTools::read_run() {
   show_run_window();
 }
 
-void MeasuredTools::load_run(const std::filesystem::path& file, bool less_gas, bool less_friction) {
+bool MeasuredTools::load_run(const std::filesystem::path& file, bool less_gas, bool less_friction) {
   const std::string text = measured::run_file_text(file);
   const std::optional<measured::Layout> layout = named_layout(text, file_name(file), true);
-  if (!layout) return;
+  if (!layout) return false;
   measured::RunFile runs = measured::read_runs(text, *layout, file_name(file));
   analysis::DynoRunShown shown{
       file_name(file), measured::process(runs), less_gas, less_friction, {}, std::move(runs.notes)};
@@ -169,6 +169,7 @@ void MeasuredTools::load_run(const std::filesystem::path& file, bool less_gas, b
   run_ = std::move(shown);
   overlay_curve();
   show_run_window();
+  return true;
 }
 
 void MeasuredTools::overlay_curve() {
@@ -319,15 +320,16 @@ void MeasuredTools::read_track() {
   load_track(std::filesystem::path(r.folder) / r.file);
 }
 
-void MeasuredTools::load_track(const std::filesystem::path& file) {
+bool MeasuredTools::load_track(const std::filesystem::path& file) {
   const std::string text = measured::run_file_text(file);
   const std::optional<measured::Layout> layout = named_layout(text, file_name(file), true);
-  if (!layout) return;
+  if (!layout) return false;
   const measured::TrackFile track = measured::read_track(text, *layout, file_name(file));
   track_ = measured::track_histograms(track);
   bands_shown_ = true;
   apply_track_bands();
   analysis::show_track_window(p_.gfx, track_, analysis::shown_units(si_shown()), file_name(file));
+  return true;
 }
 
 void MeasuredTools::hide_track_bands() {
@@ -349,8 +351,9 @@ void MeasuredTools::apply_track_bands() {
   }
   const analysis::ShownUnits units = analysis::shown_units(si_shown());
   // Drawn again only when what they depend on changed or a redraw took them away.
-  const std::array<double, 5> key = {units.factors.velocity, plot->ylim[0], plot->ylim[1],
-                                     plot->xlim[0], static_cast<double>(track_.size())};
+  const std::array<double, 6> key = {units.factors.velocity, plot->ylim[0],
+                                     plot->ylim[1],          plot->xlim[0],
+                                     plot->xlim[1],          static_cast<double>(track_.size())};
   const std::vector<gfx::Object*> present = analysis::track_band_objects(m, *plot);
   if (key == bands_drawn_for_ && present.size() == 4 * track_.size()) return;
   analysis::draw_track_bands(m, *plot, track_, units);

@@ -35,9 +35,10 @@ class MeasuredTools {
   void hide_track_bands();
 
   // The same without the file dialogs, for the script driver: read `file`, work it through and
-  // overlay its curve. Throws RuntimeError.
-  void load_run(const std::filesystem::path& file, bool less_gas, bool less_friction);
-  void load_track(const std::filesystem::path& file);
+  // overlay its curve. False when the question of its columns was cancelled (nothing read).
+  // Throws RuntimeError.
+  bool load_run(const std::filesystem::path& file, bool less_gas, bool less_friction);
+  bool load_track(const std::filesystem::path& file);
   void fit(bool compression, bool rebound);
 
   // Draws the track bands again when they are shown (after every command: a redraw of the
@@ -62,7 +63,7 @@ class MeasuredTools {
   std::optional<analysis::WholeSetup> fit_;
   std::vector<measured::CornerHistogram> track_;
   bool bands_shown_ = false;
-  std::array<double, 5> bands_drawn_for_{};
+  std::array<double, 6> bands_drawn_for_{};
 };
 
 }  // namespace quorin

@@ -101,8 +101,7 @@ TEST_F(MeasuredGui, ColumnsNotRecognisedAreAskedAndRemembered) {
   QTest::keyClick(window(2), Qt::Key_Z, Qt::ControlModifier);
   QTest::keyClick(window(2), Qt::Key_Z, Qt::ControlModifier);
   ASSERT_TRUE(errors_.empty()) << errors_.front();
-  EXPECT_FALSE(globals().ShockData.has_field("fn") &&
-               globals().ShockData.field("fn").is_text() &&
+  EXPECT_FALSE(globals().ShockData.has_field("fn") && globals().ShockData.field("fn").is_text() &&
                globals().ShockData.field("fn").str() == "odd.txt");
 }
 

@@ -164,6 +164,30 @@ std::span<const ProgramAction> ComparisonTools::actions() {
        "variation against body acceleration, one point a set-up, the best compromises joined; a "
        "click on a point sets those clicks",
        [](T& t, A) { t.ride_.grip(); }},
+      {"readrun", "Read dyno run file\xE2\x80\xA6", "Ctrl+Shift+R", P::ComparisonMenu, false, true,
+       "a raw dyno run file (time, displacement, force, and velocity and temperature when there) "
+       "made into its peak-velocity curve, held as the dyno curve; gas force and seal friction "
+       "taken off when asked",
+       [](T& t, A) { t.measured_.read_run(); }},
+      {"dynorun", "Dyno run window", "Ctrl+Shift+N", P::ComparisonMenu, false, false,
+       "the loops of each run, the peak-velocity curve with its spread, and the gas force, "
+       "friction and temperatures found",
+       [](T& t, A) { t.measured_.show_run_window(); }},
+      {"dynoruncopy", "Copy dyno run figures", "Ctrl+Shift+C", P::ComparisonMenu, false, false,
+       "the dyno run's figures and points to the clipboard, tab-separated",
+       [](T& t, A) { t.measured_.copy_figures(); }},
+      {"wholesetup", "Whole set-up fitted\xE2\x80\xA6", "Ctrl+Shift+W", P::ComparisonMenu, false,
+       false,
+       "the best five valves, springs and clicks of each side for the held dyno curve, searched "
+       "over every valve/shim combination and spring",
+       [](T& t, A) { t.measured_.whole_setup(); }},
+      {"trackdata", "Track data\xE2\x80\xA6", "Ctrl+Shift+L", P::ComparisonMenu, false, false,
+       "a logger file's damper-velocity histogram per corner, the speeds below which 50, 90 and 99 "
+       "% of the time is spent, and those bands shaded on the velocity axis",
+       [](T& t, A) { t.measured_.read_track(); }},
+      {"hidetrack", "Hide track data bands", "Ctrl+Shift+H", P::ComparisonMenu, false, false,
+       "takes the track data bands off the velocity axis",
+       [](T& t, A) { t.measured_.hide_track_bands(); }},
       {"undo", "Undo", "Ctrl+Z", P::BothMenus, false, true,
        "takes back the last PLOT, UPDATE #, CLEAR, Add 3rd, IMPORT or dyno overlay, twenty steps "
        "deep; also in the main window",
@@ -235,6 +259,10 @@ std::span<const ProgramAction> ComparisonTools::actions() {
       {"gripclick", "Grip map point", "", P::ToolWindow, false, false,
        "a click on a point of the grip map sets its clicks in the main window",
        [](T& t, A i) { t.ride_.grip_click(i); }},
+      {"usewholesetup", "Set whole set-up", "", P::ToolWindow, false, false,
+       "the whole set-up window's button: valves, springs and the four clicks of the best into the "
+       "main window",
+       [](T& t, A) { t.measured_.use_whole_setup(); }},
       {"view", "PLOT", "", P::MainButton, true},
       {"overwrite", "UPDATE #", "", P::MainButton, true},
       {"clear", "CLEAR", "", P::MainButton, true},
@@ -272,6 +300,7 @@ void ComparisonTools::after_command() {
   }
   apply_hidden();
   tuning_.apply_guides();
+  measured_.apply_track_bands();
 }
 
 std::optional<analysis::PlotState> ComparisonTools::capture(bool with_selections) {

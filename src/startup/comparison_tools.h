@@ -14,6 +14,7 @@
 #include "startup/function_table.h"
 #include "startup/library_tools.h"
 #include "startup/ride_tools.h"
+#include "startup/measured_tools.h"
 #include "startup/tuning_tools.h"
 
 namespace quorin {
@@ -88,6 +89,7 @@ class ComparisonTools {
   TuningTools& tuning_tools() { return tuning_; }
   LibraryTools& library_tools() { return library_; }
   RideTools& ride_tools() { return ride_; }
+  MeasuredTools& measured_tools() { return measured_; }
 
  private:
   std::optional<analysis::PlotState> capture(bool with_selections = false);
@@ -109,6 +111,7 @@ class ComparisonTools {
   TuningTools tuning_{p_};
   LibraryTools library_{p_};
   RideTools ride_{p_};
+  MeasuredTools measured_{p_};
   analysis::History history_;
   std::optional<analysis::PlotState> before_;
   std::set<int> hidden_;

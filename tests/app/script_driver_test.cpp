@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -287,6 +288,44 @@ TEST(ScriptDriver, RideWritesStudiesOfStoredCurvesAndOfSetUpLists) {
   EXPECT_NE(list.find("1,LSC 3 HSC 12 LSR"), std::string::npos) << list;
   EXPECT_NE(list.find("Curve,Frequency (Hz),Body (ratio),Tyre load (of static)"),
             std::string::npos);
+}
+
+// The measured verbs: a run read and overlaid, the whole set-up fitted to it, a logger file's
+// bands; a file whose columns are asked about reads only with the question answered.
+TEST(ScriptDriver, MeasuredVerbsReadARunFitTheWholeSetUpAndReadTrackData) {
+  namespace fs = std::filesystem;
+  if (!fs::is_regular_file(fs::path(QUORIN_SUPPLIED) / "quorin_bleed_2004_v1.mat"))
+    GTEST_SKIP() << "the supplied data are not generated";
+  test::TempDir start;
+  fs::copy(QUORIN_SUPPLIED, start.path(), fs::copy_options::recursive);
+  std::string run = "Time (s),Displacement (mm),Force (N)\n", odd = "Stamp,Weg,Kraft\n";
+  for (int k = 0; k <= 4000; ++k) {
+    const double t = k * 0.001, w = 2 * 3.141592653589793;
+    const std::string row = std::to_string(t) + "," + std::to_string(-25 * std::cos(w * t)) +
+                            "," + std::to_string(120 + 9000 * 0.025 * w * std::sin(w * t)) + "\n";
+    run += row;
+    odd += row;
+  }
+  std::ofstream(start.path() / "rig.csv") << run;
+  std::ofstream(start.path() / "odd.csv") << odd;
+  std::ofstream(start.path() / "log.csv") << "Time (s),FL (mm/s),RR (mm/s)\n0,10,-300\n0.01,30,-60\n";
+  std::ostringstream console;
+  ScriptDriver driver(start.path(), console);
+  auto line = [&](const std::string& l) { return driver.run_line(l).value_or(""); };
+  line("start " + start.path().string());
+  const std::string read = line("measured run " + (start.path() / "rig.csv").string());
+  EXPECT_NE(read.find("\"runs\":1,\"gas_force_n\":1"), std::string::npos) << read;  // 120 N
+  EXPECT_EQ(line("measured fit compression").rfind("{\"value\":{\"compression\":{\"best\":[{\"valve\"", 0), 0u);
+  EXPECT_NE(line("measured run " + (start.path() / "odd.csv").string()).find("cancelled"),
+            std::string::npos);
+  line("dialog input [\"Time (s)\", \"Displacement (mm)\", \"Force (N)\"]");
+  EXPECT_NE(line("measured run " + (start.path() / "odd.csv").string()).find("\"runs\":1"),
+            std::string::npos);
+  const std::string track = line("measured track " + (start.path() / "log.csv").string());
+  EXPECT_NE(track.find("\"corner\":\"Front left\",\"compression_percent\":[50.0,50.0,0.0"),
+            std::string::npos)
+      << track;
+  EXPECT_THROW(line("measured fit sideways"), ScriptSyntaxError);
 }
 
 TEST(ScriptDriver, PrintAndFileDialogAnswersKeepTheirOwnQueues) {

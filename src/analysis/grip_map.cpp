@@ -42,7 +42,8 @@ GripSweep grip_sweep_named(std::string_view name) {
       if (grip_sweep_name(s) == name) return s;
     }
   throw RuntimeError("There is no sweep \"" + std::string(name) +
-                     "\"; choose LSC, HSC, LSR, HSR, \"LSC and HSC\" or \"LSR and HSR\".");
+                     "\"; choose LSC, HSC, LSR, HSR, \"Compression: LSC x HSC\" or "
+                     "\"Rebound: LSR x HSR\".");
 }
 
 void mark_pareto_front(std::vector<GripPoint>& points) {

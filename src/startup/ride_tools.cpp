@@ -268,7 +268,7 @@ void RideTools::grip() {
   gfx::Model& m = p_.gfx;
   auto kept_fn = [this](std::string_view k, std::string_view f) { return kept(k, f); };
   std::vector<InputField> fields = corner_fields(kept_fn);
-  fields.push_back({"Sweep", kept("grip_sweep", "LSC and HSC"),
+  fields.push_back({"Sweep", kept("grip_sweep", "Compression: LSC x HSC"),
                     {analysis::kGripSweepNames.begin(), analysis::kGripSweepNames.end()}});
   fields.push_back({"Road class", kept("road_class", "C"), kClassChoices});
   fields.push_back({"Speed (km/h)", kept("speed_kmh", "100"), {}});

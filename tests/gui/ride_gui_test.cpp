@@ -3,6 +3,9 @@
 // a click on a point of the grip map setting the main window's clicks.
 #include <QClipboard>
 #include <QMenu>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
 
 #include "analysis/ride_windows.h"
 #include "gui/comparison_menu.h"
@@ -117,6 +120,33 @@ TEST_F(RideGui, AClickOnAGripMapPointSetsTheMainWindowsClicks) {
   QTest::mouseClick(window(grip), Qt::LeftButton, Qt::NoModifier, at);
   ASSERT_TRUE(errors_.empty()) << errors_.front();
   EXPECT_EQ(model_control(1, "LSC").value, static_cast<double>(map->points[best].low_row));
+}
+
+
+// A long grip map shows its progress window; its Cancel stops the map and nothing opens.
+TEST_F(RideGui, CancelInTheGripMapsProgressWindowStopsIt) {
+  click(1, "PLOT");
+  activate(2);
+  answer_input({"250", "40", "30", "250", "Compression: LSC x HSC", "C", "100", "60", "1"});
+  bool seen = false;
+  QTimer cancel;
+  cancel.setInterval(50);
+  QObject::connect(&cancel, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible()) {
+        seen = true;
+        if (auto* button = d->findChild<QPushButton*>())
+          QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, button->rect().center());
+      }
+  });
+  cancel.start();
+  QTest::keyClick(window(2), Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
+  cancel.stop();
+  EXPECT_TRUE(seen);
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_EQ(errors_.front(), "The grip map was cancelled; nothing was changed.");
+  EXPECT_EQ(window_named(*this, analysis::kGripWindowName), 0);
+  EXPECT_FALSE(program_->tools->ride_tools().last_map());
 }
 
 }  // namespace

@@ -185,7 +185,7 @@ TEST_F(RideSetups, GripMapPointsAreThePlottedSetUpsOnTheRoad) {
   const BleedData& bleeds = program.bleed_cache.get(program.current_folder);
   const QuarterCar car;
   const RoadProfile road = analysis::iso8608_road("C", 60, 2);
-  const analysis::GripSweep sweep{false, true, true};  // LSR and HSR
+  const analysis::GripSweep sweep{false, true, true};  // Rebound: LSR x HSR
   const analysis::ClickRows few{rows.lsc, rows.hsc, {rows.lsr.begin(), rows.lsr.begin() + 4},
                                 {rows.hsr.begin() + 10, rows.hsr.begin() + 13}};
   const analysis::GripMap two =

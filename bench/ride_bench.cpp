@@ -74,6 +74,8 @@ void BM_RoadOneCurve(benchmark::State& state) {
   const analysis::DamperLaw d = s.dampers().front();
   for (auto _ : state) benchmark::DoNotOptimize(analysis::ride_on_road(car, d, road, kSpeedKmh));
   state.counters["points"] = static_cast<double>(d.velocities().size());
+  state.counters["stored_points"] = static_cast<double>(
+      analysis::DamperLaw::of_curve(s.program.globals.plotdata.front(), 0).velocities().size());
 }
 BENCHMARK(BM_RoadOneCurve)->Unit(benchmark::kMillisecond);
 

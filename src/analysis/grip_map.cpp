@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
-#include <cmath>
 #include <exception>
 #include <limits>
 #include <map>
@@ -177,8 +177,8 @@ GripMap grip_map(const SetupSelection& s, const GripSweep& sweep, const ClickRow
                               : rebound_shim_flow(cs, tables, bleeds);
         }
         if (!flow->second) throw RuntimeError("refused before");
-        SideCurve sc = add_bleed(*flow->second, cs.bleed_text,
-                                 comp ? "LSC setting" : "LSR setting", bleeds);
+        SideCurve sc =
+            add_bleed(*flow->second, cs.bleed_text, comp ? "LSC setting" : "LSR setting", bleeds);
         DamperCurve d = base;
         if (comp) {
           d.cmpvelocity = std::move(sc.velocity);

@@ -118,8 +118,7 @@ gfx::Color stored_curve_colour(int number) {
   return *gfx::parse_line_spec(kLinestyle[i]).color;
 }
 
-gfx::Window& show_ride_window(gfx::Model& m, const RideStudy& study,
-                              const RideCommands& commands) {
+gfx::Window& show_ride_window(gfx::Model& m, const RideStudy& study, const RideCommands& commands) {
   constexpr double kWidth = 1040, kHeight = 720;
   gfx::Window& w = open_tool_window(m, kRideWindowName, {110, 50, kWidth, kHeight});
   caption_line(m, w, corner_text(study.what.car), {20, kHeight - 28, 800, 18});
@@ -194,8 +193,9 @@ gfx::Window& show_grip_window(gfx::Model& m, const GripMap& map,
   gfx::Window& w = open_tool_window(m, kGripWindowName, {130, 60, kWidth, kHeight});
   caption_line(m, w, caption, {20, kHeight - 28, 960, 18});
   gfx::Axes& a = tool_plot_axes(m, w, kGripAxesTag, {0.08, 0.09, 0.6, 0.82});
-  set_axis_label(m, a.title, "Grip map: " + grip_sweep_name(map.sweep) + ", " +
-                                 std::to_string(map.points.size()) + " set-ups");
+  set_axis_label(m, a.title,
+                 "Grip map: " + grip_sweep_name(map.sweep) + ", " +
+                     std::to_string(map.points.size()) + " set-ups");
   set_axis_label(m, a.xlabel, "Body acceleration RMS (m/s2)  -  comfort");
   set_axis_label(m, a.ylabel, "Tyre load variation RMS (N)  -  grip");
   double x0 = INFINITY, x1 = -INFINITY, y0 = INFINITY, y1 = -INFINITY;
@@ -232,7 +232,8 @@ gfx::Window& show_grip_window(gfx::Model& m, const GripMap& map,
     l.marker_size = 9;
     l.line_width = 2;
     l.tag = std::string(kGripStoredTag);
-    gfx::Text& t = m.new_text(a, s.body_accel_rms, s.tyre_load_rms_n, " " + std::to_string(s.number));
+    gfx::Text& t =
+        m.new_text(a, s.body_accel_rms, s.tyre_load_rms_n, " " + std::to_string(s.number));
     t.color = stored_curve_colour(s.number);
     t.font_size = 9;
   }

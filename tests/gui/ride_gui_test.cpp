@@ -46,8 +46,7 @@ TEST_F(RideGui, RideAndGripByKeyAsksTheCornerAndTheRoadAndCopiesItsTable) {
   ASSERT_TRUE(errors_.empty()) << errors_.front();
   const int ride = window_named(*this, analysis::kRideWindowName);
   ASSERT_GE(ride, 5);
-  EXPECT_EQ(answerer_.titles,
-            (std::vector<std::string>{"Ride and Grip", "Ride and Grip: Road"}));
+  EXPECT_EQ(answerer_.titles, (std::vector<std::string>{"Ride and Grip", "Ride and Grip: Road"}));
   toolkit_->sync();
   activate(ride);
   click(ride, "CopyRide");
@@ -121,7 +120,6 @@ TEST_F(RideGui, AClickOnAGripMapPointSetsTheMainWindowsClicks) {
   ASSERT_TRUE(errors_.empty()) << errors_.front();
   EXPECT_EQ(model_control(1, "LSC").value, static_cast<double>(map->points[best].low_row));
 }
-
 
 // A long grip map shows its progress window; its Cancel stops the map and nothing opens.
 TEST_F(RideGui, CancelInTheGripMapsProgressWindowStopsIt) {

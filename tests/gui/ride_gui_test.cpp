@@ -147,5 +147,40 @@ TEST_F(RideGui, CancelInTheGripMapsProgressWindowStopsIt) {
   EXPECT_FALSE(program_->tools->ride_tools().last_map());
 }
 
+// Save road writes the class road through the file dialog; opened again as a road file it
+// drives the car exactly as before.
+TEST_F(RideGui, ASavedRoadOpensAgainAsARoadFileAndDrivesTheSame) {
+  click(1, "PLOT");
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  activate(2);
+  answer_input({"250", "40", "30", "250", "Class road"});
+  answer_input({"C", "100", "5", "7"});
+  QTest::keyClick(window(2), Qt::Key_R, Qt::ControlModifier);
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  const auto& study = program_->tools->ride_tools().last_study();
+  ASSERT_TRUE(study);
+  const double load = study->rows.at(0).road.tyre_load_rms_n;
+  const int ride = window_named(*this, analysis::kRideWindowName);
+  toolkit_->sync();
+  activate(ride);
+  answer_file(folder() / "road.txt");
+  click(ride, "SaveRoad");
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  ASSERT_TRUE(std::filesystem::is_regular_file(folder() / "road.txt"));
+
+  activate(2);
+  answer_input({"250", "40", "30", "250", "Road file"});
+  answer_file(folder() / "road.txt");
+  answer_input({"100"});
+  QTest::keyClick(window(2), Qt::Key_R, Qt::ControlModifier);
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  ASSERT_TRUE(study);
+  EXPECT_NE(study->what.road.file.find("road.txt"), std::string::npos);
+  EXPECT_EQ(study->rows.at(0).road.tyre_load_rms_n, load);
+  // A road file has no class road to save: the button is not offered.
+  toolkit_->sync();
+  EXPECT_EQ(model().find_by_tag("SaveRoad"), nullptr);
+}
+
 }  // namespace
 }  // namespace quorin::test

@@ -233,7 +233,7 @@ gfx::Window& show_grip_window(gfx::Model& m, const GripMap& map,
     l.line_width = 2;
     l.tag = std::string(kGripStoredTag);
     gfx::Text& t =
-        m.new_text(a, s.body_accel_rms, s.tyre_load_rms_n, " " + std::to_string(s.number));
+        m.new_text(a, s.body_accel_rms, s.tyre_load_rms_n, "    " + std::to_string(s.number));
     t.color = stored_curve_colour(s.number);
     t.font_size = 9;
   }

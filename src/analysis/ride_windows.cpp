@@ -90,9 +90,15 @@ void draw_kerb(gfx::Model& m, gfx::Axes& a, const RideStudy& s) {
     if (!r.kerb.time_s.empty()) right = std::max(right, r.kerb.time_s.back());
     for (double v : r.kerb.tyre_load_n) top = std::max(top, v);
   }
+  // Shown until a while after the last curve settles: after that every trace lies on the
+  // static load.
+  double settled = 0;
+  for (const RideRow& r : s.rows)
+    settled = std::isnan(r.kerb.settle_s) ? right : std::max(settled, r.kerb.settle_s);
+  const double shown = std::min(right, std::max(1.0, 1.5 * settled));
   const double w = static_tyre_load_n(s.what.car);
   tool_line(m, a, {0, right}, {w, w}, kGrey, ":");
-  fix_limits(a, 0, right, 0, std::max(top, w) * 1.05);
+  fix_limits(a, 0, shown, 0, std::max(top, w) * 1.05);
 }
 
 void draw_shaker(gfx::Model& m, gfx::Axes& body, gfx::Axes& load, const RideStudy& s) {

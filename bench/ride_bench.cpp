@@ -57,8 +57,7 @@ void BM_RoadSevenCurves(benchmark::State& state) {
   const analysis::QuarterCar car;
   for (auto _ : state) {
     // The road is made each time, as the window's item makes it.
-    const analysis::RoadProfile road =
-        analysis::iso8608_road("C", kSpeedKmh / 3.6 * kSeconds, 1);
+    const analysis::RoadProfile road = analysis::iso8608_road("C", kSpeedKmh / 3.6 * kSeconds, 1);
     for (const analysis::DamperLaw& d : s.dampers())
       benchmark::DoNotOptimize(analysis::ride_on_road(car, d, road, kSpeedKmh));
   }
@@ -74,6 +73,8 @@ void BM_RoadOneCurve(benchmark::State& state) {
   const analysis::DamperLaw d = s.dampers().front();
   for (auto _ : state) benchmark::DoNotOptimize(analysis::ride_on_road(car, d, road, kSpeedKmh));
   state.counters["points"] = static_cast<double>(d.velocities().size());
+  state.counters["stored_points"] = static_cast<double>(
+      analysis::DamperLaw::of_curve(s.program.globals.plotdata.front(), 0).velocities().size());
 }
 BENCHMARK(BM_RoadOneCurve)->Unit(benchmark::kMillisecond);
 
@@ -98,11 +99,9 @@ void BM_GripMapLscAndHsc(benchmark::State& state) {
   std::size_t points = 0;
   const std::clock_t before = std::clock();
   for (auto _ : state) {
-    const analysis::RoadProfile road =
-        analysis::iso8608_road("C", kSpeedKmh / 3.6 * kSeconds, 1);
-    const analysis::GripMap map = analysis::grip_map(setup, {true, true, true}, rows,
-                                                     s.program.globals, bleeds, car, road,
-                                                     kSpeedKmh, threads);
+    const analysis::RoadProfile road = analysis::iso8608_road("C", kSpeedKmh / 3.6 * kSeconds, 1);
+    const analysis::GripMap map = analysis::grip_map(
+        setup, {true, true, true}, rows, s.program.globals, bleeds, car, road, kSpeedKmh, threads);
     points = map.points.size() + map.refused;
   }
   state.counters["setups"] = static_cast<double>(points);

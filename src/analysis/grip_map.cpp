@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
-#include <cmath>
 #include <exception>
 #include <limits>
 #include <map>
@@ -42,7 +42,8 @@ GripSweep grip_sweep_named(std::string_view name) {
       if (grip_sweep_name(s) == name) return s;
     }
   throw RuntimeError("There is no sweep \"" + std::string(name) +
-                     "\"; choose LSC, HSC, LSR, HSR, \"LSC and HSC\" or \"LSR and HSR\".");
+                     "\"; choose LSC, HSC, LSR, HSR, \"Compression: LSC x HSC\" or "
+                     "\"Rebound: LSR x HSR\".");
 }
 
 void mark_pareto_front(std::vector<GripPoint>& points) {
@@ -176,8 +177,8 @@ GripMap grip_map(const SetupSelection& s, const GripSweep& sweep, const ClickRow
                               : rebound_shim_flow(cs, tables, bleeds);
         }
         if (!flow->second) throw RuntimeError("refused before");
-        SideCurve sc = add_bleed(*flow->second, cs.bleed_text,
-                                 comp ? "LSC setting" : "LSR setting", bleeds);
+        SideCurve sc =
+            add_bleed(*flow->second, cs.bleed_text, comp ? "LSC setting" : "LSR setting", bleeds);
         DamperCurve d = base;
         if (comp) {
           d.cmpvelocity = std::move(sc.velocity);

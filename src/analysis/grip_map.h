@@ -18,9 +18,9 @@ struct GripSweep {
   bool compression = true;
   bool low = true, high = true;
 };
-// "LSC", "HSC", "LSR", "HSR", "LSC and HSC", "LSR and HSR".
+// "LSC", "HSC", "LSR", "HSR", "Compression: LSC x HSC", "Rebound: LSR x HSR".
 inline constexpr std::array<std::string_view, 6> kGripSweepNames = {
-    "LSC", "HSC", "LSR", "HSR", "LSC and HSC", "LSR and HSR"};
+    "LSC", "HSC", "LSR", "HSR", "Compression: LSC x HSC", "Rebound: LSR x HSR"};
 std::string grip_sweep_name(const GripSweep& s);
 // Throws RuntimeError for a name that is none of kGripSweepNames.
 GripSweep grip_sweep_named(std::string_view name);

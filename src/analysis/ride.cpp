@@ -18,24 +18,24 @@ namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kPerMm = 1e-3;              // mm to m
-constexpr double kNPerMmToNPerM = 1000;      // N/mm to N/m
-constexpr double kRoadSpacing = 0.05;        // m, the generated road's widest step
-constexpr double kLongestRoad = 200'000;     // m
-constexpr double kSettleBand = 0.02;         // of the static tyre load
-constexpr double kRunAfterKerb = 10;         // s after the kerb
-constexpr std::size_t kTracePoints = 4000;   // kerb trace, at most
-constexpr std::size_t kStepsPerPeriod = 128; // shaker, at least
-constexpr double kShakerWindow = 0.5;        // s: amplitudes compared this far apart
-constexpr double kShakerTolerance = 1e-4;    // relative change that counts as steady
-constexpr double kLongestShakerRun = 60;     // s per frequency
-constexpr double kLongestDrive = 3600;       // s of driving on a road or over a kerb
+constexpr double kPerMm = 1e-3;               // mm to m
+constexpr double kNPerMmToNPerM = 1000;       // N/mm to N/m
+constexpr double kRoadSpacing = 0.05;         // m, the generated road's widest step
+constexpr double kLongestRoad = 200'000;      // m
+constexpr double kSettleBand = 0.02;          // of the static tyre load
+constexpr double kRunAfterKerb = 10;          // s after the kerb
+constexpr std::size_t kTracePoints = 4000;    // kerb trace, at most
+constexpr std::size_t kStepsPerPeriod = 128;  // shaker, at least
+constexpr double kShakerWindow = 0.5;         // s: amplitudes compared this far apart
+constexpr double kShakerTolerance = 1e-4;     // relative change that counts as steady
+constexpr double kLongestShakerRun = 60;      // s per frequency
+constexpr double kLongestDrive = 3600;        // s of driving on a road or over a kerb
 constexpr double kLowestShakerHz = 0.05;
 
 void require_positive(double v, std::string_view what) {
   if (!(v > 0) || !std::isfinite(v))
-    throw RuntimeError("The " + std::string(what) + " must be a number above 0, not " +
-                       num2str(v) + ".");
+    throw RuntimeError("The " + std::string(what) + " must be a number above 0, not " + num2str(v) +
+                       ".");
 }
 
 // One side of a curve as a function of velocity from 0 up: the force where the curve first
@@ -114,8 +114,8 @@ double static_tyre_load_n(const QuarterCar& car) {
 
 DamperLaw DamperLaw::of_curve(const DamperCurve& curve, double tolerance_n) {
   const WheelCurves w = wheel_curves(curve, kSIFactors);
-  return of_rows(w.compression_velocity, w.compression_force, w.rebound_velocity,
-                 w.rebound_force, tolerance_n);
+  return of_rows(w.compression_velocity, w.compression_force, w.rebound_velocity, w.rebound_force,
+                 tolerance_n);
 }
 
 DamperLaw DamperLaw::of_rows(const std::vector<double>& compression_velocity,
@@ -298,7 +298,8 @@ class QuarterCarRun {
     const double s = g * h;
     const Stage a = stage(zs_, zu_, vs_, vu_, s, zr_mid);
     const double b = h * (1 - g);
-    const Stage e = stage(zs_ + b * a.vs, zu_ + b * a.vu, vs_ + b * a.as, vu_ + b * a.au, s, zr_end);
+    const Stage e =
+        stage(zs_ + b * a.vs, zu_ + b * a.vu, vs_ + b * a.as, vu_ + b * a.au, s, zr_end);
     zs_ = e.zs;
     zu_ = e.zu;
     vs_ = e.vs;
@@ -346,10 +347,12 @@ class QuarterCarRun {
   struct Factors {
     double s = -1;
     double inv_den = 0, b = 0, inv_scale = 0;  // on the road: 1 / den, b, 1 / (1 + b k s)
-    double b_off = 0, inv_scale_off = 0;         // off the road
+    double b_off = 0, inv_scale_off = 0;       // off the road
   };
   void factors_for(double s) {
-    if (s == f_.s) return;
+    // Stretches of an evenly sampled road differ in their last bits only: the factors of one
+    // serve the next.
+    if (std::abs(s - f_.s) <= 1e-12 * s) return;
     f_.s = s;
     f_.inv_den = 1 / (mu_ + s * s * kt_);
     f_.b = s * f_.inv_den + s / ms_;
@@ -465,17 +468,26 @@ void drive(QuarterCarRun& car, const RoadProfile& road, double speed, double max
            Each&& each) {
   car.rest_on(road.height_m.front());
   constexpr double g = 1 - std::numbers::sqrt2 / 2;
+  const double per_speed = 1 / speed;
   for (std::size_t k = 0; k + 1 < road.distance_m.size(); ++k) {
-    const double dt = (road.distance_m[k + 1] - road.distance_m[k]) / speed;
+    const double dt = (road.distance_m[k + 1] - road.distance_m[k]) * per_speed;
     const double z0 = road.height_m[k], dz = road.height_m[k + 1] - z0;
-    const auto steps = static_cast<std::size_t>(std::max(1.0, std::ceil(dt / max_step_s)));
-    const double h = dt / static_cast<double>(steps);
+    const double rate = dz / dt;
+    if (dt <= max_step_s) {
+      // one step over the whole stretch, the usual case
+      car.step(dt, z0 + dz * g, z0 + dz);
+      each(dt, z0 + dz, rate);
+      continue;
+    }
+    const auto steps = static_cast<std::size_t>(std::ceil(dt / max_step_s));
+    const double per_step = 1 / static_cast<double>(steps);
+    const double h = dt * per_step;
     for (std::size_t j = 0; j < steps; ++j) {
-      const double u0 = static_cast<double>(j) / static_cast<double>(steps);
-      const double u1 = static_cast<double>(j + 1) / static_cast<double>(steps);
+      const double u0 = static_cast<double>(j) * per_step;
+      const double u1 = j + 1 == steps ? 1.0 : static_cast<double>(j + 1) * per_step;
       const double um = u0 + g * (u1 - u0);
       car.step(h, z0 + dz * um, z0 + dz * u1);
-      each(h, z0 + dz * u1, dz / dt);
+      each(h, z0 + dz * u1, rate);
     }
   }
 }
@@ -537,8 +549,7 @@ RoadProfile iso8608_road(std::string_view road_class, double length_m, std::uint
   for (std::size_t k = 1; k < n / 2; ++k) {
     // a_k = sqrt(2 G_d(n_k) dn): the cosine's variance a_k^2 / 2 is the PSD over its band.
     const double amplitude = std::sqrt(2 * class_psd_at(gd, static_cast<double>(k) * dn) * dn);
-    const double phase =
-        2 * std::numbers::pi * static_cast<double>(random() >> 11) * 0x1.0p-53;
+    const double phase = 2 * std::numbers::pi * static_cast<double>(random() >> 11) * 0x1.0p-53;
     spectrum[k] = std::polar(amplitude / 2, phase);
     spectrum[n - k] = std::conj(spectrum[k]);
   }
@@ -650,7 +661,8 @@ RoadResult ride_on_road(const QuarterCar& car, const DamperLaw& damper, const Ro
                        " km/h; a run may last an hour at most.");
   QuarterCarRun run(car, damper);
   RunSums sums;
-  drive(run, road, speed_kmh / 3.6, max_step_s, [&](double h, double, double) { sums.add(run, h); });
+  drive(run, road, speed_kmh / 3.6, max_step_s,
+        [&](double h, double, double) { sums.add(run, h); });
   RoadResult r;
   const double t = sums.time;
   r.tyre_load_rms_n = std::sqrt(sums.load2 / t);
@@ -670,9 +682,10 @@ RoadResult ride_on_road(const QuarterCar& car, const DamperLaw& damper, const Ro
 
 void check_kerb(const KerbCase& kerb) {
   if (!std::isfinite(kerb.height_mm) || kerb.height_mm == 0 || std::abs(kerb.height_mm) > 1000)
-    throw RuntimeError("The kerb's height must be a number of millimetres other than 0, up to "
-                       "1000 either way, not " +
-                       num2str(kerb.height_mm) + ".");
+    throw RuntimeError(
+        "The kerb's height must be a number of millimetres other than 0, up to "
+        "1000 either way, not " +
+        num2str(kerb.height_mm) + ".");
   require_positive(kerb.length_mm, "kerb's ramp length (mm)");
   if (!(kerb.plateau_mm >= 0) || !std::isfinite(kerb.plateau_mm))
     throw RuntimeError("The kerb's plateau must be a number of millimetres from 0 up, not " +
@@ -785,8 +798,8 @@ ShakerResult ride_on_shaker(const QuarterCar& car, const DamperLaw& damper,
     const double f = shaker.from_hz * std::pow(shaker.to_hz / shaker.from_hz,
                                                static_cast<double>(i) / double(count - 1));
     const double period = 1 / f, omega = 2 * std::numbers::pi * f;
-    const auto steps = std::max(kStepsPerPeriod,
-                                static_cast<std::size_t>(std::ceil(period / max_step_s)));
+    const auto steps =
+        std::max(kStepsPerPeriod, static_cast<std::size_t>(std::ceil(period / max_step_s)));
     const double h = period / static_cast<double>(steps);
     const auto apart = static_cast<std::size_t>(std::ceil(kShakerWindow / period));
     const auto most = static_cast<std::size_t>(std::ceil(kLongestShakerRun / period));
@@ -797,7 +810,8 @@ ShakerResult ride_on_shaker(const QuarterCar& car, const DamperLaw& damper,
       double bc = 0, bs = 0, lc = 0, ls = 0;
       for (std::size_t j = 1; j <= steps; ++j) {
         const double t = (static_cast<double>(p * steps + j) - 1) * h;
-        run.step(h, amplitude * std::sin(omega * (t + g * h)), amplitude * std::sin(omega * (t + h)));
+        run.step(h, amplitude * std::sin(omega * (t + g * h)),
+                 amplitude * std::sin(omega * (t + h)));
         const double phase = omega * (t + h);
         const double c = std::cos(phase), s = std::sin(phase);
         bc += run.body() * c;
@@ -811,9 +825,8 @@ ShakerResult ride_on_shaker(const QuarterCar& car, const DamperLaw& damper,
       load.push_back(scale * std::hypot(lc, ls) / w);
       if (p >= apart + 1) {
         const std::size_t q = p - apart;
-        const bool steady =
-            std::abs(body[p] - body[q]) <= kShakerTolerance * (body[p] + 1e-9) &&
-            std::abs(load[p] - load[q]) <= kShakerTolerance * (load[p] + 1e-9);
+        const bool steady = std::abs(body[p] - body[q]) <= kShakerTolerance * (body[p] + 1e-9) &&
+                            std::abs(load[p] - load[q]) <= kShakerTolerance * (load[p] + 1e-9);
         if (steady) break;
       }
     }
@@ -826,8 +839,8 @@ ShakerResult ride_on_shaker(const QuarterCar& car, const DamperLaw& damper,
   const std::size_t b = largest_in(r.frequency_hz, r.body, 0, kInf);
   r.body_resonance_hz = peak_frequency(r.frequency_hz, r.body, b);
   const std::size_t u = largest_in(r.frequency_hz, r.tyre_load, 1.5 * r.frequency_hz[b], kInf);
-  const bool peak = u < count && u > 0 && u + 1 < count &&
-                    r.tyre_load[u] > r.tyre_load[u - 1] && r.tyre_load[u] >= r.tyre_load[u + 1];
+  const bool peak = u < count && u > 0 && u + 1 < count && r.tyre_load[u] > r.tyre_load[u - 1] &&
+                    r.tyre_load[u] >= r.tyre_load[u + 1];
   r.wheel_resonance_hz = peak ? peak_frequency(r.frequency_hz, r.tyre_load, u) : kNaN;
   return r;
 }

@@ -4,7 +4,8 @@
 // Sprung mass m_s on the wheel rate k_s and the damper, unsprung mass m_u on the tyre rate
 // k_t; x = z_u - z_s is the suspension's compression, v its velocity:
 //   m_s z_s'' = k_s x + F_d(v)
-//   m_u z_u'' = -k_s x - F_d(v) + F_t - (m_s + m_u) g,  F_t = max(0, (m_s + m_u) g + k_t (z_r - z_u))
+//   m_u z_u'' = -k_s x - F_d(v) + F_t - (m_s + m_u) g,  F_t = max(0, (m_s + m_u) g + k_t (z_r -
+//   z_u))
 // The car starts at rest in static equilibrium on the road's first point.
 #pragma once
 
@@ -110,12 +111,12 @@ inline constexpr std::array<double, 4> kVelocityBandEdgesMmps = {25, 50, 100, 25
 inline constexpr std::size_t kVelocityBands = 5;
 
 struct RoadResult {
-  double tyre_load_rms_n = 0;        // RMS of F_t - static load
-  double tyre_load_rms_percent = 0;  // of the static load
-  double off_road_percent = 0;       // of the time with F_t = 0
-  double body_accel_rms = 0;         // m/s^2
-  double travel_rms_mm = 0, travel_max_mm = 0;            // |x|
-  double velocity_rms_mmps = 0, velocity_max_mmps = 0;    // |v|
+  double tyre_load_rms_n = 0;                                // RMS of F_t - static load
+  double tyre_load_rms_percent = 0;                          // of the static load
+  double off_road_percent = 0;                               // of the time with F_t = 0
+  double body_accel_rms = 0;                                 // m/s^2
+  double travel_rms_mm = 0, travel_max_mm = 0;               // |x|
+  double velocity_rms_mmps = 0, velocity_max_mmps = 0;       // |v|
   std::array<double, kVelocityBands> compression_percent{};  // of the time, per band
   std::array<double, kVelocityBands> rebound_percent{};
 };

@@ -14,9 +14,9 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 std::string band_heading(std::string_view side, std::size_t b) {
   const auto& e = kVelocityBandEdgesMmps;
-  std::string range = b == 0                  ? "0-" + num2str(e[0])
-                      : b < e.size()          ? num2str(e[b - 1]) + "-" + num2str(e[b])
-                                              : ">" + num2str(e.back());
+  std::string range = b == 0         ? "0-" + num2str(e[0])
+                      : b < e.size() ? num2str(e[b - 1]) + "-" + num2str(e[b])
+                                     : ">" + num2str(e.back());
   return std::string(side) + " " + range + " mm/s (%)";
 }
 
@@ -67,19 +67,18 @@ RideStudy run_ride_study(const RideCase& c, const RoadProfile& road,
   if (c.kind == RideCaseKind::Road) {
     if (c.road.file.empty())
       s.road_text = "class " + c.road.road_class + " road, " + num2str(c.road.duration_s) +
-                    " s at " + num2str(c.speed_kmh) + " km/h, seed " +
-                    std::to_string(c.road.seed);
+                    " s at " + num2str(c.speed_kmh) + " km/h, seed " + std::to_string(c.road.seed);
     else
       s.road_text = "road file " + c.road.file + " at " + num2str(c.speed_kmh) + " km/h";
   } else if (c.kind == RideCaseKind::Kerb) {
     check_kerb(c.kerb);
-    s.road_text = "kerb " + num2str(c.kerb.height_mm) + " mm over " +
-                  num2str(c.kerb.length_mm) + " mm, plateau " + num2str(c.kerb.plateau_mm) +
-                  " mm, at " + num2str(c.kerb.speed_kmh) + " km/h";
+    s.road_text = "kerb " + num2str(c.kerb.height_mm) + " mm over " + num2str(c.kerb.length_mm) +
+                  " mm, plateau " + num2str(c.kerb.plateau_mm) + " mm, at " +
+                  num2str(c.kerb.speed_kmh) + " km/h";
   } else {
     check_shaker(c.shaker);
-    s.road_text = "shaker " + num2str(c.shaker.amplitude_mm) + " mm, " +
-                  num2str(c.shaker.from_hz) + " to " + num2str(c.shaker.to_hz) + " Hz at " +
+    s.road_text = "shaker " + num2str(c.shaker.amplitude_mm) + " mm, " + num2str(c.shaker.from_hz) +
+                  " to " + num2str(c.shaker.to_hz) + " Hz at " +
                   std::to_string(c.shaker.frequencies) + " frequencies";
   }
   for (std::size_t i = 0; i < dampers.size() && i < names.size(); ++i) {

@@ -22,7 +22,7 @@ struct RoadChoice {
   std::string road_class = "C";  // A to E; ignored when `file` is set
   double duration_s = 60;        // the class road's length is speed x duration
   std::uint64_t seed = 1;
-  std::string file;              // a road file; empty: the class road
+  std::string file;  // a road file; empty: the class road
 };
 
 struct RideCase {

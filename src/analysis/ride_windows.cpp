@@ -90,9 +90,15 @@ void draw_kerb(gfx::Model& m, gfx::Axes& a, const RideStudy& s) {
     if (!r.kerb.time_s.empty()) right = std::max(right, r.kerb.time_s.back());
     for (double v : r.kerb.tyre_load_n) top = std::max(top, v);
   }
+  // Shown until a while after the last curve settles: after that every trace lies on the
+  // static load.
+  double settled = 0;
+  for (const RideRow& r : s.rows)
+    settled = std::isnan(r.kerb.settle_s) ? right : std::max(settled, r.kerb.settle_s);
+  const double shown = std::min(right, std::max(1.0, 1.5 * settled));
   const double w = static_tyre_load_n(s.what.car);
   tool_line(m, a, {0, right}, {w, w}, kGrey, ":");
-  fix_limits(a, 0, right, 0, std::max(top, w) * 1.05);
+  fix_limits(a, 0, shown, 0, std::max(top, w) * 1.05);
 }
 
 void draw_shaker(gfx::Model& m, gfx::Axes& body, gfx::Axes& load, const RideStudy& s) {
@@ -118,8 +124,7 @@ gfx::Color stored_curve_colour(int number) {
   return *gfx::parse_line_spec(kLinestyle[i]).color;
 }
 
-gfx::Window& show_ride_window(gfx::Model& m, const RideStudy& study,
-                              const RideCommands& commands) {
+gfx::Window& show_ride_window(gfx::Model& m, const RideStudy& study, const RideCommands& commands) {
   constexpr double kWidth = 1040, kHeight = 720;
   gfx::Window& w = open_tool_window(m, kRideWindowName, {110, 50, kWidth, kHeight});
   caption_line(m, w, corner_text(study.what.car), {20, kHeight - 28, 800, 18});
@@ -194,8 +199,9 @@ gfx::Window& show_grip_window(gfx::Model& m, const GripMap& map,
   gfx::Window& w = open_tool_window(m, kGripWindowName, {130, 60, kWidth, kHeight});
   caption_line(m, w, caption, {20, kHeight - 28, 960, 18});
   gfx::Axes& a = tool_plot_axes(m, w, kGripAxesTag, {0.08, 0.09, 0.6, 0.82});
-  set_axis_label(m, a.title, "Grip map: " + grip_sweep_name(map.sweep) + ", " +
-                                 std::to_string(map.points.size()) + " set-ups");
+  set_axis_label(m, a.title,
+                 "Grip map: " + grip_sweep_name(map.sweep) + ", " +
+                     std::to_string(map.points.size()) + " set-ups");
   set_axis_label(m, a.xlabel, "Body acceleration RMS (m/s2)  -  comfort");
   set_axis_label(m, a.ylabel, "Tyre load variation RMS (N)  -  grip");
   double x0 = INFINITY, x1 = -INFINITY, y0 = INFINITY, y1 = -INFINITY;
@@ -232,7 +238,8 @@ gfx::Window& show_grip_window(gfx::Model& m, const GripMap& map,
     l.marker_size = 9;
     l.line_width = 2;
     l.tag = std::string(kGripStoredTag);
-    gfx::Text& t = m.new_text(a, s.body_accel_rms, s.tyre_load_rms_n, " " + std::to_string(s.number));
+    gfx::Text& t =
+        m.new_text(a, s.body_accel_rms, s.tyre_load_rms_n, "    " + std::to_string(s.number));
     t.color = stored_curve_colour(s.number);
     t.font_size = 9;
   }

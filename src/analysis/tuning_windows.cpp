@@ -201,7 +201,7 @@ gfx::Window& show_closest_window(gfx::Model& m, const ClosestSetup& found,
                        " left out: not a finite number");
   tool_button(m, w, "Set best clicks", "UseBest", {kWidth * 0.73, kHeight * 0.56 + 10, 150, 26},
               use_command,
-              "Sets the main window's LSC, HSC, LSR and HSR to the best of each side.");
+              "Sets the main window's LSC, HSC, Rebound: LSR x HSR to the best of each side.");
 
   // Two tables: compression above, rebound below; 2 header rows and 5 candidates each.
   const double columns = 10;

@@ -2,8 +2,8 @@
 
 #include <array>
 #include <cmath>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <thread>
 
@@ -36,7 +36,8 @@ constexpr ReadLimit kSetupListLimit{"set-up list", std::uintmax_t{1} << 20};
 constexpr std::size_t kMostSetups = 10000;
 
 // The cases as the dialog's popup names them.
-constexpr std::array<std::string_view, 4> kCaseChoices = {"Class road", "Road file", "Kerb", "Shaker"};
+constexpr std::array<std::string_view, 4> kCaseChoices = {"Class road", "Road file", "Kerb",
+                                                          "Shaker"};
 const std::vector<std::string> kClassChoices = {"A", "B", "C", "D", "E"};
 
 std::string command_text(std::string_view item, std::string_view argument = {}) {
@@ -81,9 +82,9 @@ std::size_t row_of_click(const std::vector<std::string>& rows, const std::string
   for (std::size_t r = 0; wanted && r < rows.size(); ++r)
     if (str2double(rows[r]) == wanted) return r + 1;
   throw RuntimeError(std::string(adjuster) + " has no click \"" + text + "\"" +
-                     (rows.empty() ? std::string(".")
-                                   : "; its clicks are " + rows.front() + " to " + rows.back() +
-                                         "."));
+                     (rows.empty()
+                          ? std::string(".")
+                          : "; its clicks are " + rows.front() + " to " + rows.back() + "."));
 }
 
 // KEY=VALUE words.
@@ -124,8 +125,8 @@ analysis::ClickRows RideTools::click_rows() {
 namespace {
 
 // The corner's four boxes with the kept values.
-std::vector<InputField> corner_fields(const std::function<std::string(std::string_view,
-                                                                      std::string_view)>& kept) {
+std::vector<InputField> corner_fields(
+    const std::function<std::string(std::string_view, std::string_view)>& kept) {
   return {{"Sprung mass (kg)", kept("sprung_mass_kg", "250"), {}},
           {"Unsprung mass (kg)", kept("unsprung_mass_kg", "40"), {}},
           {"Wheel rate (N/mm)", kept("wheel_rate_n_per_mm", "30"), {}},
@@ -133,10 +134,9 @@ std::vector<InputField> corner_fields(const std::function<std::string(std::strin
 }
 
 analysis::QuarterCar corner_of(const std::vector<std::string>& a) {
-  analysis::QuarterCar car{number(a.at(0), "sprung mass (kg)"),
-                           number(a.at(1), "unsprung mass (kg)"),
-                           number(a.at(2), "wheel rate (N/mm)"),
-                           number(a.at(3), "tyre rate (N/mm)")};
+  analysis::QuarterCar car{
+      number(a.at(0), "sprung mass (kg)"), number(a.at(1), "unsprung mass (kg)"),
+      number(a.at(2), "wheel rate (N/mm)"), number(a.at(3), "tyre rate (N/mm)")};
   analysis::check_quarter_car(car);
   return car;
 }
@@ -149,7 +149,8 @@ void RideTools::ride() {
   if (stored < 1) throw RuntimeError("Ride and grip needs a stored curve; none is stored.");
   auto kept_fn = [this](std::string_view k, std::string_view f) { return kept(k, f); };
   std::vector<InputField> fields = corner_fields(kept_fn);
-  fields.push_back({"Case", kept("case", "Class road"), {kCaseChoices.begin(), kCaseChoices.end()}});
+  fields.push_back(
+      {"Case", kept("case", "Class road"), {kCaseChoices.begin(), kCaseChoices.end()}});
   const InputAnswer a = p_.dialogs.input(std::string(kRideTitle), fields);
   if (!a) return;
   analysis::RideCase c;
@@ -159,18 +160,20 @@ void RideTools::ride() {
   std::map<std::string, std::string> to_keep;
   if (case_choice == "Class road") {
     c.kind = analysis::RideCaseKind::Road;
-    const InputAnswer r = p_.dialogs.input(
-        std::string(kRoadTitle), {{"Road class", kept("road_class", "C"), kClassChoices},
-                                  {"Speed (km/h)", kept("speed_kmh", "100"), {}},
-                                  {"Duration (s)", kept("duration_s", "60"), {}},
-                                  {"Seed", kept("seed", "1"), {}}});
+    const InputAnswer r = p_.dialogs.input(std::string(kRoadTitle),
+                                           {{"Road class", kept("road_class", "C"), kClassChoices},
+                                            {"Speed (km/h)", kept("speed_kmh", "100"), {}},
+                                            {"Duration (s)", kept("duration_s", "60"), {}},
+                                            {"Seed", kept("seed", "1"), {}}});
     if (!r) return;
     c.road.road_class = r->at(0);
     c.speed_kmh = number(r->at(1), "speed (km/h)");
     c.road.duration_s = number(r->at(2), "duration (s)");
     c.road.seed = seed_number(r->at(3));
     road = analysis::class_road(c);
-    to_keep = {{"road_class", r->at(0)}, {"speed_kmh", r->at(1)}, {"duration_s", r->at(2)},
+    to_keep = {{"road_class", r->at(0)},
+               {"speed_kmh", r->at(1)},
+               {"duration_s", r->at(2)},
                {"seed", r->at(3)}};
   } else if (case_choice == "Road file") {
     c.kind = analysis::RideCaseKind::Road;
@@ -180,25 +183,27 @@ void RideTools::ride() {
     if (f.cancelled) return;
     const std::filesystem::path path = std::filesystem::path(f.folder) / f.file;
     road = analysis::parse_road_profile(read_file_text(path, kRoadFileLimit));
-    const InputAnswer r = p_.dialogs.input(std::string(kRoadTitle),
-                                           {{"Speed (km/h)", kept("speed_kmh", "100"), {}}});
+    const InputAnswer r =
+        p_.dialogs.input(std::string(kRoadTitle), {{"Speed (km/h)", kept("speed_kmh", "100"), {}}});
     if (!r) return;
     c.speed_kmh = number(r->at(0), "speed (km/h)");
     c.road.file = path.string();
     to_keep = {{"speed_kmh", r->at(0)}, {"road_folder", f.folder}};
   } else if (case_choice == "Kerb") {
     c.kind = analysis::RideCaseKind::Kerb;
-    const InputAnswer r =
-        p_.dialogs.input(std::string(kKerbTitle), {{"Height (mm)", kept("kerb_height_mm", "50"), {}},
-                                                   {"Ramp length (mm)", kept("kerb_length_mm", "200"), {}},
-                                                   {"Plateau (mm)", kept("kerb_plateau_mm", "500"), {}},
-                                                   {"Speed (km/h)", kept("kerb_speed_kmh", "60"), {}}});
+    const InputAnswer r = p_.dialogs.input(std::string(kKerbTitle),
+                                           {{"Height (mm)", kept("kerb_height_mm", "50"), {}},
+                                            {"Ramp length (mm)", kept("kerb_length_mm", "200"), {}},
+                                            {"Plateau (mm)", kept("kerb_plateau_mm", "500"), {}},
+                                            {"Speed (km/h)", kept("kerb_speed_kmh", "60"), {}}});
     if (!r) return;
     c.kerb = {number(r->at(0), "height (mm)"), number(r->at(1), "ramp length (mm)"),
               number(r->at(2), "plateau (mm)"), number(r->at(3), "speed (km/h)")};
     analysis::check_kerb(c.kerb);
-    to_keep = {{"kerb_height_mm", r->at(0)}, {"kerb_length_mm", r->at(1)},
-               {"kerb_plateau_mm", r->at(2)}, {"kerb_speed_kmh", r->at(3)}};
+    to_keep = {{"kerb_height_mm", r->at(0)},
+               {"kerb_length_mm", r->at(1)},
+               {"kerb_plateau_mm", r->at(2)},
+               {"kerb_speed_kmh", r->at(3)}};
   } else if (case_choice == "Shaker") {
     c.kind = analysis::RideCaseKind::Shaker;
     const InputAnswer r = p_.dialogs.input(
@@ -210,8 +215,10 @@ void RideTools::ride() {
     c.shaker = {number(r->at(0), "amplitude (mm)"), number(r->at(1), "first frequency (Hz)"),
                 number(r->at(2), "last frequency (Hz)"), whole(r->at(3), "number of frequencies")};
     analysis::check_shaker(c.shaker);
-    to_keep = {{"shaker_amplitude_mm", r->at(0)}, {"shaker_from_hz", r->at(1)},
-               {"shaker_to_hz", r->at(2)}, {"shaker_frequencies", r->at(3)}};
+    to_keep = {{"shaker_amplitude_mm", r->at(0)},
+               {"shaker_from_hz", r->at(1)},
+               {"shaker_to_hz", r->at(2)},
+               {"shaker_frequencies", r->at(3)}};
   } else {
     throw RuntimeError("There is no ride case \"" + case_choice +
                        "\"; choose Class road, Road file, Kerb or Shaker.");
@@ -268,7 +275,8 @@ void RideTools::grip() {
   gfx::Model& m = p_.gfx;
   auto kept_fn = [this](std::string_view k, std::string_view f) { return kept(k, f); };
   std::vector<InputField> fields = corner_fields(kept_fn);
-  fields.push_back({"Sweep", kept("grip_sweep", "LSC and HSC"),
+  fields.push_back({"Sweep",
+                    kept("grip_sweep", "Compression: LSC x HSC"),
                     {analysis::kGripSweepNames.begin(), analysis::kGripSweepNames.end()}});
   fields.push_back({"Road class", kept("road_class", "C"), kClassChoices});
   fields.push_back({"Speed (km/h)", kept("speed_kmh", "100"), {}});
@@ -303,24 +311,24 @@ void RideTools::grip() {
   const int stored = g.counter >= 1 ? static_cast<int>(g.counter) - 1 : 0;
   for (int n = 1; n <= stored; ++n) {
     const analysis::RoadResult r = analysis::ride_on_road(
-        c.car, analysis::DamperLaw::of_curve(g.plotdata.at(static_cast<std::size_t>(n - 1))),
-        road, c.speed_kmh);
+        c.car, analysis::DamperLaw::of_curve(g.plotdata.at(static_cast<std::size_t>(n - 1))), road,
+        c.speed_kmh);
     marks.push_back({n, r.tyre_load_rms_n, r.body_accel_rms});
   }
-  for (std::size_t k = 0; k < 4; ++k) keep(std::array{"sprung_mass_kg", "unsprung_mass_kg",
-                                                      "wheel_rate_n_per_mm",
-                                                      "tyre_rate_n_per_mm"}[k],
-                                           a->at(k));
+  for (std::size_t k = 0; k < 4; ++k)
+    keep(std::array{"sprung_mass_kg", "unsprung_mass_kg", "wheel_rate_n_per_mm",
+                    "tyre_rate_n_per_mm"}[k],
+         a->at(k));
   keep("grip_sweep", a->at(4));
   keep("road_class", a->at(5));
   keep("speed_kmh", a->at(6));
   keep("duration_s", a->at(7));
   keep("seed", a->at(8));
-  const std::string caption =
-      "Class " + c.road.road_class + " road, " + num2str(c.road.duration_s) + " s at " +
-      num2str(c.speed_kmh) + " km/h, seed " + std::to_string(c.road.seed) + ".  " +
-      "Corner: " + a->at(0) + " kg on " + a->at(2) + " N/mm, wheel " + a->at(1) + " kg on " +
-      a->at(3) + " N/mm.";
+  const std::string caption = "Class " + c.road.road_class + " road, " +
+                              num2str(c.road.duration_s) + " s at " + num2str(c.speed_kmh) +
+                              " km/h, seed " + std::to_string(c.road.seed) + ".  " +
+                              "Corner: " + a->at(0) + " kg on " + a->at(2) + " N/mm, wheel " +
+                              a->at(1) + " kg on " + a->at(3) + " N/mm.";
   analysis::show_grip_window(m, map, marks, caption, [](std::size_t i) {
     return command_text("gripclick", std::to_string(i));
   });
@@ -331,8 +339,7 @@ void RideTools::grip_click(const std::string& index) {
   if (!map_ || !analysis::window_named(p_.gfx, analysis::kGripWindowName))
     throw RuntimeError("The grip map is not open.");
   const std::size_t i = whole(index, "grip map point");
-  if (i >= map_->points.size())
-    throw RuntimeError("The grip map has no point " + index + ".");
+  if (i >= map_->points.size()) throw RuntimeError("The grip map has no point " + index + ".");
   const analysis::GripPoint& point = map_->points[i];
   const bool comp = map_->sweep.compression;
   gfx::Model& m = p_.gfx;
@@ -380,9 +387,9 @@ std::size_t RideTools::batch(std::string_view words) {
 
   analysis::RoadProfile road;
   if (c.kind == analysis::RideCaseKind::Road) {
-    road = c.road.file.empty() ? analysis::class_road(c)
-                               : analysis::parse_road_profile(read_file_text(c.road.file,
-                                                                             kRoadFileLimit));
+    road = c.road.file.empty()
+               ? analysis::class_road(c)
+               : analysis::parse_road_profile(read_file_text(c.road.file, kRoadFileLimit));
     if (!save_road.empty()) write_whole(save_road, analysis::road_profile_text(road));
   }
 
@@ -424,8 +431,8 @@ std::size_t RideTools::batch(std::string_view words) {
       name = "LSC " + s.compression.bleed_text + " HSC " + s.compression.high_text + " LSR " +
              s.rebound.bleed_text + " HSR " + s.rebound.high_text;
       names.emplace_back(line, name);
-      dampers.push_back(analysis::DamperLaw::of_curve(
-          synthesise_setup(s, p_.globals, bleeds, kSIFactors, 1)));
+      dampers.push_back(
+          analysis::DamperLaw::of_curve(synthesise_setup(s, p_.globals, bleeds, kSIFactors, 1)));
     }
   }
   const analysis::RideStudy study = analysis::run_ride_study(c, road, names, dampers);

@@ -147,9 +147,9 @@ TEST(Ride, OverAKerbTheRoadsWorkIsTheDampersHeatPlusWhatIsLeft) {
     KerbCase kerb;
     double c;
   };
-  for (const Row& r : {Row{"low and slow", {20, 300, 500, 30}, 3000},
-                       Row{"no plateau", {15, 400, 0, 20}, 4000},
-                       Row{"a dip", {-25, 400, 800, 40}, 1500}}) {
+  for (const Row& r :
+       {Row{"low and slow", {20, 300, 500, 30}, 3000}, Row{"no plateau", {15, 400, 0, 20}, 4000},
+        Row{"a dip", {-25, 400, 800, 40}, 1500}}) {
     SCOPED_TRACE(r.name);
     const KerbResult k = ride_over_kerb(car, DamperLaw::linear(r.c), r.kerb, 1e-4);
     ASSERT_GT(k.lowest_tyre_load_n, 0);  // on the road throughout
@@ -172,7 +172,8 @@ TEST(Ride, TheTyreLeavesTheRoadButNeverPulls) {
   EXPECT_GT(kept.lowest_tyre_load_n, 0.5 * w);
 
   // A rough road taken fast: some time in the air, reported as a share of the time.
-  const RoadResult rough = ride_on_road(car, DamperLaw::linear(2000), iso8608_road("E", 500, 2), 120);
+  const RoadResult rough =
+      ride_on_road(car, DamperLaw::linear(2000), iso8608_road("E", 500, 2), 120);
   EXPECT_GT(rough.off_road_percent, 0);
   EXPECT_LT(rough.off_road_percent, 100);
 }
@@ -286,16 +287,35 @@ TEST(RoadTest, UnusableInputsAreRefusedByName) {
       {"no length", [] { iso8608_road("C", 0, 1); }, "length"},
       {"no speed", [&] { ride_on_road(car, d, road, 0); }, "speed"},
       {"no unsprung mass", [&] { ride_on_road(no_mass, d, road, 50); }, "unsprung mass"},
-      {"flat kerb", [&] { ride_over_kerb(car, d, {0, 100, 100, 30}); }, "height"},
-      {"few frequencies", [&] { ride_on_shaker(car, d, {5, 0.5, 25, 10}); }, "40"},
+      {"flat kerb",
+       [&] {
+         ride_over_kerb(car, d, {0, 100, 100, 30});
+       },
+       "height"},
+      {"few frequencies",
+       [&] {
+         ride_on_shaker(car, d, {5, 0.5, 25, 10});
+       },
+       "40"},
       {"a road file with a gap of a million km",
-       [&] { ride_on_road(car, d, RoadProfile{{0, 1e9}, {0, 0}}, 100); }, "an hour"},
-      {"a kerb crossed at a snail's pace", [&] { ride_over_kerb(car, d, {50, 200, 500, 1e-6}); },
+       [&] {
+         ride_on_road(car, d, RoadProfile{{0, 1e9}, {0, 0}}, 100);
+       },
        "an hour"},
-      {"a shaker that never turns", [&] { ride_on_shaker(car, d, {5, 1e-7, 25, 40}); },
+      {"a kerb crossed at a snail's pace",
+       [&] {
+         ride_over_kerb(car, d, {50, 200, 500, 1e-6});
+       },
+       "an hour"},
+      {"a shaker that never turns",
+       [&] {
+         ride_on_shaker(car, d, {5, 1e-7, 25, 40});
+       },
        "0.05 Hz"},
       {"NaN amplitude",
-       [&] { ride_on_shaker(car, d, {std::numeric_limits<double>::quiet_NaN(), 0.5, 25, 40}); },
+       [&] {
+         ride_on_shaker(car, d, {std::numeric_limits<double>::quiet_NaN(), 0.5, 25, 40});
+       },
        "amplitude"},
   };
   for (const Row& r : rows) {
@@ -308,7 +328,6 @@ TEST(RoadTest, UnusableInputsAreRefusedByName) {
     }
   }
 }
-
 
 TEST(GripMapTest, ParetoFrontKeepsWhatNothingBeatsOnBoth) {
   struct Row {
@@ -338,12 +357,12 @@ TEST(GripMapTest, ParetoFrontKeepsWhatNothingBeatsOnBoth) {
 }
 
 TEST(RideStudyTest, SweepNamesCaseNamesAndSetUpListsReadBack) {
-  for (std::string_view name : kGripSweepNames) EXPECT_EQ(grip_sweep_name(grip_sweep_named(name)), name);
+  for (std::string_view name : kGripSweepNames)
+    EXPECT_EQ(grip_sweep_name(grip_sweep_named(name)), name);
   EXPECT_THROW(grip_sweep_named("LSC and HSR"), RuntimeError);
   EXPECT_EQ(ride_case_named("kerb"), RideCaseKind::Kerb);
   EXPECT_THROW(ride_case_named("track"), RuntimeError);
-  const std::vector<ClickSet> sets =
-      parse_click_sets("# clicks\nLSC=3 HSC=12\n\nLSR=5, HSR=9\r\n");
+  const std::vector<ClickSet> sets = parse_click_sets("# clicks\nLSC=3 HSC=12\n\nLSR=5, HSR=9\r\n");
   ASSERT_EQ(sets.size(), 2u);
   EXPECT_EQ(sets[0].lsc, "3");
   EXPECT_EQ(sets[0].hsc, "12");

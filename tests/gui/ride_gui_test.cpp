@@ -3,6 +3,9 @@
 // a click on a point of the grip map setting the main window's clicks.
 #include <QClipboard>
 #include <QMenu>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
 
 #include "analysis/ride_windows.h"
 #include "gui/comparison_menu.h"
@@ -43,8 +46,7 @@ TEST_F(RideGui, RideAndGripByKeyAsksTheCornerAndTheRoadAndCopiesItsTable) {
   ASSERT_TRUE(errors_.empty()) << errors_.front();
   const int ride = window_named(*this, analysis::kRideWindowName);
   ASSERT_GE(ride, 5);
-  EXPECT_EQ(answerer_.titles,
-            (std::vector<std::string>{"Ride and Grip", "Ride and Grip: Road"}));
+  EXPECT_EQ(answerer_.titles, (std::vector<std::string>{"Ride and Grip", "Ride and Grip: Road"}));
   toolkit_->sync();
   activate(ride);
   click(ride, "CopyRide");
@@ -117,6 +119,67 @@ TEST_F(RideGui, AClickOnAGripMapPointSetsTheMainWindowsClicks) {
   QTest::mouseClick(window(grip), Qt::LeftButton, Qt::NoModifier, at);
   ASSERT_TRUE(errors_.empty()) << errors_.front();
   EXPECT_EQ(model_control(1, "LSC").value, static_cast<double>(map->points[best].low_row));
+}
+
+// A long grip map shows its progress window; its Cancel stops the map and nothing opens.
+TEST_F(RideGui, CancelInTheGripMapsProgressWindowStopsIt) {
+  click(1, "PLOT");
+  activate(2);
+  answer_input({"250", "40", "30", "250", "Compression: LSC x HSC", "C", "100", "60", "1"});
+  bool seen = false;
+  QTimer cancel;
+  cancel.setInterval(50);
+  QObject::connect(&cancel, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* d = qobject_cast<QProgressDialog*>(w); d && d->isVisible()) {
+        seen = true;
+        if (auto* button = d->findChild<QPushButton*>())
+          QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, button->rect().center());
+      }
+  });
+  cancel.start();
+  QTest::keyClick(window(2), Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
+  cancel.stop();
+  EXPECT_TRUE(seen);
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_EQ(errors_.front(), "The grip map was cancelled; nothing was changed.");
+  EXPECT_EQ(window_named(*this, analysis::kGripWindowName), 0);
+  EXPECT_FALSE(program_->tools->ride_tools().last_map());
+}
+
+// Save road writes the class road through the file dialog; opened again as a road file it
+// drives the car exactly as before.
+TEST_F(RideGui, ASavedRoadOpensAgainAsARoadFileAndDrivesTheSame) {
+  click(1, "PLOT");
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  activate(2);
+  answer_input({"250", "40", "30", "250", "Class road"});
+  answer_input({"C", "100", "5", "7"});
+  QTest::keyClick(window(2), Qt::Key_R, Qt::ControlModifier);
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  const auto& study = program_->tools->ride_tools().last_study();
+  ASSERT_TRUE(study);
+  const double load = study->rows.at(0).road.tyre_load_rms_n;
+  const int ride = window_named(*this, analysis::kRideWindowName);
+  toolkit_->sync();
+  activate(ride);
+  answer_file(folder() / "road.txt");
+  click(ride, "SaveRoad");
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  ASSERT_TRUE(std::filesystem::is_regular_file(folder() / "road.txt"));
+
+  activate(2);
+  answer_input({"250", "40", "30", "250", "Road file"});
+  answer_file(folder() / "road.txt");
+  answer_input({"100"});
+  QTest::keyClick(window(2), Qt::Key_R, Qt::ControlModifier);
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  ASSERT_TRUE(study);
+  EXPECT_NE(study->what.road.file.find("road.txt"), std::string::npos);
+  EXPECT_EQ(study->rows.at(0).road.tyre_load_rms_n, load);
+  // A road file has no class road to save: the button is not offered.
+  toolkit_->sync();
+  EXPECT_EQ(model().find_by_tag("SaveRoad"), nullptr);
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 // of the same equations by an error-controlled Dormand-Prince integrator at tight tolerance.
 #include <gtest/gtest.h>
 
-#include <boost/numeric/odeint.hpp>
 #include <array>
+#include <boost/numeric/odeint.hpp>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -58,8 +58,8 @@ struct Squares {
 
 // The equations as the quarter car states them, integrated between the same instants the
 // program samples, restarted at every road point (where the road's slope jumps).
-Squares converged(const QuarterCar& car, const DamperLaw& d, const RoadProfile& road,
-                  double speed, double max_step) {
+Squares converged(const QuarterCar& car, const DamperLaw& d, const RoadProfile& road, double speed,
+                  double max_step) {
   namespace ode = boost::numeric::odeint;
   using State = std::array<double, 4>;  // z_s, v_s, z_u, v_u
   const double ms = car.sprung_mass_kg, mu = car.unsprung_mass_kg;
@@ -138,9 +138,9 @@ TEST_F(RideSetups, GuideSetupsOnAClassCRoad) {
   plot_guide_setups();
   const QuarterCar car;
   const RoadProfile road = analysis::iso8608_road("C", 100 / 3.6 * 60, 1);
-  const double locked_hz = std::sqrt(car.tyre_rate_n_per_mm * 1000 /
-                                     (car.sprung_mass_kg + car.unsprung_mass_kg)) /
-                           (2 * std::numbers::pi);
+  const double locked_hz =
+      std::sqrt(car.tyre_rate_n_per_mm * 1000 / (car.sprung_mass_kg + car.unsprung_mass_kg)) /
+      (2 * std::numbers::pi);
   for (std::size_t c = 0; c < program.globals.plotdata.size(); ++c) {
     SCOPED_TRACE("curve " + std::to_string(c + 1));
     const DamperLaw d = DamperLaw::of_curve(program.globals.plotdata[c]);
@@ -174,19 +174,20 @@ TEST_F(RideSetups, ResultsDoNotDependOnTheUnitsShown) {
   EXPECT_NEAR(results[0].body_accel_rms, results[1].body_accel_rms, 1e-9);
 }
 
-
 // Each point of a grip map is the set-up PLOT would store with those clicks, driven over the
 // same road; the map is the same on one thread as on two, and a cancel leaves nothing.
 TEST_F(RideSetups, GripMapPointsAreThePlottedSetUpsOnTheRoad) {
-  const analysis::ClickRows rows{control("LSC").items, control("HSC").items,
-                                 control("LSR").items, control("HSR").items};
+  const analysis::ClickRows rows{control("LSC").items, control("HSC").items, control("LSR").items,
+                                 control("HSR").items};
   program.gfx.figure(1);
   const SetupSelection setup = read_setup(program.gfx);
   const BleedData& bleeds = program.bleed_cache.get(program.current_folder);
   const QuarterCar car;
   const RoadProfile road = analysis::iso8608_road("C", 60, 2);
-  const analysis::GripSweep sweep{false, true, true};  // LSR and HSR
-  const analysis::ClickRows few{rows.lsc, rows.hsc, {rows.lsr.begin(), rows.lsr.begin() + 4},
+  const analysis::GripSweep sweep{false, true, true};  // Rebound: LSR x HSR
+  const analysis::ClickRows few{rows.lsc,
+                                rows.hsc,
+                                {rows.lsr.begin(), rows.lsr.begin() + 4},
                                 {rows.hsr.begin() + 10, rows.hsr.begin() + 13}};
   const analysis::GripMap two =
       analysis::grip_map(setup, sweep, few, program.globals, bleeds, car, road, 80, 2);
@@ -205,8 +206,8 @@ TEST_F(RideSetups, GripMapPointsAreThePlottedSetUpsOnTheRoad) {
         analysis::with_click(setup, analysis::Adjuster::LSR, p.low_row, few.lsr),
         analysis::Adjuster::HSR, p.high_row, few.hsr);
     const analysis::RoadResult r = analysis::ride_on_road(
-        car, DamperLaw::of_curve(synthesise_setup(c, program.globals, bleeds, kUSFactors, 1)),
-        road, 80);
+        car, DamperLaw::of_curve(synthesise_setup(c, program.globals, bleeds, kUSFactors, 1)), road,
+        80);
     EXPECT_DOUBLE_EQ(p.tyre_load_rms_n, r.tyre_load_rms_n);
     EXPECT_DOUBLE_EQ(p.body_accel_rms, r.body_accel_rms);
   }

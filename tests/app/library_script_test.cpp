@@ -60,6 +60,8 @@ TEST(LibraryScript, EveryVerbDoesWhatItsHelpSays) {
       {R"(library export {"ids":[1],"as":"damper","to":")" + in.string() + "\"}", "{\"ok\": true}"},
       {R"(library export {"ids":[1,2],"as":"library","to":")" + folder + "/handed.sqlite\"}",
        "{\"ok\": true}"},
+      {R"(library export {"ids":[1],"as":"library","to":")" + folder + "/library.sqlite\"}",
+       "{\"error\":\"A library file cannot be written over the library in use."},
       {R"(library import {"folder":")" + in.string() +
            R"(","car":"Car B","corner":"RR","track":"Imola","date":"2026-07-01"})",
        "{\"ok\": true}"},

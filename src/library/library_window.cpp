@@ -167,8 +167,9 @@ gfx::Window& show_library_window(gfx::Model& m, const LibraryView& v, const Libr
   for (const Setup& s : v.found) lines.push_back(setup_line(s));
   if (lines.empty()) lines.push_back("(no set-up found)");
   label(m, w, "Set-up", {kMargin + 280, top, 50, 20});
+  // Choosing a set-up marks its row in the list.
   popup(m, w, "LibrarySetup", lines, v.selected,
-        {kMargin + 332, top, width - 2 * kMargin - 332, 24}, {});
+        {kMargin + 332, top, width - 2 * kMargin - 332, 24}, c.search);
 
   // The found set-ups, as many as fit.
   const std::size_t shown = std::min(kShownRows, v.found.size());

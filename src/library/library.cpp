@@ -164,18 +164,20 @@ void sort_setups(std::vector<Setup>& setups, std::size_t column, bool descending
     throw RuntimeError("A set-up list has no column " + std::to_string(column + 1) + ".");
   auto key = [&](const Setup& s) {
     const std::string t = list_cell(s, column);
-    return std::pair{str2double(t), t};
+    std::optional<double> v = str2double(t);
+    if (v && !std::isfinite(*v)) v.reset();  // "nan" and the like sort as texts
+    return std::pair{v, t};
+  };
+  // Numbers before texts, numbers by value and texts as written: one consistent order even
+  // when a column holds both.
+  auto before = [](const std::pair<std::optional<double>, std::string>& x,
+                   const std::pair<std::optional<double>, std::string>& y) {
+    if (x.first.has_value() != y.first.has_value()) return x.first.has_value();
+    return x.first ? *x.first < *y.first : x.second < y.second;
   };
   std::stable_sort(setups.begin(), setups.end(), [&](const Setup& a, const Setup& b) {
-    auto ka = key(a), kb = key(b);
-    bool less, greater;
-    if (ka.first && kb.first) {
-      less = *ka.first < *kb.first;
-      greater = *kb.first < *ka.first;
-    } else {
-      less = ka.second < kb.second;
-      greater = kb.second < ka.second;
-    }
+    const auto ka = key(a), kb = key(b);
+    const bool less = before(ka, kb), greater = before(kb, ka);
     if (!less && !greater) return a.id < b.id;
     return descending ? greater : less;
   });

@@ -595,3 +595,47 @@ TEST(LibraryServer, ADatabaseOfOtherTablesIsNotTakenForALibrary) {
 
 }  // namespace
 }  // namespace quorin::library
+
+namespace quorin::library {
+namespace {
+
+// The list sorts by any column: numbers as numbers, texts as texts, ties in the order saved.
+TEST(SetupList, SortsByAnyColumn) {
+  using Entry = quorin::library::Setup;
+  auto entry = [](std::int64_t id, std::string car, std::string lsc_text, std::string date) {
+    Entry s;
+    s.id = id;
+    s.car = std::move(car);
+    s.row_texts[LSC] = std::move(lsc_text);
+    s.date = std::move(date);
+    return s;
+  };
+  const std::vector<Entry> list = {
+      entry(1, "b", "10", "2026-05-02"), entry(2, "a", "9", "2026-05-01"),
+      entry(3, "b", "10", "2026-05-03"), entry(4, "C", "", "2026-05-01")};
+  struct Row {
+    const char* name;
+    std::size_t column;
+    bool descending;
+    std::vector<std::int64_t> want;
+  };
+  const Row rows[] = {
+      {"number", 0, true, {4, 3, 2, 1}},
+      {"car, ties as saved", 1, false, {4, 2, 1, 3}},
+      {"clicks as numbers, then texts", 8, false, {2, 1, 3, 4}},
+      {"clicks descending", 8, true, {4, 1, 3, 2}},
+      {"date", 4, true, {3, 1, 2, 4}},
+  };
+  for (const Row& r : rows) {
+    std::vector<Entry> sorted = list;
+    sort_setups(sorted, r.column, r.descending);
+    std::vector<std::int64_t> got;
+    for (const Entry& s : sorted) got.push_back(s.id);
+    EXPECT_EQ(got, r.want) << r.name;
+  }
+  std::vector<Entry> copy = list;
+  EXPECT_THROW(sort_setups(copy, kListColumns.size(), false), RuntimeError);
+}
+
+}  // namespace
+}  // namespace quorin::library

@@ -108,3 +108,28 @@ TEST_F(LibraryGui, LibraryFromTheComparisonWindowsMenuComparesTwoSetUps) {
 
 }  // namespace
 }  // namespace quorin::test
+
+namespace quorin::test {
+namespace {
+
+// A library file that is not a library: Ctrl+L says so in a message box naming the file, and
+// the file is left exactly as it was.
+TEST_F(GuiFixture, ADamagedLibraryFileIsRefusedInAMessageAndLeftAlone) {
+  const std::filesystem::path file = folder() / "library.sqlite";
+  const std::string bytes = "these are someone's lap times, not a library\n";
+  std::ofstream(file, std::ios::binary) << bytes;
+  activate(1);
+  QTest::keyClick(window(1), Qt::Key_L, Qt::ControlModifier);
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_NE(errors_[0].find(file.string()), std::string::npos) << errors_[0];
+  EXPECT_NE(errors_[0].find("is not a set-up library"), std::string::npos) << errors_[0];
+  std::ifstream in(file, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
+  // The program goes on: PLOT still plots.
+  const double before = globals().counter;
+  click(1, "PLOT");
+  EXPECT_EQ(globals().counter, before + 1);
+}
+
+}  // namespace
+}  // namespace quorin::test

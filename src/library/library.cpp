@@ -256,6 +256,8 @@ Comparison compare(Backend& b, const std::vector<std::int64_t>& ids, Reference r
       for (const EventEntry& e : b.events_of(first.car))
         if (e.track == first.track && e.date == first.date && e.session == first.session)
           q.event_id = e.id;
+      if (q.event_id == 0)
+        throw RuntimeError("Set-up " + std::to_string(first.id) + " has no event in the library.");
     }
     std::vector<Setup> found = b.find(q);
     std::optional<std::int64_t> pick;
@@ -281,6 +283,7 @@ Comparison compare(Backend& b, const std::vector<std::int64_t>& ids, Reference r
                     ") has no earlier set-up of its corner to "
                     "compare with.");
     ref = b.open(*pick);
+    if (!ref) throw RuntimeError("The library has no set-up " + std::to_string(*pick) + ".");
   }
   Comparison c;
   c.fields = comparison_fields();

@@ -78,7 +78,8 @@ std::optional<Matrix> plain_reading(std::string_view text) {
     }
     if (m.rows == 0) m.cols = row.size();
     if (row.size() != m.cols) return std::nullopt;
-    m.data.insert(m.data.end(), row.begin(), row.end());
+    std::vector<double>& cells = m.data.edit();
+    cells.insert(cells.end(), row.begin(), row.end());
     ++m.rows;
   }
   return m;

@@ -10,6 +10,7 @@
 #include "services/qt/desktop.h"
 #include "services/qt/toolkit.h"
 #include "startup/fatal_note.h"
+#include "startup/menu_help.h"
 #include "startup/program.h"
 #include "startup/start_folder.h"
 #include "windows/quorin_interface_v41.h"
@@ -34,7 +35,8 @@ int main(int argc, char** argv) {
   if (argc > 1 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
     std::cout << "Usage: quorin [--help | --version]\n\n"
                  "Starts the damper curve program. It takes no other arguments.\n\n"
-              << quorin::start_folder_help()
+              << quorin::start_folder_help() << "\n"
+              << quorin::menu_help_text()
               << "\nFile dialog folders and window places are kept between sessions in "
                  "~/.config/quorin/quorin.conf.\nFor headless use see quorin-script --help.\n";
     return 0;

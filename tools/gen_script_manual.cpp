@@ -1,16 +1,24 @@
-// quorin-genmanual TEMPLATE PAGE: writes the manual page of quorin-script from TEMPLATE, with
-// the line ".\" COMMANDS" replaced by the driver's commands as its own table lists them, so
-// the page and `quorin-script --help` name the same commands.
+// quorin-genmanual TEMPLATE PAGE: writes a manual page from TEMPLATE, with the line
+// ".\" COMMANDS" replaced by the driver's commands as its own table lists them and the line
+// ".\" MENUS" by the menus as the action table makes them, so the pages, `--help` and the
+// program name the same commands and items.
+// quorin-genmanual --menus-markdown: prints the menus as the README and the user guide show
+// them.
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
 
 #include "app/script_driver.h"
+#include "startup/menu_help.h"
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--menus-markdown") {
+    std::cout << quorin::menu_markdown_table();
+    return 0;
+  }
   if (argc != 3) {
-    std::cerr << "usage: quorin-genmanual TEMPLATE PAGE\n";
+    std::cerr << "usage: quorin-genmanual TEMPLATE PAGE | --menus-markdown\n";
     return 2;
   }
   std::ifstream in(argv[1]);
@@ -24,12 +32,15 @@ int main(int argc, char** argv) {
     if (line == ".\\\" COMMANDS") {
       page << quorin::script_manual_commands();
       placed = true;
+    } else if (line == ".\\\" MENUS") {
+      page << quorin::menu_manual_text();
+      placed = true;
     } else {
       page << line << '\n';
     }
   }
   if (!placed) {
-    std::cerr << "quorin-genmanual: " << argv[1] << " has no line .\\\" COMMANDS\n";
+    std::cerr << "quorin-genmanual: " << argv[1] << " has no line .\\\" COMMANDS or .\\\" MENUS\n";
     return 1;
   }
   std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);

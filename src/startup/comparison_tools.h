@@ -46,6 +46,8 @@ struct ProgramAction {
   ActionPlace place;
   bool undoable = false;   // running it makes a step that Undo takes back
   bool separator = false;  // a line above it in its menu
+  // What it does, in the words the help, the manual page and the documents give it.
+  std::string_view help = {};
   // Runs the action with the argument of its command; nullptr for the processor's actions,
   // which run through the function table. Throws RuntimeError.
   void (*run)(ComparisonTools& tools, const std::string& argument) = nullptr;

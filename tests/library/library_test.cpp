@@ -639,3 +639,41 @@ TEST(SetupList, SortsByAnyColumn) {
 
 }  // namespace
 }  // namespace quorin::library
+
+namespace quorin::library {
+namespace {
+
+// A library in a folder its user may not write (a colleague's share, a CD): it is read all
+// the same, read-only. Tried by a child as "nobody" when the tests run as root, since root
+// may write anywhere.
+TEST(LibraryFile, ALibraryInAFolderThatCannotBeWrittenIsReadReadOnly) {
+  char tmpl[] = "/tmp/quorin-lib-XXXXXX";
+  ASSERT_NE(::mkdtemp(tmpl), nullptr);
+  const fs::path folder = tmpl;
+  const fs::path file = folder / "library.sqlite";
+  { SqliteBackend(file).save({sample(1), sample(2)}); }
+  ASSERT_FALSE(fs::exists(file.string() + "-wal")) << "a closed library leaves no log behind";
+  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                              fs::perms::group_exec | fs::perms::others_read |
+                              fs::perms::others_exec);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+    try {
+      SqliteBackend lib(file);
+      ::_exit(lib.read_only() && lib.find({}).size() == 2 ? 0 : 1);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "child: %s\n", e.what());
+      ::_exit(2);
+    }
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "exit " << WEXITSTATUS(status);
+  fs::permissions(folder, fs::perms::owner_all);
+  fs::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace quorin::library

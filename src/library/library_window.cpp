@@ -70,8 +70,9 @@ gfx::Control* control(gfx::Model& m, gfx::Window& w, std::string_view tag) {
   return nullptr;
 }
 
+// The 0-based row a popup shows; 0 for a popup that shows none of its rows.
 std::size_t row_of(const gfx::Control* c) {
-  if (!c || !(c->value >= 1)) return 0;
+  if (!c || !(c->value >= 1) || c->value > static_cast<double>(c->items.size())) return 0;
   return static_cast<std::size_t>(c->value) - 1;
 }
 

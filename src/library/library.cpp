@@ -98,8 +98,8 @@ Setup read_main_window(gfx::Model& m, const Globals& g, const Filing& filing) {
   const NamedValues sel = actions::read_selections(m);
   for (std::size_t k = 0; k < kPopupCount; ++k) {
     const gfx::Control& popup = main_control(m, kPopupTags[k]);
+    s.row_texts[k] = selected_row_text(popup);  // refuses a row the popup does not have
     s.rows[k] = static_cast<int>(variable(sel, kPopupVariables[k])->scalar());
-    s.row_texts[k] = selected_row_text(popup);
   }
   s.motion_ratio = variable(sel, "mrstr")->str();
   s.internal_shaft = variable(sel, "internalstr")->str();

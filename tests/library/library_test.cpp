@@ -677,3 +677,42 @@ TEST(LibraryFile, ALibraryInAFolderThatCannotBeWrittenIsReadReadOnly) {
 
 }  // namespace
 }  // namespace quorin::library
+
+namespace quorin::library {
+namespace {
+
+// A server that asks for a password: the library gets it from the user's PostgreSQL password
+// file, and without that file the connection is refused with the server's reason.
+TEST(LibraryServer, ThePasswordComesFromThePasswordFile) {
+  test_support::TestServer server(false, "pit-lane-7");
+  const std::string conn = server.fresh_database();
+  char tmpl[] = "/tmp/quorin-pgpass-XXXXXX";
+  ASSERT_NE(::mkdtemp(tmpl), nullptr);
+  const fs::path pgpass = fs::path(tmpl) / "pgpass";
+  std::ofstream(pgpass) << "*:*:*:quorin:pit-lane-7\n";
+  fs::permissions(pgpass, fs::perms::owner_read | fs::perms::owner_write);
+  const char* before = std::getenv("PGPASSFILE");
+  const std::string kept = before ? before : "";
+
+  ::setenv("PGPASSFILE", (fs::path(tmpl) / "none").c_str(), 1);
+  try {
+    PostgresBackend lib(conn);
+    ADD_FAILURE() << "connected without a password";
+  } catch (const RuntimeError& e) {
+    EXPECT_NE(std::string(e.what()).find("could not be reached"), std::string::npos) << e.what();
+  }
+  ::setenv("PGPASSFILE", pgpass.c_str(), 1);
+  {
+    PostgresBackend lib(conn);
+    EXPECT_TRUE(lib.save({sample(1)})[0].added);
+    EXPECT_EQ(lib.where().find("pit-lane"), std::string::npos);
+  }
+  if (before)
+    ::setenv("PGPASSFILE", kept.c_str(), 1);
+  else
+    ::unsetenv("PGPASSFILE");
+  fs::remove_all(tmpl);
+}
+
+}  // namespace
+}  // namespace quorin::library

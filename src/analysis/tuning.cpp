@@ -6,6 +6,7 @@
 #include <map>
 #include <utility>
 
+#include "processor/resample.h"
 #include "services/numeric.h"
 #include "services/runtime_error.h"
 
@@ -530,6 +531,267 @@ ClosestSetup closest_setup(const SetupSelection& s, const ClickRows& rows, const
                             merge_points(measured.rebound_velocity, measured.rebound_force), edges,
                             keep, step_from(rows.hsc.size()));
   if (go_on && !go_on(total, total)) throw RuntimeError(std::string(kSearchCancelled));
+  return out;
+}
+
+namespace {
+
+constexpr std::string_view kWholeCancelled =
+    "The search for the whole set-up was cancelled; nothing was changed.";
+
+bool blank_row(const std::string& text) {
+  return text.find_first_not_of(' ') == std::string::npos;
+}
+
+}  // namespace
+
+SetupSelection with_whole_candidate(SetupSelection s, bool compression, const WholeCandidate& c,
+                                    const ClickRows& rows) {
+  SideSelection& side = compression ? s.compression : s.rebound;
+  side.valve = static_cast<double>(c.valve_row);
+  side.valve_text = c.valve_text;
+  side.spring = static_cast<double>(c.spring_row);
+  side.spring_text = c.spring_text;
+  if (compression)
+    return with_click(with_click(s, Adjuster::LSC, c.clicks.low_row, rows.lsc), Adjuster::HSC,
+                      c.clicks.high_row, rows.hsc);
+  return with_click(with_click(s, Adjuster::LSR, c.clicks.low_row, rows.lsr), Adjuster::HSR,
+                    c.clicks.high_row, rows.hsr);
+}
+
+namespace {
+
+// The whole-set-up search tries some 34,000 curves a side. Each is first screened at the
+// measured points with the bleed of its low-speed setting taken from one resampling per
+// setting onto the longest force grid met (PLOT resamples the bleed onto each curve's own
+// grid; the two agree to far below the noise of any dyno run). The best screened curves are
+// then synthesised exactly as PLOT draws them and their error figures taken as the closest
+// set-up takes them, so every figure shown is PLOT's.
+constexpr std::size_t kScreenedPerKept = 8;
+
+struct Screened {
+  std::size_t valve_row = 0, spring_row = 0, low_row = 0, high_row = 0;
+  std::vector<std::string> same_high_clicks;
+  double rms = 0;
+};
+
+// The bleed velocity of each low-speed setting at whole newtons, on the longest grid asked so
+// far (asked again on a longer grid, it is resampled once more).
+class ScreeningBleeds {
+ public:
+  explicit ScreeningBleeds(const BleedData& bleeds) : bleeds_(bleeds) {}
+  // nullptr when the bleed data have no such setting.
+  const std::vector<double>* at(double k, std::size_t points) {
+    auto it = kept_.find(k);
+    if (it != kept_.end() && it->second.size() >= points) return &it->second;
+    const MeasuredCurve* c = bleeds_.setting(k);
+    if (!c || c->velocity.empty() || c->force.empty()) return nullptr;
+    // A little beyond what is asked, so growing grids do not resample every time.
+    const std::size_t n = std::max(points, it == kept_.end() ? points : it->second.size() * 5 / 4);
+    std::vector<double> grid(n);
+    for (std::size_t i = 0; i < n; ++i) grid[i] = static_cast<double>(i);
+    std::vector<double> v;
+    try {
+      v = bleed(c->velocity, c->force, grid).xspline;
+    } catch (const RuntimeError&) {
+      return nullptr;
+    }
+    return &(kept_[k] = std::move(v));
+  }
+
+ private:
+  const BleedData& bleeds_;
+  std::map<double, std::vector<double>> kept_;
+};
+
+// The RMS error of the curve velocity_i = (shim_i + bleed_i) * vscale against force_i = i *
+// fscale at the measured points, read as fit_error reads a rising curve (the first point at or
+// above each measured velocity, linearly before it); NaN when no point is compared.
+double screened_rms(const std::vector<double>& shim, const std::vector<double>& bleed,
+                    double vscale, double fscale, const MergedPoints& m) {
+  const std::size_t n = shim.size();
+  auto v_at = [&](std::size_t i) { return (shim[i] + bleed[i]) * vscale; };
+  double sum = 0, count = 0;
+  std::size_t lo = 0;
+  for (std::size_t p = 0; p < m.velocity.size(); ++p) {
+    const double x = m.velocity[p];
+    // First grid point at or above x, by bisection from the last one found.
+    std::size_t a = lo, b = n;
+    while (a < b) {
+      const std::size_t mid = a + (b - a) / 2;
+      if (v_at(mid) < x)
+        a = mid + 1;
+      else
+        b = mid;
+    }
+    lo = a;
+    if (a == n || (a == 0 && v_at(0) != x)) continue;
+    double f;
+    if (v_at(a) == x) {
+      f = static_cast<double>(a) * fscale;
+    } else {
+      const double v0 = v_at(a - 1), v1 = v_at(a);
+      f = (static_cast<double>(a - 1) + (x - v0) / (v1 - v0)) * fscale;
+    }
+    const double c = static_cast<double>(m.count[p]), d = f - m.mean_force[p];
+    sum += c * d * d + m.spread[p];
+    count += c;
+  }
+  return count > 0 ? std::sqrt(sum / count) : kNaN;
+}
+
+// The exact curve of one side of `s` as the closest set-up synthesises it, at the wheel.
+std::optional<FitError> exact_error(const SetupSelection& s, bool compression,
+                                    const Globals& tables, const BleedData& bleeds,
+                                    UnitFactors units, const SetupScales& scales,
+                                    const MergedPoints& measured,
+                                    const std::array<double, 3>& edges) {
+  DamperCurve d;
+  d.compscale = scales.compscale;
+  d.rebscale = scales.rebscale;
+  d.gasforce = 0;
+  d.motionratio = scales.motionratio;
+  try {
+    if (compression) {
+      SideCurve sc = synthesise_compression(s.compression, tables, bleeds);
+      d.cmpvelocity = std::move(sc.velocity);
+      d.cmpforce = std::move(sc.force);
+    } else {
+      SideCurve sc = synthesise_rebound(s.rebound, tables, bleeds);
+      d.rebvelocity = std::move(sc.velocity);
+      d.rebforce.resize(sc.force.size());
+      for (std::size_t j = 0; j < sc.force.size(); ++j) d.rebforce[j] = -1 * sc.force[j];
+    }
+  } catch (const RuntimeError&) {
+    return std::nullopt;
+  }
+  const WheelCurves w = wheel_curves(d, units);
+  return compression ? fit_error(w.compression_velocity, w.compression_force, measured, edges)
+                     : fit_error(w.rebound_velocity, w.rebound_force, measured, edges);
+}
+
+}  // namespace
+
+WholeSetup whole_setup(const SetupSelection& s, const ValveRows& valves, const ClickRows& rows,
+                       const Globals& tables, const BleedData& bleeds, UnitFactors units,
+                       const MeasuredSides& measured, const std::array<double, 3>& edges,
+                       bool compression, bool rebound, std::size_t keep, const GoOn& go_on) {
+  const SetupScales scales = setup_scales(s);
+  const std::size_t comp_pairs =
+      compression ? valves.compression_valves.size() * valves.compression_springs.size() : 0;
+  const std::size_t reb_pairs =
+      rebound ? valves.rebound_valves.size() * valves.rebound_springs.size() : 0;
+  const std::size_t total = comp_pairs + reb_pairs;
+  std::size_t done = 0;
+  ScreeningBleeds screening(bleeds);
+  auto one_side = [&](bool comp, WholeSide& out) {
+    out.searched = true;
+    const std::string side_name = comp ? "compression" : "rebound";
+    const MergedPoints points =
+        comp ? merge_points(measured.compression_velocity, measured.compression_force)
+             : merge_points(measured.rebound_velocity, measured.rebound_force);
+    out.points = points.samples;
+    const std::vector<std::string>& valve_rows =
+        comp ? valves.compression_valves : valves.rebound_valves;
+    const std::vector<std::string>& spring_rows =
+        comp ? valves.compression_springs : valves.rebound_springs;
+    const std::vector<std::string>& low_rows = comp ? rows.lsc : rows.lsr;
+    const std::vector<std::string>& high_rows = comp ? rows.hsc : rows.hsr;
+    const double threshold = comp ? 2 : 3;
+    const double scale = comp ? scales.compscale : scales.rebscale;
+    // velocity at the wheel = base * units.velocity / scale * motion ratio; force at the wheel
+    // = grid force * scale / units.force / motion ratio (rebound below zero).
+    const double vscale = units.velocity / scale * scales.motionratio;
+    const double fscale = (comp ? 1 : -1) * scale / units.force / scales.motionratio;
+    std::vector<Screened> screened;
+    for (std::size_t vr = 1; vr <= valve_rows.size(); ++vr) {
+      for (std::size_t sr = 1; sr <= spring_rows.size(); ++sr) {
+        if (go_on && !go_on(done, total)) throw RuntimeError(std::string(kWholeCancelled));
+        ++done;
+        if (blank_row(valve_rows[vr - 1]) || points.samples == 0) continue;
+        SetupSelection c = s;
+        SideSelection& side = comp ? c.compression : c.rebound;
+        side.valve = static_cast<double>(vr);
+        side.valve_text = valve_rows[vr - 1];
+        side.spring = static_cast<double>(sr);
+        side.spring_text = spring_rows[sr - 1];
+        std::map<std::pair<double, double>, std::optional<std::size_t>> seen;
+        std::map<double, std::optional<ShimFlow>> flows;
+        for (std::size_t hr = 1; hr <= high_rows.size(); ++hr) {
+          const double h = high_speed_index(side.spring, parsed(high_rows[hr - 1]),
+                                            static_cast<double>(hr), threshold);
+          auto flow = flows.find(h);
+          if (flow == flows.end()) {
+            flow = flows.emplace(h, std::nullopt).first;
+            const SetupSelection ch =
+                with_click(c, comp ? Adjuster::HSC : Adjuster::HSR, hr, high_rows);
+            try {
+              flow->second = comp ? compression_shim_flow(ch.compression, tables, bleeds)
+                                  : rebound_shim_flow(ch.rebound, tables, bleeds);
+            } catch (const RuntimeError&) {
+            }
+          }
+          for (std::size_t lr = 1; lr <= low_rows.size(); ++lr) {
+            const double k = parsed(low_rows[lr - 1]) + 1;
+            auto found = seen.find({k, h});
+            if (found != seen.end()) {
+              if (found->second)
+                screened[*found->second].same_high_clicks.push_back(high_rows[hr - 1]);
+              continue;
+            }
+            std::optional<std::size_t>& slot = seen[{k, h}];
+            const std::vector<double>* b =
+                flow->second ? screening.at(k, flow->second->shim.size()) : nullptr;
+            if (!b) {
+              ++out.refused;
+              continue;
+            }
+            ++out.tried;
+            const double rms = screened_rms(flow->second->shim, *b, vscale, fscale, points);
+            if (!std::isfinite(rms)) continue;
+            slot = screened.size();
+            screened.push_back({vr, sr, lr, hr, {}, rms});
+          }
+        }
+      }
+    }
+    // The best screened, synthesised exactly and ranked by their exact error.
+    std::stable_sort(screened.begin(), screened.end(),
+                     [](const Screened& a, const Screened& b) { return a.rms < b.rms; });
+    if (screened.size() > keep * kScreenedPerKept) screened.resize(keep * kScreenedPerKept);
+    std::vector<WholeCandidate> all;
+    for (const Screened& sc : screened) {
+      WholeCandidate w{sc.valve_row,
+                       sc.spring_row,
+                       valve_rows[sc.valve_row - 1],
+                       spring_rows[sc.spring_row - 1],
+                       {}};
+      w.clicks.low_row = sc.low_row;
+      w.clicks.high_row = sc.high_row;
+      w.clicks.low_click = low_rows[sc.low_row - 1];
+      w.clicks.high_click = high_rows[sc.high_row - 1];
+      w.clicks.same_high_clicks = sc.same_high_clicks;
+      const SetupSelection c = with_whole_candidate(s, comp, w, rows);
+      const std::optional<FitError> e =
+          exact_error(c, comp, tables, bleeds, units, scales, points, edges);
+      if (!e || e->points == 0 || !std::isfinite(e->rms)) continue;
+      w.clicks.error = *e;
+      all.push_back(std::move(w));
+    }
+    std::stable_sort(all.begin(), all.end(), [](const WholeCandidate& a, const WholeCandidate& b) {
+      return a.clicks.error.rms < b.clicks.error.rms;
+    });
+    if (all.size() > keep) all.resize(keep);
+    out.best = std::move(all);
+    if (out.best.empty())
+      out.why_none = points.samples == 0 ? "no " + side_name + " points in the dyno curve"
+                     : out.tried == 0    ? "PLOT refuses every " + side_name + " set-up"
+                                         : "no curve reaches the measured points";
+  };
+  WholeSetup out;
+  if (compression) one_side(true, out.compression);
+  if (rebound) one_side(false, out.rebound);
+  if (go_on && !go_on(total, total)) throw RuntimeError(std::string(kWholeCancelled));
   return out;
 }
 

@@ -160,6 +160,44 @@ ClosestSetup closest_setup(const SetupSelection& s, const ClickRows& rows, const
                            const MeasuredSides& measured, const std::array<double, 3>& edges,
                            std::size_t keep = 5, const GoOn& go_on = {});
 
+// The valve and spring popups of each side: the whole-set-up search tries every row.
+struct ValveRows {
+  std::vector<std::string> compression_valves, compression_springs;
+  std::vector<std::string> rebound_valves, rebound_springs;
+};
+// One candidate of the whole-set-up search: the valve and spring rows with their texts, and
+// the low- and high-speed clicks on them.
+struct WholeCandidate {
+  std::size_t valve_row = 0, spring_row = 0;
+  std::string valve_text, spring_text;
+  Candidate clicks;
+};
+struct WholeSide {
+  std::vector<WholeCandidate> best;  // lowest RMS first
+  std::size_t tried = 0;             // distinct curves compared
+  std::size_t refused = 0;           // combinations the synthesis refuses
+  std::size_t points = 0;            // measured samples of the side
+  std::string why_none;              // why `best` is empty; empty when it is not
+  bool searched = false;
+};
+struct WholeSetup {
+  WholeSide compression, rebound;
+};
+// The closest-set-up search over every valve and spring row of a side as well as its clicks
+// (blank valve rows are skipped), the rest of `s` as it is: the best `keep` of each side
+// searched. One step per valve and spring pair; when `go_on` stops it, throws RuntimeError
+// ("The search for the whole set-up was cancelled; nothing was changed."). Throws RuntimeError
+// when the set-up's other boxes are refused by PLOT.
+WholeSetup whole_setup(const SetupSelection& s, const ValveRows& valves, const ClickRows& rows,
+                       const Globals& tables, const BleedData& bleeds, UnitFactors units,
+                       const MeasuredSides& measured, const std::array<double, 3>& edges,
+                       bool compression, bool rebound, std::size_t keep = 5,
+                       const GoOn& go_on = {});
+// `s` with a side's valve, spring and clicks set to candidate `c`, as a user choosing those
+// rows leaves it.
+SetupSelection with_whole_candidate(SetupSelection s, bool compression, const WholeCandidate& c,
+                                    const ClickRows& rows);
+
 // The best candidate of each side that has one, drawn as PLOT would draw it with the rest of
 // `s` as it is: {compression velocity, force, rebound velocity, force}, both rows of a side
 // empty when it has no best. Throws RuntimeError for whatever PLOT would refuse.

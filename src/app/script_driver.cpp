@@ -443,6 +443,15 @@ class ScriptDriver::Verbs {
     if (found != ok()) return found;
     return run_command(p, callback);
   }
+  static std::string ride(ScriptDriver& d, std::string_view rest) {
+    if (rest.empty()) throw ScriptSyntaxError("ride needs KEY=VALUE ... out=FILE.csv");
+    Program& p = d.program();
+    return d.boundary([&] {
+      if (!p.tools) throw RuntimeError("ride: run start first.");
+      const std::size_t n = p.tools->ride_tools().batch(rest);
+      return line_of(json{{"value", n}});
+    });
+  }
   static std::string clipboard(ScriptDriver& d, std::string_view) {
     return line_of(json{{"value", d.program().clipboard->text()}});
   }
@@ -612,6 +621,70 @@ class ScriptDriver::Verbs {
     });
   }
 
+  // Measured data: a dyno run file read and overlaid, a logger file's bands, the whole set-up
+  // fitted to the dyno curve; each prints what it found.
+  static std::string measured_run(ScriptDriver& d, std::string_view rest) {
+    const std::string file(next_word(rest));
+    const std::string_view keep = next_word(rest);
+    if (file.empty()) throw ScriptSyntaxError("measured run needs FILE");
+    if (!keep.empty() && keep != "raw") throw ScriptSyntaxError("measured run takes FILE [raw]");
+    return d.boundary([&] {
+      MeasuredTools& t = d.program().tools->measured_tools();
+      if (!t.load_run(file, keep != "raw", keep != "raw"))
+        throw RuntimeError("The question of the file's columns was cancelled; nothing was read.");
+      const analysis::DynoRunShown& r = *t.last_run();
+      json points = json::array();
+      for (std::size_t k = 0; k < r.curve.velocity.size(); ++k)
+        points.push_back({r.curve.velocity[k], r.curve.force[k], r.curve.spread[k]});
+      return line_of(json{{"value",
+                           {{"runs", r.processed.runs.size()},
+                            {"gas_force_n", r.processed.gas_force_n},
+                            {"friction_n", r.processed.friction_n},
+                            {"friction_found", r.processed.friction_found},
+                            {"points", points},
+                            {"notes", r.notes}}}});
+    });
+  }
+  static std::string measured_track(ScriptDriver& d, std::string_view rest) {
+    const std::string file(trim(rest));
+    if (file.empty()) throw ScriptSyntaxError("measured track needs FILE");
+    return d.boundary([&] {
+      MeasuredTools& t = d.program().tools->measured_tools();
+      if (!t.load_track(file))
+        throw RuntimeError("The question of the file's columns was cancelled; nothing was read.");
+      json corners = json::array();
+      for (const measured::CornerHistogram& h : t.track())
+        corners.push_back({{"corner", measured::kCornerNames[static_cast<std::size_t>(h.corner)]},
+                           {"compression_percent", h.compression_percent},
+                           {"rebound_percent", h.rebound_percent},
+                           {"speed_below_mps", h.speed_below}});
+      return line_of(json{{"value", corners}});
+    });
+  }
+  static std::string measured_fit(ScriptDriver& d, std::string_view rest) {
+    const std::string_view sides = next_word(rest);
+    if (!sides.empty() && sides != "both" && sides != "compression" && sides != "rebound")
+      throw ScriptSyntaxError("measured fit takes [both|compression|rebound]");
+    return d.boundary([&] {
+      MeasuredTools& t = d.program().tools->measured_tools();
+      t.fit(sides != "rebound", sides != "compression");
+      auto side = [](const analysis::WholeSide& s) {
+        json best = json::array();
+        for (const analysis::WholeCandidate& c : s.best)
+          best.push_back({{"valve", c.valve_text},
+                          {"spring", c.spring_text},
+                          {"low", c.clicks.low_click},
+                          {"high", c.clicks.high_click},
+                          {"rms", c.clicks.error.rms},
+                          {"percent", c.clicks.error.percent}});
+        return json{{"best", best}, {"tried", s.tried}, {"why_none", s.why_none}};
+      };
+      return line_of(json{{"value",
+                           {{"compression", side(t.last_fit()->compression)},
+                            {"rebound", side(t.last_fit()->rebound)}}}});
+    });
+  }
+
   // Runs a command text at the program's boundary: ok, or the error it reported.
   static std::string run_command(Program& p, std::string_view text) {
     if (!p.run_command(text)) return error(p.last_error.value_or("error"));
@@ -669,6 +742,11 @@ std::span<const ScriptVerb> ScriptDriver::Verbs::table() {
       {"legend", "CURVE",
        "click the legend marker of a curve in the comparison window (shows or hides the curve)",
        &Verbs::legend},
+      {"ride", "KEY=VALUE ... out=FILE.csv",
+       "run a ride study without windows for the stored curves, or for the set-ups listed in "
+       "setups=FILE (one per line, e.g. LSC=3 HSC=12), on case=road|kerb|shaker, and write "
+       "its results to FILE.csv; prints {\"value\": set-ups run} (keys in docs/scripting.md)",
+       &Verbs::ride},
       {"clipboard", "", "print the clipboard's text as {\"value\": ...}", &Verbs::clipboard},
       {"command", "TEXT", "run a command text such as close", &Verbs::command},
       {"snapshot", "N FILE.png", "render window N to a PNG file", &Verbs::snapshot},
@@ -708,6 +786,19 @@ std::span<const ScriptVerb> ScriptDriver::Verbs::table() {
        "password from the PostgreSQL password file), or with file in library.sqlite in the "
        "start folder; prints where the library is",
        &Verbs::library_server},
+      {"measured run", "FILE [raw]",
+       "read a dyno run file, overlay its peak-velocity curve as the dyno curve (gas force and "
+       "friction taken off, or left in with raw) and print the gas force, friction and points "
+       "found",
+       &Verbs::measured_run},
+      {"measured track", "FILE",
+       "read a logger file, shade its bands on the comparison window and print each corner's "
+       "histogram",
+       &Verbs::measured_track},
+      {"measured fit", "[both|compression|rebound]",
+       "fit the whole set-up (valves, springs and clicks) to the held dyno curve and print the "
+       "best five per side",
+       &Verbs::measured_fit},
   };
   return {verbs.data(), verbs.size()};
 }

@@ -154,6 +154,40 @@ std::span<const ProgramAction> ComparisonTools::actions() {
       {"ratio", "Damping ratio\xE2\x80\xA6", "Ctrl+Shift+G", P::ComparisonMenu, false, false,
        "the damping ratio of each stored curve against velocity",
        [](T& t, A) { t.tuning_.ratio(); }},
+      {"ride", "Ride and grip\xE2\x80\xA6", "Ctrl+R", P::ComparisonMenu, false, true,
+       "what each stored curve does to one corner of the car (a quarter car with that damper) on a "
+       "class road or a road file, over a kerb and on a shaker: tyre-load variation, time off the "
+       "road, body acceleration, travel, damper-velocity histogram and transmissibility",
+       [](T& t, A) { t.ride_.ride(); }},
+      {"gripmap", "Grip map\xE2\x80\xA6", "Ctrl+Shift+M", P::ComparisonMenu, false, false,
+       "a clicker sweep of one adjuster or both adjusters of a side on the road: tyre-load "
+       "variation against body acceleration, one point a set-up, the best compromises joined; a "
+       "click on a point sets those clicks",
+       [](T& t, A) { t.ride_.grip(); }},
+      {"readrun", "Read dyno run file\xE2\x80\xA6", "Ctrl+Shift+R", P::ComparisonMenu, false, true,
+       "a raw dyno run file (time, displacement, force, and velocity and temperature when there) "
+       "made into its peak-velocity curve, held as the dyno curve; gas force and seal friction "
+       "taken off when asked",
+       [](T& t, A) { t.measured_.read_run(); }},
+      {"dynorun", "Dyno run window", "Ctrl+Shift+N", P::ComparisonMenu, false, false,
+       "the loops of each run, the peak-velocity curve with its spread, and the gas force, "
+       "friction and temperatures found",
+       [](T& t, A) { t.measured_.show_run_window(); }},
+      {"dynoruncopy", "Copy dyno run figures", "Ctrl+Shift+C", P::ComparisonMenu, false, false,
+       "the dyno run's figures and points to the clipboard, tab-separated",
+       [](T& t, A) { t.measured_.copy_figures(); }},
+      {"wholesetup", "Whole set-up fitted\xE2\x80\xA6", "Ctrl+Shift+W", P::ComparisonMenu, false,
+       false,
+       "the best five valves, springs and clicks of each side for the held dyno curve, searched "
+       "over every valve/shim combination and spring",
+       [](T& t, A) { t.measured_.whole_setup(); }},
+      {"trackdata", "Track data\xE2\x80\xA6", "Ctrl+Shift+L", P::ComparisonMenu, false, false,
+       "a logger file's damper-velocity histogram per corner, the speeds below which 50, 90 and 99 "
+       "% of the time is spent, and those bands shaded on the velocity axis",
+       [](T& t, A) { t.measured_.read_track(); }},
+      {"hidetrack", "Hide track data bands", "Ctrl+Shift+H", P::ComparisonMenu, false, false,
+       "takes the track data bands off the velocity axis",
+       [](T& t, A) { t.measured_.hide_track_bands(); }},
       {"undo", "Undo", "Ctrl+Z", P::BothMenus, false, true,
        "takes back the last PLOT, UPDATE #, CLEAR, Add 3rd, IMPORT or dyno overlay, twenty steps "
        "deep; also in the main window",
@@ -216,6 +250,19 @@ std::span<const ProgramAction> ComparisonTools::actions() {
       {"libraryserver", "Server...", "", P::ToolWindow, false, false,
        "the team server to keep the library on (host, database, user)",
        [](T& t, A) { t.library_.ask_server(); }},
+      {"ridecopy", "Copy", "", P::ToolWindow, false, false,
+       "the ride window's Copy: its results table to the clipboard",
+       [](T& t, A) { t.ride_.copy(); }},
+      {"ridesaveroad", "Save road", "", P::ToolWindow, false, false,
+       "the ride window's Save road: the generated road as a text file of distance and height",
+       [](T& t, A) { t.ride_.save_road(); }},
+      {"gripclick", "Grip map point", "", P::ToolWindow, false, false,
+       "a click on a point of the grip map sets its clicks in the main window",
+       [](T& t, A i) { t.ride_.grip_click(i); }},
+      {"usewholesetup", "Set whole set-up", "", P::ToolWindow, false, false,
+       "the whole set-up window's button: valves, springs and the four clicks of the best into the "
+       "main window",
+       [](T& t, A) { t.measured_.use_whole_setup(); }},
       {"view", "PLOT", "", P::MainButton, true},
       {"overwrite", "UPDATE #", "", P::MainButton, true},
       {"clear", "CLEAR", "", P::MainButton, true},
@@ -253,6 +300,7 @@ void ComparisonTools::after_command() {
   }
   apply_hidden();
   tuning_.apply_guides();
+  measured_.apply_track_bands();
 }
 
 std::optional<analysis::PlotState> ComparisonTools::capture(bool with_selections) {

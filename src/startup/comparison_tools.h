@@ -13,6 +13,8 @@
 #include "analysis/history.h"
 #include "startup/function_table.h"
 #include "startup/library_tools.h"
+#include "startup/ride_tools.h"
+#include "startup/measured_tools.h"
 #include "startup/tuning_tools.h"
 
 namespace quorin {
@@ -86,6 +88,8 @@ class ComparisonTools {
   const TuningTools& tuning() const { return tuning_; }
   TuningTools& tuning_tools() { return tuning_; }
   LibraryTools& library_tools() { return library_; }
+  RideTools& ride_tools() { return ride_; }
+  MeasuredTools& measured_tools() { return measured_; }
 
  private:
   std::optional<analysis::PlotState> capture(bool with_selections = false);
@@ -106,6 +110,8 @@ class ComparisonTools {
   Program& p_;
   TuningTools tuning_{p_};
   LibraryTools library_{p_};
+  RideTools ride_{p_};
+  MeasuredTools measured_{p_};
   analysis::History history_;
   std::optional<analysis::PlotState> before_;
   std::set<int> hidden_;

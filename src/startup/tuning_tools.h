@@ -46,11 +46,14 @@ class TuningTools {
   void ask_guides();
   void ratio();
 
+  // The held dyno curve split into its sides in the units shown. Throws RuntimeError when no
+  // dyno curve is held or it has no points off zero force.
+  analysis::MeasuredSides held_dyno_curve(bool si);
+
  private:
   // Asks for the corner's mass and rate (the kept values first); nothing when cancelled.
   std::optional<Corner> ask_corner(const std::string& title, bool with_show, bool& show);
   bool si_shown();
-  analysis::MeasuredSides held_dyno_curve(bool si);
 
   Program& p_;
   std::optional<analysis::ClickerSweep> sweep_;

@@ -4,7 +4,10 @@
 
 #include <cctype>
 #include <cstdio>
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -237,6 +240,92 @@ TEST(ScriptDriver, ExportAfterAUnitSwitchIsInTheUnitsShown) {
     ASSERT_GT(text.size(), want.size());
     EXPECT_EQ(text.substr(text.size() - want.size()), want);
   }
+}
+
+// The ride verb: a study of the stored curves or of a list of set-ups into a CSV file, the
+// class road kept as a road file and read back as the same road.
+TEST(ScriptDriver, RideWritesStudiesOfStoredCurvesAndOfSetUpLists) {
+  namespace fs = std::filesystem;
+  if (!fs::is_regular_file(fs::path(QUORIN_SUPPLIED) / "quorin_bleed_2004_v1.mat"))
+    GTEST_SKIP() << "the supplied data are not generated";
+  test::TempDir start;
+  fs::copy(QUORIN_SUPPLIED, start.path(), fs::copy_options::recursive);
+  const fs::path dir = start.path();
+  std::ofstream(dir / "setups.txt") << "# two set-ups\nLSC=3 HSC=12\nLSR=5\n";
+  std::ostringstream console;
+  ScriptDriver driver(dir, console);
+  const std::string d = dir.string() + "/";
+  std::istringstream in("start " + dir.string() +
+                        "\n"
+                        "press PLOT\n"
+                        "press PLOT\n"
+                        "ride case=kerb out=" + d + "kerb.csv\n"
+                        "ride duration=5 seed=3 out=" + d + "road.csv saveroad=" + d + "road.txt\n"
+                        "ride road=" + d + "road.txt out=" + d + "again.csv\n"
+                        "ride setups=" + d + "setups.txt case=shaker out=" + d + "list.csv\n"
+                        "ride colour=red out=" + d + "x.csv\n"
+                        "ride case=kerb\n"
+                        "ride ms=0 out=" + d + "x.csv\n");
+  std::ostringstream out, err;
+  ASSERT_EQ(run_script(in, out, err, driver), 0) << err.str();
+  std::vector<std::string> lines;
+  std::istringstream o(out.str());
+  for (std::string l; std::getline(o, l);) lines.push_back(l);
+  ASSERT_EQ(lines.size(), 10u) << out.str();
+  EXPECT_EQ(lines[3], "{\"value\":2}");
+  EXPECT_EQ(lines[4], "{\"value\":2}");
+  EXPECT_EQ(lines[5], "{\"value\":2}");
+  EXPECT_EQ(lines[6], "{\"value\":2}");
+  EXPECT_EQ(lines[7], "{\"error\":\"ride: there is no key \\\"colour\\\".\"}");
+  EXPECT_NE(lines[8].find("out=FILE.csv"), std::string::npos) << lines[8];
+  EXPECT_NE(lines[9].find("sprung mass"), std::string::npos) << lines[9];
+  const std::string kerb = test::TempDir::read(dir / "kerb.csv");
+  EXPECT_EQ(kerb.rfind("Curve,Name,Lowest tyre load (N),", 0), 0u) << kerb;
+  EXPECT_EQ(std::count(kerb.begin(), kerb.end(), '\n'), 3);
+  // The saved road drives the car exactly as the class road did.
+  EXPECT_EQ(test::TempDir::read(dir / "again.csv"), test::TempDir::read(dir / "road.csv"));
+  const std::string list = test::TempDir::read(dir / "list.csv");
+  EXPECT_NE(list.find("1,LSC 3 HSC 12 LSR"), std::string::npos) << list;
+  EXPECT_NE(list.find("Curve,Frequency (Hz),Body (ratio),Tyre load (of static)"),
+            std::string::npos);
+}
+
+// The measured verbs: a run read and overlaid, the whole set-up fitted to it, a logger file's
+// bands; a file whose columns are asked about reads only with the question answered.
+TEST(ScriptDriver, MeasuredVerbsReadARunFitTheWholeSetUpAndReadTrackData) {
+  namespace fs = std::filesystem;
+  if (!fs::is_regular_file(fs::path(QUORIN_SUPPLIED) / "quorin_bleed_2004_v1.mat"))
+    GTEST_SKIP() << "the supplied data are not generated";
+  test::TempDir start;
+  fs::copy(QUORIN_SUPPLIED, start.path(), fs::copy_options::recursive);
+  std::string run = "Time (s),Displacement (mm),Force (N)\n", odd = "Stamp,Weg,Kraft\n";
+  for (int k = 0; k <= 4000; ++k) {
+    const double t = k * 0.001, w = 2 * 3.141592653589793;
+    const std::string row = std::to_string(t) + "," + std::to_string(-25 * std::cos(w * t)) +
+                            "," + std::to_string(120 + 9000 * 0.025 * w * std::sin(w * t)) + "\n";
+    run += row;
+    odd += row;
+  }
+  std::ofstream(start.path() / "rig.csv") << run;
+  std::ofstream(start.path() / "odd.csv") << odd;
+  std::ofstream(start.path() / "log.csv") << "Time (s),FL (mm/s),RR (mm/s)\n0,10,-300\n0.01,30,-60\n";
+  std::ostringstream console;
+  ScriptDriver driver(start.path(), console);
+  auto line = [&](const std::string& l) { return driver.run_line(l).value_or(""); };
+  line("start " + start.path().string());
+  const std::string read = line("measured run " + (start.path() / "rig.csv").string());
+  EXPECT_NE(read.find("\"runs\":1,\"gas_force_n\":1"), std::string::npos) << read;  // 120 N
+  EXPECT_EQ(line("measured fit compression").rfind("{\"value\":{\"compression\":{\"best\":[{\"valve\"", 0), 0u);
+  EXPECT_NE(line("measured run " + (start.path() / "odd.csv").string()).find("cancelled"),
+            std::string::npos);
+  line("dialog input [\"Time (s)\", \"Displacement (mm)\", \"Force (N)\"]");
+  EXPECT_NE(line("measured run " + (start.path() / "odd.csv").string()).find("\"runs\":1"),
+            std::string::npos);
+  const std::string track = line("measured track " + (start.path() / "log.csv").string());
+  EXPECT_NE(track.find("\"corner\":\"Front left\",\"compression_percent\":[50.0,50.0,0.0"),
+            std::string::npos)
+      << track;
+  EXPECT_THROW(line("measured fit sideways"), ScriptSyntaxError);
 }
 
 TEST(ScriptDriver, PrintAndFileDialogAnswersKeepTheirOwnQueues) {

@@ -94,7 +94,8 @@ for way in key menu; do
   await_file "$work/walk-$way.csv" "$what"
 
   for item in "4 ctrl+t Curves at Velocities" "5 ctrl+d Difference" "7 ctrl+k Clicker Sweep" \
-    "11 ctrl+shift+g Damping Ratio" "14 ctrl+l Set-up Library"; do
+    "11 ctrl+shift+g Damping Ratio" "12 ctrl+r Ride and Grip" "13 ctrl+shift+m Grip Map" \
+    "22 ctrl+l Set-up Library"; do
     set -- $item
     number=$1
     key=$2
@@ -106,15 +107,44 @@ for way in key menu; do
       Difference) answer "Difference of Two Curves" "" "$what" ;;
       "Clicker Sweep") answer "Clicker Sweep" "" "$what" ;;
       "Damping Ratio") answer "Damping Ratio" "" "$what" ;;
+      "Ride and Grip")
+        answer "Ride and Grip" "" "$what"
+        answer "Ride and Grip: Road" "" "$what"
+        ;;
+      "Grip Map") answer "Grip Map" "" "$what" ;;
     esac
     opened=$(await_window "$name" "$what")
     close_window "$opened" "$name"
   done
 
   what="Undo by $way"
-  use 12 ctrl+z
+  use 20 ctrl+z
   await_counter 2 "$what did not take the last PLOT back"
   xdotool mousemove --window "$window" 162 441 click 1
   await_counter 3 "PLOT after $what"
+done
+# The measured-data items, after the undo walk above (reading a run is a step Undo takes back):
+# a dyno run file and a logger file read through their real dialogs.
+awk 'BEGIN { print "Time (s),Displacement (mm),Force (N)"; pi = 3.14159265
+  for (r = 1; r <= 3; r++) { for (k = 0; k <= 3000 / r; k++) { t = k / 1000
+    printf "%.4f,%.4f,%.3f\n", t, -25 * cos(2 * pi * r * t), 471 * r * sin(2 * pi * r * t) + 150 }
+    print "" } }' > "$work/run.csv"
+awk 'BEGIN { print "Time (s),Damper FL (mm),Damper FR (mm),Damper RL (mm),Damper RR (mm)"
+  for (k = 0; k < 2000; k++) { t = k / 200
+    printf "%.3f,%.3f,%.3f,%.3f,%.3f\n", t, 9 * sin(t), 8 * sin(1.1 * t), 12 * cos(t), 11 * cos(0.9 * t) } }' \
+  > "$work/log.csv"
+for way in key menu; do
+  what="Read dyno run file by $way"
+  use 14 ctrl+shift+r
+  answer "Read Dyno Run File" "$work/run.csv" "$what"
+  answer "Gas Force and Friction" "" "$what"
+  opened=$(await_window "Dyno Run" "$what")
+  close_window "$opened" "Dyno Run"
+
+  what="Track data by $way"
+  use 18 ctrl+shift+l
+  answer "Read Track Data" "$work/log.csv" "$what"
+  opened=$(await_window "Track Data" "$what")
+  close_window "$opened" "Track Data"
 done
 echo "every item walked by key and by the menu"

@@ -37,7 +37,11 @@ TEST_F(ComparisonMenuGui, RightClickOffersEveryItemWithItsShortcut) {
             "Table at velocities\u2026 Ctrl+T | Difference\u2026 Ctrl+D | Front/rear balance "
             "Ctrl+B | Clicker sweep\u2026 Ctrl+K | Closest set-up to the dyno curve\u2026 Ctrl+F | "
             "Error against the dyno curve Ctrl+Shift+F | Damping guides\u2026 Ctrl+G | Damping "
-            "ratio\u2026 Ctrl+Shift+G | Undo Ctrl+Z | Redo Ctrl+Shift+Z | Library\u2026 Ctrl+L");
+            "ratio\u2026 Ctrl+Shift+G | Ride and grip\u2026 Ctrl+R | Grip map\u2026 "
+            "Ctrl+Shift+M | Read dyno run file\u2026 Ctrl+Shift+R | Dyno run window "
+            "Ctrl+Shift+N | Copy dyno run figures Ctrl+Shift+C | Whole set-up fitted\u2026 "
+            "Ctrl+Shift+W | Track data\u2026 Ctrl+Shift+L | Hide track data bands Ctrl+Shift+H | "
+            "Undo Ctrl+Z | Redo Ctrl+Shift+Z | Library\u2026 Ctrl+L");
   menu->close();
 }
 

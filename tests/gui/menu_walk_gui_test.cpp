@@ -4,12 +4,15 @@
 #include <QClipboard>
 #include <QGuiApplication>
 
+#include "analysis/ride_windows.h"
+#include "analysis/measured_windows.h"
 #include "analysis/tool_windows.h"
 #include "analysis/tuning_windows.h"
 #include "dyno/dyno_bytes.h"
 #include "gui/comparison_menu.h"
 #include "gui/gui_fixture.h"
 #include "library/library_window.h"
+#include "measured/generated_run.h"
 #include "startup/comparison_tools.h"
 
 namespace quorin::test {
@@ -39,6 +42,31 @@ std::function<std::string(GuiFixture&)> writes(const char* file) {
   };
 }
 
+// A dyno run file and a logger file in the start folder, for the measured-data items.
+std::filesystem::path walk_run(GuiFixture& f) {
+  testing::GeneratedDamper d;
+  d.curve = [](double v) { return 3000 * v; };
+  d.frequencies_hz = {1, 2, 4};
+  const std::filesystem::path file = f.folder() / "walk_run.csv";
+  std::ofstream(file) << testing::generated_run_file(d);
+  return file;
+}
+std::filesystem::path walk_log(GuiFixture& f) {
+  std::string text = "Time (s),Damper FL (mm),Damper RR (mm)\n";
+  for (int k = 0; k < 500; ++k)
+    text += std::to_string(k * 0.01) + "," + std::to_string(10 * std::sin(k * 0.05)) + "," +
+            std::to_string(6 * std::cos(k * 0.07)) + "\n";
+  const std::filesystem::path file = f.folder() / "walk_log.csv";
+  std::ofstream(file) << text;
+  return file;
+}
+// A run read and its window closed again, as before the item is used.
+void run_read(GuiFixture& f) {
+  f.program_->tools->measured_tools().load_run(walk_run(f), true, true);
+  for (int n : f.model().window_numbers())
+    if (f.model().window(n)->name == analysis::kDynoRunWindowName) f.model().close(n);
+}
+
 const Item kItems[] = {
     {"savepicture",
      [](GuiFixture& f) {
@@ -46,30 +74,51 @@ const Item kItems[] = {
        f.answer_input({"96"});
      },
      writes("walk.png")},
-    {"copycurves", {},
+    {"copycurves",
+     {},
      [](GuiFixture&) {
        return QGuiApplication::clipboard()->text().startsWith("Curve\t") ? "" : "no curves copied";
      }},
     {"savecsv", [](GuiFixture& f) { f.answer_file(f.folder() / "walk.csv"); }, writes("walk.csv")},
     {"table", {}, opens(analysis::kTableWindowName)},
-    {"difference", [](GuiFixture& f) { f.answer_input({"1", "2"}); },
+    {"difference",
+     [](GuiFixture& f) {
+       f.answer_input({"1", "2"});
+     },
      opens(analysis::kDifferenceWindowName)},
-    {"balance", {},
+    {"balance",
+     {},
      [](GuiFixture& f) {
        return f.window(3) && f.window(3)->isVisible() && f.window(4) && f.window(4)->isVisible()
                   ? ""
                   : "no turn windows";
      }},
-    {"sweep", [](GuiFixture& f) { f.answer_input({"LSC", "", ""}); },
+    {"sweep",
+     [](GuiFixture& f) {
+       f.answer_input({"LSC", "", ""});
+     },
      opens(analysis::kSweepWindowName)},
     {"closest", {}, opens(analysis::kClosestWindowName)},
     {"dynoerror", {}, opens(analysis::kDynoErrorWindowName)},
-    {"guides", [](GuiFixture& f) { f.answer_input({"250", "30", "Show"}); },
+    {"guides",
      [](GuiFixture& f) {
-       return f.program_->tools->tuning().guides() ? "" : "no guides drawn";
-     }},
-    {"ratio", [](GuiFixture& f) { f.answer_input({"250", "30"}); },
+       f.answer_input({"250", "30", "Show"});
+     },
+     [](GuiFixture& f) { return f.program_->tools->tuning().guides() ? "" : "no guides drawn"; }},
+    {"ratio",
+     [](GuiFixture& f) {
+       f.answer_input({"250", "30"});
+     },
      opens(analysis::kRatioWindowName)},
+    {"ride",
+     [](GuiFixture& f) {
+       f.answer_input({"250", "40", "30", "250", "Shaker"});
+       f.answer_input({"5", "0.5", "25", "40"});
+     },
+     opens(analysis::kRideWindowName)},
+    {"gripmap",
+     [](GuiFixture& f) { f.answer_input({"250", "40", "30", "250", "HSR", "C", "100", "3"}); },
+     opens(analysis::kGripWindowName)},
     {"undo", {},
      [](GuiFixture& f) { return f.globals().counter == 4 ? "" : "PLOT not taken back"; }},
     {"redo",
@@ -79,6 +128,32 @@ const Item kItems[] = {
      },
      [](GuiFixture& f) { return f.globals().counter == 5 ? "" : "PLOT not brought again"; }},
     {"library", {}, opens(library::kLibraryWindowName)},
+    {"readrun",
+     [](GuiFixture& f) {
+       f.answer_file(walk_run(f));
+       f.answer_input({"Take off the curve", "Take off the curve"});
+     },
+     opens(analysis::kDynoRunWindowName)},
+    {"dynorun", run_read, opens(analysis::kDynoRunWindowName)},
+    {"dynoruncopy", run_read,
+     [](GuiFixture&) {
+       return QGuiApplication::clipboard()->text().startsWith("File\twalk_run.csv")
+                  ? ""
+                  : "no dyno run figures copied";
+     }},
+    {"wholesetup", [](GuiFixture& f) { f.answer_input({"Both"}); },
+     opens(analysis::kWholeSetupWindowName)},
+    {"trackdata", [](GuiFixture& f) { f.answer_file(walk_log(f)); },
+     opens(analysis::kTrackWindowName)},
+    {"hidetrack",
+     [](GuiFixture& f) { f.program_->tools->measured_tools().load_track(walk_log(f)); },
+     [](GuiFixture& f) {
+       return analysis::track_band_objects(f.model(),
+                                           f.model().get<gfx::Axes>(f.globals().plothandle))
+                      .empty()
+                  ? ""
+                  : "track bands still shown";
+     }},
 };
 
 class MenuWalk : public GuiFixture,
@@ -87,8 +162,8 @@ class MenuWalk : public GuiFixture,
   // Four curves and a dyno curve held: every item has something to work on.
   void SetUp() override {
     GuiFixture::SetUp();
-    const DynoBytes file = DynoBytes::file(1, 1, {-0.3f, -0.1f, 0, 0.1f, 0.3f},
-                                           {-900, -300, 0, 250, 700});
+    const DynoBytes file =
+        DynoBytes::file(1, 1, {-0.3f, -0.1f, 0, 0.1f, 0.3f}, {-900, -300, 0, 250, 700});
     std::ofstream(folder() / "measured.pvp", std::ios::binary)
         .write(reinterpret_cast<const char*>(file.bytes.data()),
                static_cast<std::streamsize>(file.bytes.size()));
@@ -122,17 +197,17 @@ TEST_P(MenuWalk, EveryItemDoesWhatItSaysByKeyAndByRightClick) {
   EXPECT_EQ(item->appeared(*this), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ComparisonMenu, MenuWalk, ::testing::Combine(::testing::ValuesIn([] {
-                                                   std::vector<const Item*> v;
-                                                   for (const Item& i : kItems) v.push_back(&i);
-                                                   return v;
-                                                 }()),
-                                                 ::testing::Bool()),
-    [](const auto& info) {
-      return std::string(std::get<0>(info.param)->id) +
-             (std::get<1>(info.param) ? "_by_key" : "_by_menu");
-    });
+INSTANTIATE_TEST_SUITE_P(ComparisonMenu, MenuWalk,
+                         ::testing::Combine(::testing::ValuesIn([] {
+                                              std::vector<const Item*> v;
+                                              for (const Item& i : kItems) v.push_back(&i);
+                                              return v;
+                                            }()),
+                                            ::testing::Bool()),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param)->id) +
+                                  (std::get<1>(info.param) ? "_by_key" : "_by_menu");
+                         });
 
 // Every item the menu offers is walked above.
 TEST(MenuWalkCoverage, EveryComparisonMenuItemIsWalked) {

@@ -52,7 +52,7 @@ done
 
 # Every document the Help button shows, with every picture and document it links to.
 doc="$root/usr/share/doc/quorin"
-for d in user-guide tuning scripting file-formats damper-model; do
+for d in user-guide tuning measured-data scripting file-formats damper-model; do
   [ -f "$doc/$d.md" ] || fail "$d.md is not in /usr/share/doc/quorin"
 done
 for md in "$doc"/*.md; do
@@ -63,7 +63,7 @@ for md in "$doc"/*.md; do
     [ -f "$(dirname "$md")/$target" ] || fail "$(basename "$md") links to $target, which is not installed"
   done
 done
-for d in tuning scripting file-formats damper-model; do
+for d in tuning measured-data scripting file-formats damper-model; do
   grep -q "]($d.md)" "$doc/user-guide.md" || fail "the user guide does not link to $d.md"
 done
 

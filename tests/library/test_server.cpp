@@ -65,14 +65,20 @@ TestServer::TestServer(bool durable, std::string password) : password_(std::move
       as_owner((bin_ / "initdb").string() + " -D " + data + " -U " + kUser + " " + auth +
                (durable ? "" : "--no-sync ") + "-E UTF8 --locale=C > /dev/null 2> " +
                (folder_ / "initdb.log").string());
-  if (std::system(init.c_str()) != 0)
-    throw std::runtime_error("initdb failed:\n" + slurp(folder_ / "initdb.log"));
+  // A server that does not start leaves no scratch folder behind.
+  auto fail = [&](const std::string& what, const std::filesystem::path& log) {
+    const std::string message = what + ":\n" + slurp(log);
+    std::error_code ec;
+    std::filesystem::remove_all(folder_, ec);
+    throw std::runtime_error(message);
+  };
+  if (std::system(init.c_str()) != 0) fail("initdb failed", folder_ / "initdb.log");
   const std::string start =
       as_owner((bin_ / "pg_ctl").string() + " -D " + data + " -l " + log + " -w -t 60 -o \"-k " +
                folder_.string() + " -c listen_addresses=''" + (durable ? "" : " -c fsync=off") +
                "\" start > /dev/null 2>&1");
   if (std::system(start.c_str()) != 0)
-    throw std::runtime_error("The test server did not start:\n" + slurp(folder_ / "server.log"));
+    fail("The test server did not start", folder_ / "server.log");
   started_ = true;
 }
 

@@ -77,9 +77,18 @@ Backend& team_library(int which) {
   if (auto it = made.find(which); it != made.end()) return *it->second;
   std::unique_ptr<Backend> lib;
   if (which == 0) {
-    const std::filesystem::path file =
-        std::filesystem::temp_directory_path() /
-        ("quorin-bench-library-" + std::to_string(::getpid()) + ".sqlite");
+    // The file goes when the benchmark ends.
+    static const struct ScratchFile {
+      std::filesystem::path path =
+          std::filesystem::temp_directory_path() /
+          ("quorin-bench-library-" + std::to_string(::getpid()) + ".sqlite");
+      ~ScratchFile() {
+        std::error_code ec;
+        for (const char* tail : {"", "-wal", "-shm"})
+          std::filesystem::remove(path.string() + tail, ec);
+      }
+    } scratch;
+    const std::filesystem::path& file = scratch.path;
     std::filesystem::remove(file);
     { SqliteBackend make(file); }  // the tables
     sqlite3* db = nullptr;

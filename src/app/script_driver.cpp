@@ -595,9 +595,12 @@ class ScriptDriver::Verbs {
         library::export_damper_files(setups, to);
       else if (as == "csv")
         write_whole(to, library::setups_csv(setups));
-      else if (as == "library")
+      else if (as == "library") {
+        std::error_code ec;
+        if (std::filesystem::equivalent(to, library_tools(d).library_file(), ec))
+          throw RuntimeError("A library file cannot be written over the library in use.");
         library::export_library_file(setups, to);
-      else
+      } else
         throw RuntimeError("library export writes as damper, csv or library, not \"" + as + "\".");
       return ok();
     });

@@ -98,8 +98,8 @@ Setup read_main_window(gfx::Model& m, const Globals& g, const Filing& filing) {
   const NamedValues sel = actions::read_selections(m);
   for (std::size_t k = 0; k < kPopupCount; ++k) {
     const gfx::Control& popup = main_control(m, kPopupTags[k]);
+    s.row_texts[k] = selected_row_text(popup);  // refuses a row the popup does not have
     s.rows[k] = static_cast<int>(variable(sel, kPopupVariables[k])->scalar());
-    s.row_texts[k] = selected_row_text(popup);
   }
   s.motion_ratio = variable(sel, "mrstr")->str();
   s.internal_shaft = variable(sel, "internalstr")->str();
@@ -164,18 +164,20 @@ void sort_setups(std::vector<Setup>& setups, std::size_t column, bool descending
     throw RuntimeError("A set-up list has no column " + std::to_string(column + 1) + ".");
   auto key = [&](const Setup& s) {
     const std::string t = list_cell(s, column);
-    return std::pair{str2double(t), t};
+    std::optional<double> v = str2double(t);
+    if (v && !std::isfinite(*v)) v.reset();  // "nan" and the like sort as texts
+    return std::pair{v, t};
+  };
+  // Numbers before texts, numbers by value and texts as written: one consistent order even
+  // when a column holds both.
+  auto before = [](const std::pair<std::optional<double>, std::string>& x,
+                   const std::pair<std::optional<double>, std::string>& y) {
+    if (x.first.has_value() != y.first.has_value()) return x.first.has_value();
+    return x.first ? *x.first < *y.first : x.second < y.second;
   };
   std::stable_sort(setups.begin(), setups.end(), [&](const Setup& a, const Setup& b) {
-    auto ka = key(a), kb = key(b);
-    bool less, greater;
-    if (ka.first && kb.first) {
-      less = *ka.first < *kb.first;
-      greater = *kb.first < *ka.first;
-    } else {
-      less = ka.second < kb.second;
-      greater = kb.second < ka.second;
-    }
+    const auto ka = key(a), kb = key(b);
+    const bool less = before(ka, kb), greater = before(kb, ka);
     if (!less && !greater) return a.id < b.id;
     return descending ? greater : less;
   });
@@ -254,6 +256,8 @@ Comparison compare(Backend& b, const std::vector<std::int64_t>& ids, Reference r
       for (const EventEntry& e : b.events_of(first.car))
         if (e.track == first.track && e.date == first.date && e.session == first.session)
           q.event_id = e.id;
+      if (q.event_id == 0)
+        throw RuntimeError("Set-up " + std::to_string(first.id) + " has no event in the library.");
     }
     std::vector<Setup> found = b.find(q);
     std::optional<std::int64_t> pick;
@@ -279,6 +283,7 @@ Comparison compare(Backend& b, const std::vector<std::int64_t>& ids, Reference r
                     ") has no earlier set-up of its corner to "
                     "compare with.");
     ref = b.open(*pick);
+    if (!ref) throw RuntimeError("The library has no set-up " + std::to_string(*pick) + ".");
   }
   Comparison c;
   c.fields = comparison_fields();

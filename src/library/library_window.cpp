@@ -70,8 +70,9 @@ gfx::Control* control(gfx::Model& m, gfx::Window& w, std::string_view tag) {
   return nullptr;
 }
 
+// The 0-based row a popup shows; 0 for a popup that shows none of its rows.
 std::size_t row_of(const gfx::Control* c) {
-  if (!c || !(c->value >= 1)) return 0;
+  if (!c || !(c->value >= 1) || c->value > static_cast<double>(c->items.size())) return 0;
   return static_cast<std::size_t>(c->value) - 1;
 }
 
@@ -167,8 +168,9 @@ gfx::Window& show_library_window(gfx::Model& m, const LibraryView& v, const Libr
   for (const Setup& s : v.found) lines.push_back(setup_line(s));
   if (lines.empty()) lines.push_back("(no set-up found)");
   label(m, w, "Set-up", {kMargin + 280, top, 50, 20});
+  // Choosing a set-up marks its row in the list.
   popup(m, w, "LibrarySetup", lines, v.selected,
-        {kMargin + 332, top, width - 2 * kMargin - 332, 24}, {});
+        {kMargin + 332, top, width - 2 * kMargin - 332, 24}, c.search);
 
   // The found set-ups, as many as fit.
   const std::size_t shown = std::min(kShownRows, v.found.size());

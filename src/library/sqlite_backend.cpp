@@ -129,6 +129,20 @@ SqliteBackend::SqliteBackend(const std::filesystem::path& file, bool read_only)
   }
   sqlite3_busy_timeout(db_, kBusyWaitMs);
   sqlite3_extended_result_codes(db_, 0);
+  // A library in a folder that cannot be written has no room for the log's shared index:
+  // it is read as a file nobody changes.
+  if (read_only_ && sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr,
+                                 nullptr) != SQLITE_OK) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    const std::string fixed = uri_of(file, "mode=ro&immutable=1");
+    if (sqlite3_open_v2(fixed.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+      const std::string why = message_of(db_);
+      sqlite3_close(db_);
+      db_ = nullptr;
+      throw RuntimeError("The library " + where + " could not be opened: " + why + ".");
+    }
+  }
   try {
     prepare_library();
   } catch (...) {

@@ -182,8 +182,8 @@ std::optional<std::int64_t> LibraryTools::save_from_main() {
   const std::string status = saved.added ? "Saved as set-up " + std::to_string(saved.id) + "."
                                          : "Already in the library as set-up " +
                                                std::to_string(saved.id) + "; not saved twice.";
+  // The library window stays in front, showing the set-up saved.
   if (analysis::window_named(p_.gfx, library::kLibraryWindowName)) refresh(status);
-  p_.gfx.figure(kMainWindow);
   return saved.id;
 }
 

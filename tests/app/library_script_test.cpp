@@ -60,6 +60,8 @@ TEST(LibraryScript, EveryVerbDoesWhatItsHelpSays) {
       {R"(library export {"ids":[1],"as":"damper","to":")" + in.string() + "\"}", "{\"ok\": true}"},
       {R"(library export {"ids":[1,2],"as":"library","to":")" + folder + "/handed.sqlite\"}",
        "{\"ok\": true}"},
+      {R"(library export {"ids":[1],"as":"library","to":")" + folder + "/library.sqlite\"}",
+       "{\"error\":\"A library file cannot be written over the library in use."},
       {R"(library import {"folder":")" + in.string() +
            R"(","car":"Car B","corner":"RR","track":"Imola","date":"2026-07-01"})",
        "{\"ok\": true}"},
@@ -67,6 +69,10 @@ TEST(LibraryScript, EveryVerbDoesWhatItsHelpSays) {
       {"library server host=/nowhere dbname=x user=y password=p",
        "{\"error\":\"The library server's connection names a password"},
       {"library server file", "{\"value\":\"" + folder + "/library.sqlite\"}"},
+      {"window 1", "{\"ok\": true}"},
+      {"set CompressionValve Value 99", "{\"ok\": true}"},
+      {R"(library save {"car":"Car C","corner":"LF","track":"Spa","date":"2026-05-02"})",
+       "{\"error\":\"The popup \\\"CompressionValve\\\" has no row 99."},
   };
   for (const Step& s : steps) {
     std::optional<std::string> out;

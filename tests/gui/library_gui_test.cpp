@@ -108,3 +108,56 @@ TEST_F(LibraryGui, LibraryFromTheComparisonWindowsMenuComparesTwoSetUps) {
 
 }  // namespace
 }  // namespace quorin::test
+
+namespace quorin::test {
+namespace {
+
+// A library file that is not a library: Ctrl+L says so in a message box naming the file, and
+// the file is left exactly as it was.
+TEST_F(GuiFixture, ADamagedLibraryFileIsRefusedInAMessageAndLeftAlone) {
+  const std::filesystem::path file = folder() / "library.sqlite";
+  const std::string bytes = "these are someone's lap times, not a library\n";
+  std::ofstream(file, std::ios::binary) << bytes;
+  activate(1);
+  QTest::keyClick(window(1), Qt::Key_L, Qt::ControlModifier);
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_NE(errors_[0].find(file.string()), std::string::npos) << errors_[0];
+  EXPECT_NE(errors_[0].find("is not a set-up library"), std::string::npos) << errors_[0];
+  std::ifstream in(file, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
+  // The program goes on: PLOT still plots.
+  const double before = globals().counter;
+  click(1, "PLOT");
+  EXPECT_EQ(globals().counter, before + 1);
+}
+
+// A library file nobody may write opens read-only: the status line says so and the buttons
+// that would write are off.
+TEST_F(GuiFixture, AReadOnlyLibraryOpensReadOnlyAndSaysSo) {
+  const std::filesystem::path file = folder() / "library.sqlite";
+  {
+    library::SqliteBackend lib(file);
+    library::Setup s;
+    s.car = "Car A";
+    s.corner = "LF";
+    s.date = "2026-05-01";
+    s.rows = {1, 1, 1, 1, 1, 1, 1, 1};
+    lib.save({s});
+  }
+  std::filesystem::permissions(file, std::filesystem::perms::owner_read |
+                                         std::filesystem::perms::group_read |
+                                         std::filesystem::perms::others_read);
+  activate(1);
+  QTest::keyClick(window(1), Qt::Key_L, Qt::ControlModifier);
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  const int lib = window_named(*this, "Set-up Library");
+  ASSERT_GE(lib, 5);
+  EXPECT_NE(model_control(lib, "LibraryStatus").string.find("1 set-up found"), std::string::npos);
+  EXPECT_NE(model_control(lib, "LibraryStatus").string.find("(read-only)"), std::string::npos);
+  for (const char* tag : {"LibrarySave", "LibraryImport", "LibraryMerge"})
+    EXPECT_FALSE(control(lib, tag)->isEnabled()) << tag;
+  EXPECT_TRUE(control(lib, "LibraryOpen")->isEnabled());
+}
+
+}  // namespace
+}  // namespace quorin::test

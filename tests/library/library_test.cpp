@@ -595,3 +595,124 @@ TEST(LibraryServer, ADatabaseOfOtherTablesIsNotTakenForALibrary) {
 
 }  // namespace
 }  // namespace quorin::library
+
+namespace quorin::library {
+namespace {
+
+// The list sorts by any column: numbers as numbers, texts as texts, ties in the order saved.
+TEST(SetupList, SortsByAnyColumn) {
+  using Entry = quorin::library::Setup;
+  auto entry = [](std::int64_t id, std::string car, std::string lsc_text, std::string date) {
+    Entry s;
+    s.id = id;
+    s.car = std::move(car);
+    s.row_texts[LSC] = std::move(lsc_text);
+    s.date = std::move(date);
+    return s;
+  };
+  const std::vector<Entry> list = {
+      entry(1, "b", "10", "2026-05-02"), entry(2, "a", "9", "2026-05-01"),
+      entry(3, "b", "10", "2026-05-03"), entry(4, "C", "", "2026-05-01")};
+  struct Row {
+    const char* name;
+    std::size_t column;
+    bool descending;
+    std::vector<std::int64_t> want;
+  };
+  const Row rows[] = {
+      {"number", 0, true, {4, 3, 2, 1}},
+      {"car, ties as saved", 1, false, {4, 2, 1, 3}},
+      {"clicks as numbers, then texts", 8, false, {2, 1, 3, 4}},
+      {"clicks descending", 8, true, {4, 1, 3, 2}},
+      {"date", 4, true, {3, 1, 2, 4}},
+  };
+  for (const Row& r : rows) {
+    std::vector<Entry> sorted = list;
+    sort_setups(sorted, r.column, r.descending);
+    std::vector<std::int64_t> got;
+    for (const Entry& s : sorted) got.push_back(s.id);
+    EXPECT_EQ(got, r.want) << r.name;
+  }
+  std::vector<Entry> copy = list;
+  EXPECT_THROW(sort_setups(copy, kListColumns.size(), false), RuntimeError);
+}
+
+}  // namespace
+}  // namespace quorin::library
+
+namespace quorin::library {
+namespace {
+
+// A library in a folder its user may not write (a colleague's share, a CD): it is read all
+// the same, read-only. Tried by a child as "nobody" when the tests run as root, since root
+// may write anywhere.
+TEST(LibraryFile, ALibraryInAFolderThatCannotBeWrittenIsReadReadOnly) {
+  char tmpl[] = "/tmp/quorin-lib-XXXXXX";
+  ASSERT_NE(::mkdtemp(tmpl), nullptr);
+  const fs::path folder = tmpl;
+  const fs::path file = folder / "library.sqlite";
+  { SqliteBackend(file).save({sample(1), sample(2)}); }
+  ASSERT_FALSE(fs::exists(file.string() + "-wal")) << "a closed library leaves no log behind";
+  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                              fs::perms::group_exec | fs::perms::others_read |
+                              fs::perms::others_exec);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+    try {
+      SqliteBackend lib(file);
+      ::_exit(lib.read_only() && lib.find({}).size() == 2 ? 0 : 1);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "child: %s\n", e.what());
+      ::_exit(2);
+    }
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "exit " << WEXITSTATUS(status);
+  fs::permissions(folder, fs::perms::owner_all);
+  fs::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace quorin::library
+
+namespace quorin::library {
+namespace {
+
+// A server that asks for a password: the library gets it from the user's PostgreSQL password
+// file, and without that file the connection is refused with the server's reason.
+TEST(LibraryServer, ThePasswordComesFromThePasswordFile) {
+  test_support::TestServer server(false, "pit-lane-7");
+  const std::string conn = server.fresh_database();
+  char tmpl[] = "/tmp/quorin-pgpass-XXXXXX";
+  ASSERT_NE(::mkdtemp(tmpl), nullptr);
+  const fs::path pgpass = fs::path(tmpl) / "pgpass";
+  std::ofstream(pgpass) << "*:*:*:quorin:pit-lane-7\n";
+  fs::permissions(pgpass, fs::perms::owner_read | fs::perms::owner_write);
+  const char* before = std::getenv("PGPASSFILE");
+  const std::string kept = before ? before : "";
+
+  ::setenv("PGPASSFILE", (fs::path(tmpl) / "none").c_str(), 1);
+  try {
+    PostgresBackend lib(conn);
+    ADD_FAILURE() << "connected without a password";
+  } catch (const RuntimeError& e) {
+    EXPECT_NE(std::string(e.what()).find("could not be reached"), std::string::npos) << e.what();
+  }
+  ::setenv("PGPASSFILE", pgpass.c_str(), 1);
+  {
+    PostgresBackend lib(conn);
+    EXPECT_TRUE(lib.save({sample(1)})[0].added);
+    EXPECT_EQ(lib.where().find("pit-lane"), std::string::npos);
+  }
+  if (before)
+    ::setenv("PGPASSFILE", kept.c_str(), 1);
+  else
+    ::unsetenv("PGPASSFILE");
+  fs::remove_all(tmpl);
+}
+
+}  // namespace
+}  // namespace quorin::library

@@ -44,7 +44,7 @@ TestServer& TestServer::get(bool durable) {
   return server;
 }
 
-TestServer::TestServer(bool durable) {
+TestServer::TestServer(bool durable, std::string password) : password_(std::move(password)) {
   bin_ = server_programs();
   char tmpl[] = "/tmp/quorin-pg-XXXXXX";
   if (!::mkdtemp(tmpl)) throw std::runtime_error("No scratch folder for the test server.");
@@ -53,18 +53,32 @@ TestServer::TestServer(bool durable) {
     throw std::runtime_error("The scratch folder could not be given to nobody.");
   const std::string data = (folder_ / "data").string();
   const std::string log = (folder_ / "server.log").string();  // written by the server's user
+  std::string auth = "-A trust ";
+  if (!password_.empty()) {
+    const std::filesystem::path pwfile = folder_ / "password";
+    std::ofstream(pwfile) << password_ << "\n";
+    if (::geteuid() == 0 && std::system(("chown nobody " + pwfile.string()).c_str()) != 0)
+      throw std::runtime_error("The password file could not be given to nobody.");
+    auth = "-A scram-sha-256 --pwfile=" + pwfile.string() + " ";
+  }
   const std::string init =
-      as_owner((bin_ / "initdb").string() + " -D " + data + " -U " + kUser + " -A trust " +
+      as_owner((bin_ / "initdb").string() + " -D " + data + " -U " + kUser + " " + auth +
                (durable ? "" : "--no-sync ") + "-E UTF8 --locale=C > /dev/null 2> " +
                (folder_ / "initdb.log").string());
-  if (std::system(init.c_str()) != 0)
-    throw std::runtime_error("initdb failed:\n" + slurp(folder_ / "initdb.log"));
+  // A server that does not start leaves no scratch folder behind.
+  auto fail = [&](const std::string& what, const std::filesystem::path& log) {
+    const std::string message = what + ":\n" + slurp(log);
+    std::error_code ec;
+    std::filesystem::remove_all(folder_, ec);
+    throw std::runtime_error(message);
+  };
+  if (std::system(init.c_str()) != 0) fail("initdb failed", folder_ / "initdb.log");
   const std::string start =
       as_owner((bin_ / "pg_ctl").string() + " -D " + data + " -l " + log + " -w -t 60 -o \"-k " +
                folder_.string() + " -c listen_addresses=''" + (durable ? "" : " -c fsync=off") +
                "\" start > /dev/null 2>&1");
   if (std::system(start.c_str()) != 0)
-    throw std::runtime_error("The test server did not start:\n" + slurp(folder_ / "server.log"));
+    fail("The test server did not start", folder_ / "server.log");
   started_ = true;
 }
 
@@ -78,7 +92,9 @@ TestServer::~TestServer() {
 }
 
 void TestServer::exec(const std::string& db, const std::string& sql) {
-  const std::string conn_text = "host=" + folder_.string() + " dbname=" + db + " user=" + kUser;
+  // The tests' own way in; the program under test is never given a password.
+  std::string conn_text = "host=" + folder_.string() + " dbname=" + db + " user=" + kUser;
+  if (!password_.empty()) conn_text += " password=" + password_;
   PGconn* c = PQconnectdb(conn_text.c_str());
   std::string error;
   if (PQstatus(c) != CONNECTION_OK) {

@@ -18,10 +18,14 @@ class TestServer {
   // Runs an SQL command in database `db` as the server's superuser (psql-free, via libpq).
   void exec(const std::string& db, const std::string& sql);
   const std::filesystem::path& socket_folder() const { return folder_; }
+  // A server of its own; with a `password`, its user must give it (the server asks for it).
+  explicit TestServer(bool durable, std::string password = {});
   ~TestServer();
+  TestServer(const TestServer&) = delete;
+  TestServer& operator=(const TestServer&) = delete;
 
  private:
-  explicit TestServer(bool durable);
+  std::string password_;
   std::filesystem::path folder_, bin_;
   int databases_ = 0;
   bool started_ = false;

@@ -17,6 +17,7 @@
 #include "services/numeric.h"
 #include "services/outputs.h"
 #include "services/runtime_error.h"
+#include "startup/menu_parts.h"
 #include "startup/program.h"
 #include "windows/quorin_interface_v41.h"
 #include "windows/window_data.h"
@@ -36,11 +37,6 @@ constexpr std::string_view kDifferenceTitle = "Difference of Two Curves";
 constexpr int kDefaultDpi = 300;
 constexpr int kBalanceCurves = 4;
 
-std::string command_text(std::string_view item, std::string_view argument = {}) {
-  std::string s = std::string(kMenuCommand) + "('" + std::string(item) + "'";
-  if (!argument.empty()) s += ", '" + std::string(argument) + "'";
-  return s + ")";
-}
 
 // Puts the context menu of window `w` together from the actions offered there.
 void add_menu(gfx::Model& m, gfx::Window& w, bool main_window) {

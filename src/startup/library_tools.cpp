@@ -8,6 +8,7 @@
 #include "services/file_io.h"
 #include "services/runtime_error.h"
 #include "startup/comparison_tools.h"
+#include "startup/menu_parts.h"
 #include "startup/program.h"
 
 namespace quorin {
@@ -28,9 +29,6 @@ constexpr std::string_view kChosenOne = "The chosen set-up";
 constexpr std::string_view kAllFound = "Every set-up found";
 constexpr std::array<std::string_view, 3> kExportKinds = {"Damper files", "CSV", "Library file"};
 
-std::string command_text(std::string_view item) {
-  return std::string(kMenuCommand) + "('" + std::string(item) + "')";
-}
 
 }  // namespace
 

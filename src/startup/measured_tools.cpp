@@ -10,6 +10,7 @@
 #include "services/numeric.h"
 #include "services/runtime_error.h"
 #include "startup/comparison_tools.h"
+#include "startup/menu_parts.h"
 #include "startup/program.h"
 
 namespace quorin {
@@ -29,17 +30,7 @@ constexpr std::string_view kBothSides = "Both";
 constexpr std::string_view kCompressionOnly = "Compression";
 constexpr std::string_view kReboundOnly = "Rebound";
 
-std::string command_text(std::string_view item) {
-  return std::string(kMenuCommand) + "('" + std::string(item) + "')";
-}
 
-gfx::Control& main_window_control(gfx::Model& m, std::string_view tag) {
-  gfx::Window* w = m.window(kMainWindow);
-  if (!w) throw RuntimeError("The main window is not open.");
-  for (gfx::Object* o : m.find_all_by_tag(*w, tag))
-    if (auto* c = dynamic_cast<gfx::Control*>(o)) return *c;
-  throw RuntimeError("The control \"" + std::string(tag) + "\" is not in the main window.");
-}
 
 // A short, stable name of a header line for the settings key (FNV-1a, 64 bits).
 std::string header_key(const measured::Layout& layout) {

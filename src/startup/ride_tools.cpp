@@ -14,6 +14,7 @@
 #include "services/numeric.h"
 #include "services/runtime_error.h"
 #include "startup/comparison_tools.h"
+#include "startup/menu_parts.h"
 #include "startup/program.h"
 
 namespace quorin {
@@ -40,19 +41,7 @@ constexpr std::array<std::string_view, 4> kCaseChoices = {"Class road", "Road fi
                                                           "Shaker"};
 const std::vector<std::string> kClassChoices = {"A", "B", "C", "D", "E"};
 
-std::string command_text(std::string_view item, std::string_view argument = {}) {
-  std::string s = std::string(kMenuCommand) + "('" + std::string(item) + "'";
-  if (!argument.empty()) s += ", '" + std::string(argument) + "'";
-  return s + ")";
-}
 
-gfx::Control& main_window_control(gfx::Model& m, std::string_view tag) {
-  gfx::Window* w = m.window(kMainWindow);
-  if (!w) throw RuntimeError("The main window is not open.");
-  for (gfx::Object* o : m.find_all_by_tag(*w, tag))
-    if (auto* c = dynamic_cast<gfx::Control*>(o)) return *c;
-  throw RuntimeError("The control \"" + std::string(tag) + "\" is not in the main window.");
-}
 
 double number(const std::string& text, std::string_view what) {
   const std::optional<double> v = str2double(text);

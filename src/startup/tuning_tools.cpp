@@ -9,6 +9,7 @@
 #include "services/numeric.h"
 #include "services/runtime_error.h"
 #include "startup/comparison_tools.h"
+#include "startup/menu_parts.h"
 #include "startup/program.h"
 
 namespace quorin {
@@ -24,17 +25,7 @@ constexpr std::string_view kRatioTitle = "Damping Ratio";
 constexpr std::string_view kShow = "Show";
 constexpr std::string_view kHide = "Hide";
 
-std::string command_text(std::string_view item) {
-  return std::string(kMenuCommand) + "('" + std::string(item) + "')";
-}
 
-gfx::Control& main_window_control(gfx::Model& m, std::string_view tag) {
-  gfx::Window* w = m.window(kMainWindow);
-  if (!w) throw RuntimeError("The main window is not open.");
-  for (gfx::Object* o : m.find_all_by_tag(*w, tag))
-    if (auto* c = dynamic_cast<gfx::Control*>(o)) return *c;
-  throw RuntimeError("The control \"" + std::string(tag) + "\" is not in the main window.");
-}
 
 double positive_number(const std::string& text, std::string_view what) {
   const std::optional<double> v = str2double(text);

@@ -52,7 +52,7 @@ done
 
 # Every document the Help button shows, with every picture and document it links to.
 doc="$root/usr/share/doc/quorin"
-for d in user-guide tuning measured-data scripting file-formats damper-model; do
+for d in user-guide tuning measured-data ride library scripting file-formats damper-model; do
   [ -f "$doc/$d.md" ] || fail "$d.md is not in /usr/share/doc/quorin"
 done
 for md in "$doc"/*.md; do
@@ -63,7 +63,7 @@ for md in "$doc"/*.md; do
     [ -f "$(dirname "$md")/$target" ] || fail "$(basename "$md") links to $target, which is not installed"
   done
 done
-for d in tuning measured-data scripting file-formats damper-model; do
+for d in tuning measured-data ride library scripting file-formats damper-model; do
   grep -q "]($d.md)" "$doc/user-guide.md" || fail "the user guide does not link to $d.md"
 done
 
@@ -81,7 +81,9 @@ for verb in restore reopen menu legend clipboard "dialog input"; do
   echo "$page_verbs" | grep -qx "$verb" || fail "quorin-script(1) lacks $verb"
 done
 quorin_page="$(zcat "$root/usr/share/man/man1/quorin.1.gz" | sed 's/\\-/-/g')"
-for phrase in "right-click" "Reopen last session" "did not end with EXIT" "Help"; do
+# Its MENUS section is written from the program's own menus.
+for phrase in "right-click" "Reopen last session" "did not end with EXIT" "Help" "Ride and grip" \
+  "Read dyno run file" "Library" "Ctrl+Shift+M"; do
   echo "$quorin_page" | grep -q "$phrase" || fail "quorin(1) does not mention '$phrase'"
 done
 
@@ -91,6 +93,7 @@ for p in quorin quorin-script quorin-checkdata; do
   [ "$out" = "$p $version" ] || fail "$p --version printed '$out', not '$p $version'"
 done
 "$bin/quorin" --help | grep -q 'XDG_DATA_HOME' || fail "quorin --help does not tell the start-folder rules"
+"$bin/quorin" --help | grep -q 'Grip map… (Ctrl+Shift+M)' || fail "quorin --help does not list the menus"
 
 # The unpacked tree as it was; compared after every run.
 tree_state() { (cd "$root" && find . -printf '%p %s %m %T@\n' | sort); }

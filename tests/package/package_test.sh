@@ -46,7 +46,8 @@ for s in 16 32 48 64 128 256; do
 done
 grep -q '<svg' "$root/usr/share/icons/hicolor/scalable/apps/quorin.svg" || fail "no SVG icon"
 for page in quorin quorin-script quorin-checkdata; do
-  zcat "$root/usr/share/man/man1/$page.1.gz" | grep -q '^\.TH' || fail "no manual page for $page"
+  zcat "$root/usr/share/man/man1/$page.1.gz" >"$scratch/$page.1"
+  grep -q '^\.TH' "$scratch/$page.1" || fail "no manual page for $page"
 done
 [ -f "$root/usr/share/doc/quorin/copyright" ] || fail "no copyright file"
 
@@ -84,7 +85,7 @@ quorin_page="$(zcat "$root/usr/share/man/man1/quorin.1.gz" | sed 's/\\-/-/g')"
 # Its MENUS section is written from the program's own menus.
 for phrase in "right-click" "Reopen last session" "did not end with EXIT" "Help" "Ride and grip" \
   "Read dyno run file" "Library" "Ctrl+Shift+M"; do
-  echo "$quorin_page" | grep -q "$phrase" || fail "quorin(1) does not mention '$phrase'"
+  grep -q "$phrase" <<<"$quorin_page" || fail "quorin(1) does not mention '$phrase'"
 done
 
 # Every program prints the one version.
@@ -92,8 +93,10 @@ for p in quorin quorin-script quorin-checkdata; do
   out="$("$bin/$p" --version)"
   [ "$out" = "$p $version" ] || fail "$p --version printed '$out', not '$p $version'"
 done
-"$bin/quorin" --help | grep -q 'XDG_DATA_HOME' || fail "quorin --help does not tell the start-folder rules"
-"$bin/quorin" --help | grep -q 'Grip map… (Ctrl+Shift+M)' || fail "quorin --help does not list the menus"
+# Read whole first: grep -q stops at its match and would cut the program off in mid-write.
+quorin_help="$("$bin/quorin" --help)"
+grep -q 'XDG_DATA_HOME' <<<"$quorin_help" || fail "quorin --help does not tell the start-folder rules"
+grep -q 'Grip map… (Ctrl+Shift+M)' <<<"$quorin_help" || fail "quorin --help does not list the menus"
 
 # The unpacked tree as it was; compared after every run.
 tree_state() { (cd "$root" && find . -printf '%p %s %m %T@\n' | sort); }

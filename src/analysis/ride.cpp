@@ -78,8 +78,9 @@ void side_nodes(const std::vector<double>& velocity, const std::vector<double>& 
   };
   if (pts.size() == 1) fill(pts[0].first, pts[0].first, [&](double) { return pts[0].second; });
   for (std::size_t k = 0; k + 1 < pts.size(); ++k) {
-    const auto [v0, f0] = pts[k];
-    const auto [v1, f1] = pts[k + 1];
+    // Plain copies, not structured bindings: a lambda may not capture those in every compiler.
+    const double v0 = pts[k].first, f0 = pts[k].second;
+    const double v1 = pts[k + 1].first, f1 = pts[k + 1].second;
     fill(std::min(v0, v1), std::max(v0, v1), [&](double v) {
       if (v == v0) return f0;
       if (v == v1) return f1;

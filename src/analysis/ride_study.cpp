@@ -10,8 +10,6 @@
 namespace quorin::analysis {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
 std::string band_heading(std::string_view side, std::size_t b) {
   const auto& e = kVelocityBandEdgesMmps;
   std::string range = b == 0         ? "0-" + num2str(e[0])

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "app/comparison_tools.h"
 #include "services/dialogs.h"
 #include "services/qt/desktop_outputs.h"
 #include "services/qt/toolkit.h"
@@ -33,6 +34,7 @@ void save_picture(benchmark::State& state, const char* file, const char* dpi) {
   program.report_error = [](const std::string& m) { throw std::runtime_error(m); };
   qtk::WindowPictureWriter pictures(program.gfx);
   program.pictures = &pictures;
+  ComparisonTools::attach(program);
   program.start();
   for (int i = 0; i < 7; ++i)
     if (!program.run_command("quorin_processor_ct('view')"))

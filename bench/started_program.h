@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/comparison_tools.h"
 #include "processor/synthesis.h"
 #include "services/dialogs.h"
 #include "startup/program.h"
@@ -19,6 +20,7 @@ struct StartedProgram {
   Program program{QUORIN_BIN_DIR, dialogs, console};
   StartedProgram() {
     program.report_error = [](const std::string& m) { throw std::runtime_error(m); };
+    ComparisonTools::attach(program);
     program.start();
   }
   // The main window's control tagged `tag`.

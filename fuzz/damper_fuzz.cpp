@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/comparison_tools.h"
 #include "same_value.h"
 #include "scratch.h"
 #include "services/runtime_error.h"
@@ -59,6 +60,7 @@ struct LoadingProgram {
         folder(quorin::fuzz::fresh_folder("damper_fuzz", "files")),
         program(std::make_unique<quorin::Program>(start, dialogs, console)) {
     program->report_error = [this](const std::string& m) { error = m; };
+    quorin::ComparisonTools::attach(*program);
     program->start();
     if (program->last_error) std::abort();
   }

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/comparison_tools.h"
 #include "same_value.h"
 #include "scratch.h"
 #include "services/numeric.h"
@@ -93,6 +94,7 @@ struct ImportingProgram {
         folder(quorin::fuzz::fresh_folder("import_fuzz", "files")),
         program(std::make_unique<quorin::Program>(start, dialogs, console)) {
     program->report_error = [this](const std::string& m) { error = m; };
+    quorin::ComparisonTools::attach(*program);
     program->start();
     if (program->last_error) std::abort();
   }

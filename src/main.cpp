@@ -6,11 +6,11 @@
 #include <iostream>
 
 #include "app/application.h"
+#include "app/menu_help.h"
 #include "services/memory.h"
 #include "services/qt/desktop.h"
 #include "services/qt/toolkit.h"
 #include "startup/fatal_note.h"
-#include "startup/menu_help.h"
 #include "startup/program.h"
 #include "startup/start_folder.h"
 #include "windows/quorin_interface_v41.h"

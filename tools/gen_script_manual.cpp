@@ -9,8 +9,8 @@
 #include <sstream>
 #include <string>
 
+#include "app/menu_help.h"
 #include "app/script_driver.h"
-#include "startup/menu_help.h"
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::string(argv[1]) == "--menus-markdown") {

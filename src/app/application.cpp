@@ -2,8 +2,8 @@
 
 #include <ctime>
 
+#include "app/comparison_tools.h"
 #include "services/runtime_error.h"
-#include "startup/comparison_tools.h"
 
 namespace quorin {
 namespace {
@@ -41,6 +41,7 @@ Application::Application(std::filesystem::path start_folder, Desk& desk, std::os
   kept_ = std::make_unique<KeptSession>(start_folder, console);
   program_ = std::make_unique<Program>(start_folder, dialogs_, console);
   Program& p = *program_;
+  ComparisonTools::attach(p);
   p.report_error = [this](const std::string& m) { desk_.show_error(m); };
   p.extra_commands = [this](const Command& c) { return session_command(c); };
   // The desk's outputs that draw windows exist once it shows this program's windows.

@@ -10,13 +10,13 @@
 #include <span>
 #include <vector>
 
+#include "app/comparison_tools.h"
 #include "library/library.h"
 #include "library/library_window.h"
 #include "services/file_io.h"
 #include "services/gfx/properties.h"
 #include "services/runtime_error.h"
 #include "services/varfile.h"
-#include "startup/comparison_tools.h"
 #include "startup/global_table.h"
 
 namespace quorin {

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <set>
 
+#include "app/comparison_tools.h"
 #include "processor/processor.h"
 #include "services/packed_file.h"
 #include "services/runtime_error.h"
-#include "startup/comparison_tools.h"
 #include "startup/program.h"
 
 namespace quorin {

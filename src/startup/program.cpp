@@ -5,7 +5,6 @@
 #include <stdexcept>
 
 #include "services/runtime_error.h"
-#include "startup/comparison_tools.h"
 
 namespace quorin {
 namespace {
@@ -50,8 +49,7 @@ const std::vector<std::string>& lifecycle_log() { return log_storage(); }
 Program::Program(std::filesystem::path start_folder, Dialogs& d, std::ostream& out)
     : dialogs(d),
       console(out),
-      current_folder(std::move(start_folder)),
-      tools(std::make_unique<ComparisonTools>(*this)) {
+      current_folder(std::move(start_folder)) {
   for (const auto& p : kPairs) p.initialize();
   report_error = [](const std::string& m) { std::cerr << m << std::endl; };
 }
@@ -99,15 +97,15 @@ bool Program::run_command(std::string_view text) {
       gfx.close_current();
       return;
     }
-    if (tools->run(c)) return;
-    tools->before_command(c);
+    if (menus && menus->run(c)) return;
+    if (menus) menus->before_command(c);
     if (extra_commands && extra_commands(c)) return;
     std::vector<Value> in;
     for (auto& s : c.inputs) in.push_back(Value::text(std::move(s)));
     call(c.name, 0, std::move(in));
   });
   // What the action changed, even when it failed part way, can be undone.
-  guarded([&] { tools->after_command(); });
+  if (menus) guarded([&] { menus->after_command(); });
   return done;
 }
 
@@ -138,7 +136,7 @@ Processor Program::processor() {
 
 void Program::start() {
   call("quorin_interface_v41", 1, {});
-  tools->install_menus();
+  if (menus) menus->install_menus();
 }
 
 }  // namespace quorin

@@ -24,6 +24,20 @@ namespace quorin {
 
 class ComparisonTools;
 
+// The menus of the program put together around this one (the comparison window's items, the
+// hidden curves and the undo history), run around every command the program serves.
+class ProgramMenus {
+ public:
+  virtual ~ProgramMenus() = default;
+  // Runs `c` when it is one of the menus' commands; false when it is not. Throws RuntimeError.
+  virtual bool run(const Command& c) = 0;
+  // Before every other command, and after it even when it failed. Throw RuntimeError.
+  virtual void before_command(const Command& c) = 0;
+  virtual void after_command() = 0;
+  // Puts the menus into the windows once start-up has made them.
+  virtual void install_menus() = 0;
+};
+
 // The 22 (initialize, terminate) pairs: the two service libraries, then one per program
 // function in table order. Module constants are compile-time constants, so each pair only
 // marks its module ready or released; the order is what the program relies on.
@@ -66,8 +80,11 @@ class Program {
   // and can be cancelled: a window on the desktop, nothing headless.
   NoProgress headless_progress;
   Progress* progress = &headless_progress;
-  // The comparison window's menu, the hidden curves and the undo history.
-  std::unique_ptr<ComparisonTools> tools;
+  // The comparison window's menu, the hidden curves and the undo history, put in by the
+  // program put together around this one; without them the program serves its own commands
+  // only. `tools` is the same object as the program put together knows it.
+  std::unique_ptr<ProgramMenus> menus;
+  ComparisonTools* tools = nullptr;
 
   // Runs a program function through its generic entry. Throws RuntimeError.
   std::vector<Value> call(std::string_view name, int nargout, std::vector<Value> inputs);

@@ -10,18 +10,17 @@
 #include <limits>
 #include <string>
 
+#include "app/menu_program.h"
 #include "app/session.h"
 #include "services/runtime_error.h"
 #include "services/temp_dir.h"
-#include "startup/comparison_tools.h"
-#include "startup/started_program.h"
 
 namespace quorin {
 namespace {
 
 namespace fs = std::filesystem;
 
-class Session : public test::StartedProgram {
+class Session : public test::MenuProgram {
  protected:
   // Two PLOTs, an import of three rows holding a NaN, a hidden curve and the guides.
   SessionDocument busy_session() {

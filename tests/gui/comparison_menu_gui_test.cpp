@@ -5,10 +5,10 @@
 #include <QImage>
 #include <QMenu>
 
+#include "app/comparison_tools.h"
 #include "gui/comparison_menu.h"
 #include "gui/gui_fixture.h"
 #include "services/qt/axes_painter.h"
-#include "startup/comparison_tools.h"
 
 namespace quorin::test {
 namespace {

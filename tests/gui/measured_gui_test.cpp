@@ -6,11 +6,11 @@
 #include <QGuiApplication>
 
 #include "analysis/measured_windows.h"
+#include "app/comparison_tools.h"
 #include "gui/comparison_menu.h"
 #include "gui/gui_fixture.h"
 #include "measured/generated_run.h"
 #include "plotting/plotfunction.h"
-#include "startup/comparison_tools.h"
 
 namespace quorin::test {
 namespace {

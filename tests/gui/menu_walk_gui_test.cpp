@@ -4,16 +4,16 @@
 #include <QClipboard>
 #include <QGuiApplication>
 
-#include "analysis/ride_windows.h"
 #include "analysis/measured_windows.h"
+#include "analysis/ride_windows.h"
 #include "analysis/tool_windows.h"
 #include "analysis/tuning_windows.h"
+#include "app/comparison_tools.h"
 #include "dyno/dyno_bytes.h"
 #include "gui/comparison_menu.h"
 #include "gui/gui_fixture.h"
 #include "library/library_window.h"
 #include "measured/generated_run.h"
-#include "startup/comparison_tools.h"
 
 namespace quorin::test {
 namespace {

@@ -8,10 +8,10 @@
 #include <QTimer>
 
 #include "analysis/ride_windows.h"
+#include "app/comparison_tools.h"
 #include "gui/comparison_menu.h"
 #include "gui/gui_fixture.h"
 #include "services/qt/axes_painter.h"
-#include "startup/comparison_tools.h"
 
 namespace quorin::test {
 namespace {

@@ -29,8 +29,11 @@ class StartedProgram : public ::testing::Test {
   void SetUp() override {
     if (!supplied_data_generated()) GTEST_SKIP() << "the supplied data are not generated";
     program.report_error = [this](const std::string& m) { errors.push_back(m); };
+    put_together(program);
     program.start();
   }
+  // What the fixture adds to the program before it starts (the menus, in the layers above).
+  virtual void put_together(Program&) {}
   // The main window's control tagged `tag`, with the main window made current.
   gfx::Control& control(std::string_view tag) {
     program.gfx.figure(1);
@@ -62,8 +65,11 @@ class StartedCopy : public ::testing::Test {
     std::filesystem::copy(QUORIN_SUPPLIED, start.path(), std::filesystem::copy_options::recursive);
     program = std::make_unique<Program>(start.path(), dialogs, console);
     program->report_error = [this](const std::string& m) { errors.push_back(m); };
+    put_together(*program);
     program->start();
   }
+  // What the fixture adds to the program before it starts (the menus, in the layers above).
+  virtual void put_together(Program&) {}
   // The main window's control tagged `tag`.
   gfx::Control& control(std::string_view tag) {
     for (gfx::Object* o : program->gfx.find_all_by_tag(*program->gfx.window(1), tag))

@@ -1,9 +1,9 @@
-#include "startup/menu_help.h"
+#include "app/menu_help.h"
 
 #include <sstream>
 #include <string_view>
 
-#include "startup/comparison_tools.h"
+#include "app/comparison_tools.h"
 
 namespace quorin {
 namespace {

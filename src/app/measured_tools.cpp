@@ -1,16 +1,16 @@
-#include "startup/measured_tools.h"
+#include "app/measured_tools.h"
 
 #include <cstdint>
 #include <cstdio>
 
 #include "analysis/tool_windows.h"
+#include "app/comparison_tools.h"
+#include "app/menu_parts.h"
 #include "measured/processing.h"
 #include "plotting/overlays.h"
 #include "processor/processor.h"
 #include "services/numeric.h"
 #include "services/runtime_error.h"
-#include "startup/comparison_tools.h"
-#include "startup/menu_parts.h"
 #include "startup/program.h"
 
 namespace quorin {

@@ -1,14 +1,14 @@
-#include "startup/library_tools.h"
+#include "app/library_tools.h"
 
 #include <sstream>
 
 #include "analysis/tool_windows.h"
+#include "app/comparison_tools.h"
+#include "app/menu_parts.h"
 #include "library/library_window.h"
 #include "processor/processor.h"
 #include "services/file_io.h"
 #include "services/runtime_error.h"
-#include "startup/comparison_tools.h"
-#include "startup/menu_parts.h"
 #include "startup/program.h"
 
 namespace quorin {

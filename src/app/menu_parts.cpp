@@ -1,7 +1,7 @@
-#include "startup/menu_parts.h"
+#include "app/menu_parts.h"
 
+#include "app/comparison_tools.h"
 #include "services/runtime_error.h"
-#include "startup/comparison_tools.h"
 
 namespace quorin {
 

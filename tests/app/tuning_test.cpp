@@ -16,11 +16,11 @@
 
 #include "analysis/tool_windows.h"
 #include "analysis/tuning_windows.h"
+#include "app/comparison_tools.h"
+#include "app/menu_program.h"
 #include "dyno/dyno_bytes.h"
 #include "services/progress.h"
-#include "startup/comparison_tools.h"
 #include "startup/program.h"
-#include "startup/started_program.h"
 
 namespace quorin {
 namespace {
@@ -28,7 +28,7 @@ namespace {
 constexpr double kInPerM = 39.37007874015748;
 constexpr double kNPerLb = 4.45374;
 
-class Tuning : public test::StartedCopy {
+class Tuning : public test::MenuCopy {
  protected:
   bool menu(const std::string& item) {
     program->gfx.figure(2);

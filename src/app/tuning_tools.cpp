@@ -1,15 +1,15 @@
-#include "startup/tuning_tools.h"
+#include "app/tuning_tools.h"
 
 #include <cmath>
 
 #include "analysis/tool_windows.h"
 #include "analysis/tuning_windows.h"
+#include "app/comparison_tools.h"
+#include "app/menu_parts.h"
 #include "plotting/overlays.h"
 #include "processor/processor.h"
 #include "services/numeric.h"
 #include "services/runtime_error.h"
-#include "startup/comparison_tools.h"
-#include "startup/menu_parts.h"
 #include "startup/program.h"
 
 namespace quorin {

@@ -1,4 +1,4 @@
-#include "startup/ride_tools.h"
+#include "app/ride_tools.h"
 
 #include <array>
 #include <cmath>
@@ -9,12 +9,12 @@
 
 #include "analysis/ride_windows.h"
 #include "analysis/tool_windows.h"
+#include "app/comparison_tools.h"
+#include "app/menu_parts.h"
 #include "processor/processor.h"
 #include "services/file_io.h"
 #include "services/numeric.h"
 #include "services/runtime_error.h"
-#include "startup/comparison_tools.h"
-#include "startup/menu_parts.h"
 #include "startup/program.h"
 
 namespace quorin {

@@ -1,14 +1,16 @@
-#include "startup/comparison_tools.h"
+#include "app/comparison_tools.h"
 
 #include <array>
 #include <cmath>
 #include <fstream>
+#include <memory>
 #include <vector>
 
 #include "analysis/curve_points.h"
 #include "analysis/hidden_curves.h"
 #include "analysis/tool_windows.h"
 #include "analysis/velocity_table.h"
+#include "app/menu_parts.h"
 #include "plotting/plotfunction.h"
 #include "processor/balance_corners.h"
 #include "processor/processor.h"
@@ -17,7 +19,6 @@
 #include "services/numeric.h"
 #include "services/outputs.h"
 #include "services/runtime_error.h"
-#include "startup/menu_parts.h"
 #include "startup/program.h"
 #include "windows/quorin_interface_v41.h"
 #include "windows/window_data.h"
@@ -74,6 +75,14 @@ void write_text_file(const std::filesystem::path& file, const std::string& text)
 }
 
 }  // namespace
+
+ComparisonTools& ComparisonTools::attach(Program& program) {
+  auto tools = std::make_unique<ComparisonTools>(program);
+  ComparisonTools& attached = *tools;
+  program.tools = &attached;
+  program.menus = std::move(tools);
+  return attached;
+}
 
 void ComparisonTools::install_menus() {
   gfx::Model& m = p_.gfx;

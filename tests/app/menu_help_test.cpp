@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "startup/comparison_tools.h"
-#include "startup/menu_help.h"
+#include "app/comparison_tools.h"
+#include "app/menu_help.h"
 
 namespace quorin {
 namespace {

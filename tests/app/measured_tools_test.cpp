@@ -11,15 +11,15 @@
 #include <vector>
 
 #include "analysis/tuning.h"
+#include "app/comparison_tools.h"
+#include "app/menu_program.h"
 #include "measured/generated_run.h"
 #include "plotting/plotfunction.h"
-#include "startup/comparison_tools.h"
-#include "startup/started_program.h"
 
 namespace quorin {
 namespace {
 
-class MeasuredTools : public test::StartedCopy {
+class MeasuredTools : public test::MenuCopy {
  protected:
   quorin::MeasuredTools& tools() { return program->tools->measured_tools(); }
   // Writes a run of stored curve 1 and reads it as the menu item does, gas and friction off.

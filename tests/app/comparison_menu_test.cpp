@@ -19,12 +19,12 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis/history.h"
+#include "app/comparison_tools.h"
+#include "app/menu_program.h"
 #include "services/small_disk.h"
 #include "services/varfile.h"
-#include "startup/comparison_tools.h"
 #include "startup/global_table.h"
 #include "startup/program.h"
-#include "startup/started_program.h"
 
 namespace quorin {
 namespace {
@@ -44,7 +44,7 @@ std::vector<std::string> split(const std::string& text, char by) {
   return out;
 }
 
-class ComparisonMenu : public test::StartedCopy {
+class ComparisonMenu : public test::MenuCopy {
  protected:
   bool menu(const std::string& item) {
     return program->run_command("comparison_menu('" + item + "')");

@@ -11,15 +11,15 @@
 #include <string_view>
 
 #include "analysis/history.h"
+#include "app/library_tools.h"
+#include "app/measured_tools.h"
+#include "app/ride_tools.h"
+#include "app/tuning_tools.h"
 #include "startup/function_table.h"
-#include "startup/library_tools.h"
-#include "startup/ride_tools.h"
-#include "startup/measured_tools.h"
-#include "startup/tuning_tools.h"
+#include "startup/program.h"
 
 namespace quorin {
 
-class Program;
 
 // The command name the menu items run: comparison_menu('<item>'[, '<argument>']).
 inline constexpr std::string_view kMenuCommand = "comparison_menu";
@@ -56,30 +56,32 @@ struct ProgramAction {
   std::string_view command = {};  // its command text when not comparison_menu('<id>')
 };
 
-class ComparisonTools {
+class ComparisonTools final : public ProgramMenus {
  public:
   // Every action, in menu order: the menus, their keys, the undo history and the help are
   // all made from this one table.
   static std::span<const ProgramAction> actions();
 
   explicit ComparisonTools(Program& program) : p_(program) {}
+  // Puts a program's menus in: every program the user or a test meets has them.
+  static ComparisonTools& attach(Program& program);
 
   // Puts the context menus into the comparison window and the main window (after start-up).
-  void install_menus();
+  void install_menus() override;
 
   // Runs `c` when it is a menu command or the Help button's; false when it is neither.
   // Throws RuntimeError.
-  bool run(const Command& c);
+  bool run(const Command& c) override;
 
   // Around every command: an undoable action's state is taken before it, and after it a
   // change becomes an undo step; after every command the hidden curves are applied again.
-  void before_command(const Command& c);
+  void before_command(const Command& c) override;
   // The plot as it is now becomes the state an action about to run can be taken back to.
   void before_undoable() { before_ = capture(); }
   // The same for an action that changes the main window's selections as well: Undo puts
   // them back too.
   void before_undoable_selections() { before_ = capture(true); }
-  void after_command();
+  void after_command() override;
 
   const std::set<int>& hidden_curves() const { return hidden_; }
   // Hides these curves (and shows the others) from the next command on.

@@ -550,6 +550,9 @@ SharedArray Matrix::column(std::size_t c) const {
 
 std::optional<Matrix> str2matrix(std::string_view s) {
   Matrix out;
+  // Written to directly: each edit of a shared array draws a new serial, which costs more
+  // than reading a number.
+  std::vector<double>& numbers = out.data.edit();
   const char* p = s.data();
   const char* const end = p + s.size();
   std::size_t in_row = 0;  // numbers in the row being read
@@ -562,7 +565,7 @@ std::optional<Matrix> str2matrix(std::string_view s) {
       out.cols = in_row;
       // Room for as many rows as the text holds if they are as long as this first one.
       const auto consumed = static_cast<std::size_t>(p - s.data()) + 1;
-      out.data.edit().reserve(in_row * (s.size() / consumed + s.size() / consumed / 16 + 2));
+      numbers.reserve(in_row * (s.size() / consumed + s.size() / consumed / 16 + 2));
     } else if (in_row != out.cols) {
       return false;
     }
@@ -587,7 +590,7 @@ std::optional<Matrix> str2matrix(std::string_view s) {
       case CharKind::Token: {
         const auto v = matrix_number(p, end);
         if (!v) return std::nullopt;
-        out.data.edit().push_back(*v);
+        numbers.push_back(*v);
         ++in_row;
         after_comma = false;
         break;
@@ -595,6 +598,7 @@ std::optional<Matrix> str2matrix(std::string_view s) {
     }
   }
   if (!end_row()) return std::nullopt;
+  if (numbers.empty()) out.data.clear();  // an empty array is the one with no buffer
   return out;
 }
 

@@ -92,8 +92,11 @@ void PackWriter::fail(const std::string& what) {
 }
 
 void PackWriter::flush_buffer() {
-  const unsigned char* p = buffer_.data();
-  std::size_t left = buffer_.size();
+  write_out(buffer_.data(), buffer_.size());
+  buffer_.clear();
+}
+
+void PackWriter::write_out(const unsigned char* p, std::size_t left) {
   while (left > 0) {
     const ssize_t n = ::write(fd_, p, left);
     if (n < 0 && errno == EINTR) continue;
@@ -101,7 +104,6 @@ void PackWriter::flush_buffer() {
     p += n;
     left -= static_cast<std::size_t>(n);
   }
-  buffer_.clear();
 }
 
 void PackWriter::bytes(const void* data, std::size_t n) {
@@ -109,8 +111,7 @@ void PackWriter::bytes(const void* data, std::size_t n) {
   const auto* p = static_cast<const unsigned char*>(data);
   if (buffer_.size() + n > kBufferBytes) flush_buffer();
   if (n >= kBufferBytes) {  // a large array goes straight from where it lies
-    buffer_.assign(p, p + n);
-    flush_buffer();
+    write_out(p, n);
     return;
   }
   buffer_.insert(buffer_.end(), p, p + n);

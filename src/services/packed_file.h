@@ -51,6 +51,7 @@ class PackWriter {
  private:
   void bytes(const void* data, std::size_t n);
   void flush_buffer();
+  void write_out(const unsigned char* p, std::size_t n);
   [[noreturn]] void fail(const std::string& what);
   std::filesystem::path file_, temp_;
   int fd_ = -1;

@@ -64,5 +64,22 @@ TEST_F(WindowPlaces, APlaceOffTheScreenIsNotTaken) {
   EXPECT_EQ(window(2)->geometry(), built);
 }
 
+TEST_F(WindowPlaces, AWindowTallerThanTheRoomAboveItComesDownUntilItsTitleBarShows) {
+  // Laid out from the lower-left corner of the 1080-line screen: 100 up and 1000 tall.
+  gfx::Window& w = *model().window(2);
+  w.units = gfx::Units::Pixels;
+  w.position = {100, 100, 800, 1000};
+  model().touch();
+  toolkit_->sync();
+  EXPECT_EQ(window(2)->geometry().top(), 32) << "its title bar would sit above the screen";
+  EXPECT_EQ(window(2)->geometry().size(), QSize(800, 1000));
+
+  // One that fits stays where it was laid out.
+  w.position = {100, 20, 800, 1000};
+  model().touch();
+  toolkit_->sync();
+  EXPECT_EQ(window(2)->geometry(), QRect(100, 60, 800, 1000));
+}
+
 }  // namespace
 }  // namespace quorin::test

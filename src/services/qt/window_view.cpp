@@ -187,7 +187,13 @@ QRect WindowView::screen_rect() const {
   if (!w) return geometry();
   QPoint origin;
   const QSize area = screen_area(&origin);
-  return to_qrect(w->units, w->position, area).translated(origin);
+  QRect r = to_qrect(w->units, w->position, area).translated(origin);
+  // A window taller than the room above its lower edge (a 768-line screen) would put its title
+  // bar out of reach above the screen, and the window could never be moved: it comes down
+  // until its title bar shows.
+  constexpr int kTitleBar = 32;
+  if (top_level_ && r.top() < origin.y() + kTitleBar) r.moveTop(origin.y() + kTitleBar);
+  return r;
 }
 
 QSize WindowView::minimum_client_size(const gfx::Window& w) const {

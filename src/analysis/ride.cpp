@@ -635,7 +635,7 @@ std::vector<PsdBand> road_psd_bands(const RoadProfile& road, std::string_view ro
   fft(z, -1);
   const double dn = 1 / length;
   std::vector<PsdBand> out;
-  // Octaves from 2^-7 to 2^2 cycle/m, centred at 2^(m + 1/2): 0.011 ... 2.83.
+  // Frequency doublings from 2^-7 to 2^2 cycle/m, centred at 2^(m + 1/2): 0.011 ... 2.83.
   for (int m = -7; m <= 1; ++m) {
     const double lo = std::ldexp(1.0, m), hi = 2 * lo;
     double power = 0;  // variance in the band

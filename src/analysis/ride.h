@@ -99,9 +99,9 @@ RoadProfile parse_road_profile(std::string_view text);
 // The profile as such a file: a heading line and one "distance height" line per point.
 std::string road_profile_text(const RoadProfile& road);
 
-// The power spectral density of the road's height, averaged over the octave bands centred
-// at 0.011 to 2.83 cycle/m, beside the class's, in dB re 1 m^3. The profile is read at even
-// steps over its length.
+// The power spectral density of the road's height, averaged over bands that each span a
+// doubling of spatial frequency, centred at 0.011 to 2.83 cycle/m, beside the class's, in dB
+// re 1 m^3. The profile is read at even steps over its length.
 struct PsdBand {
   double centre = 0, measured_db = 0, class_db = 0;
 };

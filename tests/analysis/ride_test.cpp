@@ -212,7 +212,7 @@ TEST(DamperLawTest, ReadsACurveAsTheComparisonWindowDrawsIt) {
   EXPECT_THROW(DamperLaw::linear(-1), RuntimeError);
 }
 
-TEST(RoadTest, ClassRoadsMatchTheirPsdInEveryOctaveBand) {
+TEST(RoadTest, ClassRoadsMatchTheirPsdInEveryDoublingBand) {
   for (const char* road_class : {"A", "C", "E"})
     for (std::uint64_t seed : {1u, 2u, 99u}) {
       SCOPED_TRACE(std::string(road_class) + " seed " + std::to_string(seed));

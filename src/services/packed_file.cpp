@@ -38,6 +38,7 @@ void PackSum::word(std::uint64_t w) {
 }
 
 void PackSum::add(const void* bytes, std::size_t n) {
+  if (n == 0) return;  // an empty array may lie nowhere at all
   const auto* p = static_cast<const unsigned char*>(bytes);
   total_ += n;
   if (tail_n_ > 0) {  // the word begun by the bytes before

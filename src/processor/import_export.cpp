@@ -13,6 +13,7 @@
 #include "processor/export_grid.h"
 #include "processor/processor.h"
 #include "services/file_io.h"
+#include "services/mapped_file.h"
 #include "services/numeric.h"
 #include "services/runtime_error.h"
 
@@ -113,9 +114,14 @@ void import(Processor& p) {
   // The file is checked whole before it replaces the import curve, so a bad file leaves the
   // held curve drawable.
   const std::string name = answer.folder + answer.file;
-  // The text is let go before the curve is drawn: an import of a million rows is tens of MB.
-  std::optional<Matrix> matrix =
-      str2matrix(read_file_text(std::filesystem::path(name), kImportFileLimit));
+  // The text is read where it lies in the file cache and let go before the curve is drawn:
+  // an import of a million rows is tens of MB.
+  std::optional<Matrix> matrix;
+  {
+    const MappedText text(std::filesystem::path(name), kImportFileLimit);
+    matrix = str2matrix(text.text());
+    text.check_whole();
+  }
   if (!matrix)
     throw RuntimeError("The import file \"" + name +
                        "\" is not a matrix of numbers; the import curve is unchanged.");

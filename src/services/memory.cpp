@@ -1,5 +1,10 @@
 #include "services/memory.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+
 #if __has_include(<malloc.h>)
 #include <malloc.h>
 #endif
@@ -12,6 +17,22 @@ void pool_large_arrays() {
   // what otherwise alternates large arrays between the pool and fresh mappings.
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
+#endif
+}
+
+void prepare_for_writing(void* data, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+  if (bytes < (std::size_t{1} << 20)) return;
+  const long page = ::sysconf(_SC_PAGESIZE);
+  if (page <= 0) return;
+  // Only whole pages inside the array: a page it shares with other memory is left alone.
+  const auto mask = static_cast<std::uintptr_t>(page) - 1;
+  const auto begin = (reinterpret_cast<std::uintptr_t>(data) + mask) & ~mask;
+  const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~mask;
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#else
+  (void)data;
+  (void)bytes;
 #endif
 }
 

@@ -9,6 +9,7 @@
 #include <numeric>
 #include <system_error>
 
+#include "services/memory.h"
 #include "services/runtime_error.h"
 
 namespace quorin {
@@ -541,9 +542,22 @@ SharedArray Matrix::column(std::size_t c) const {
   }
   SharedArray& column = gathered->columns.at(c);
   if (column.empty() && rows > 0) {
-    std::vector<double> out(rows);
-    for (std::size_t r = 0; r < rows; ++r) out[r] = at(r, c);
-    column = std::move(out);
+    // A narrow matrix (an import's velocity and two forces) has every column gathered in
+    // one pass over its numbers: they are drawn together.
+    const bool all = cols <= 8;
+    std::vector<std::vector<double>> out(cols);
+    std::vector<std::size_t> wanted;
+    for (std::size_t k = 0; k < cols; ++k) {
+      if ((all && gathered->columns[k].empty()) || k == c) {
+        out[k].reserve(rows);
+        prepare_for_writing(out[k].data(), rows * sizeof(double));
+        wanted.push_back(k);
+      }
+    }
+    const double* from = data.data();
+    for (std::size_t r = 0; r < rows; ++r, from += cols)
+      for (const std::size_t k : wanted) out[k].push_back(from[k]);
+    for (const std::size_t k : wanted) gathered->columns[k] = std::move(out[k]);
   }
   return column;
 }
@@ -566,6 +580,7 @@ std::optional<Matrix> str2matrix(std::string_view s) {
       // Room for as many rows as the text holds if they are as long as this first one.
       const auto consumed = static_cast<std::size_t>(p - s.data()) + 1;
       numbers.reserve(in_row * (s.size() / consumed + s.size() / consumed / 16 + 2));
+      prepare_for_writing(numbers.data(), numbers.capacity() * sizeof(double));
     } else if (in_row != out.cols) {
       return false;
     }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -10,6 +11,7 @@
 
 #include "services/file_io.h"
 #include "services/file_size_limit.h"
+#include "services/mapped_file.h"
 #include "services/runtime_error.h"
 #include "services/small_disk.h"
 #include "services/temp_dir.h"
@@ -168,12 +170,50 @@ TEST(FileLimits, OnlyRegularFilesWithinTheLimitAreRead) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.path.string());
     for (const std::string& e : {error_of([&] { read_file_text(r.path, kSmall); }),
-                                 error_of([&] { read_file_bytes(r.path, kSmall); })}) {
+                                 error_of([&] { read_file_bytes(r.path, kSmall); }),
+                                 error_of([&] { MappedText t(r.path, kSmall); })}) {
       EXPECT_NE(e.find(r.says), std::string::npos) << e;
       EXPECT_NE(e.find(r.path.filename().string()), std::string::npos) << e;
     }
   }
   EXPECT_EQ(read_file_text(dir / "small.txt", kSmall), "1 2 3\n");
+  EXPECT_EQ(MappedText(dir / "small.txt", kSmall).text(), "1 2 3\n");
+}
+
+// A mapped file that another program cuts short while it is read: the bytes it lost read as
+// zeros instead of ending the program with a bus error, and the reading is refused.
+TEST(MappedFile, ATextCutShortWhileReadIsRefusedNotACrash) {
+  test::TempDir dir;
+  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  std::string whole;
+  for (std::size_t i = 0; whole.size() < 5 * page; ++i) whole += std::to_string(i) + " 1 2\n";
+  struct Row {
+    const char* what;
+    std::size_t cut_to;  // bytes left; the whole file when nothing is cut
+  } rows[] = {{"untouched", whole.size()},
+              {"emptied", 0},
+              {"cut inside the first page", 100},
+              {"cut at a page boundary", 2 * page},
+              {"cut inside the last page", whole.size() - 3}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    const auto file = dir.write("curve.txt", whole);
+    MappedText text(file, kImportFileLimit);
+    std::filesystem::resize_file(file, r.cut_to);
+    std::size_t sum = 0;  // every byte read, the lost pages too
+    for (const char c : text.text()) sum += static_cast<unsigned char>(c);
+    EXPECT_EQ(text.text().size(), whole.size());
+    const std::string e = error_of([&] { text.check_whole(); });
+    if (r.cut_to == whole.size()) {
+      EXPECT_EQ(e, "no error");
+      EXPECT_EQ(text.text(), whole);
+    } else {
+      EXPECT_NE(e.find("curve.txt\" was cut short by another program while it was read"),
+                std::string::npos)
+          << e << sum;
+    }
+  }
+  EXPECT_EQ(MappedText(dir.write("empty.txt", ""), kImportFileLimit).text(), "");
 }
 
 // An append that cannot be written whole leaves the file as it was.

@@ -109,7 +109,7 @@ AxesPicture::Item item_of(gfx::Object& o) {
 }
 
 bool same_matrix(const Matrix& a, const Matrix& b) {
-  return a.rows == b.rows && a.cols == b.cols && a.data == b.data;
+  return a.rows == b.rows && a.cols == b.cols && a.columns == b.columns;
 }
 
 }  // namespace

@@ -74,14 +74,7 @@ SessionDocument from_variables(const std::filesystem::path& file) {
   if (!import.is_empty()) {
     if (!import.is_numeric() || import.dims().size() != 2)
       throw RuntimeError(what + " holds no import matrix; it was not restored.");
-    d.import.rows = import.dims()[0];
-    d.import.cols = import.dims()[1];
-    std::vector<double> data(d.import.rows * d.import.cols);
-    const std::vector<double>& col_order = import.numbers();
-    for (std::size_t r = 0; r < d.import.rows; ++r)
-      for (std::size_t c = 0; c < d.import.cols; ++c)
-        data[r * d.import.cols + c] = col_order[c * d.import.rows + r];
-    d.import.data = std::move(data);
+    d.import = Matrix::from_column_order(import.dims()[0], import.dims()[1], import.numbers());
   }
   d.ShockData = need("ShockData");
   return d;
@@ -469,7 +462,7 @@ void KeptSession::finish() {
   // leaves the one kept before it.
   bool worth_keeping = false;
   if (taken_)
-    worth_keeping = taken_->stored_curves() > 0 || !taken_->import.data.empty() ||
+    worth_keeping = taken_->stored_curves() > 0 || !taken_->import.empty() ||
                     !taken_->ShockData.is_empty();
   // A file at our place that is not the one we hold locked is another program's (one that
   // took the place after our lock file was deleted): it stays.

@@ -161,8 +161,12 @@ bool same_session(const SessionDocument& a, const SessionDocument& b) {
       return false;
   for (std::size_t k = 0; k < a.plotdata.size(); ++k)
     if (!same_curve(a.plotdata[k], b.plotdata[k])) return false;
-  return a.import.rows == b.import.rows && a.import.cols == b.import.cols &&
-         same_bits(a.import.data, b.import.data) && same_value(a.ShockData, b.ShockData);
+  if (a.import.rows != b.import.rows || a.import.cols != b.import.cols ||
+      a.import.columns.size() != b.import.columns.size())
+    return false;
+  for (std::size_t c = 0; c < a.import.columns.size(); ++c)
+    if (!same_bits(a.import.columns[c], b.import.columns[c])) return false;
+  return same_value(a.ShockData, b.ShockData);
 }
 
 SessionDocument take_session(Program& p) {
@@ -205,8 +209,7 @@ void check_session(const SessionDocument& d, const std::string& what) {
                          " of different lengths");
     for (const std::string* name : names_of(c)) check_text(what, *name, "a name of " + curve);
   }
-  if (!d.import.data.empty() &&
-      (d.import.cols != 3 || d.import.rows < 1 || d.import.rows * 3 != d.import.data.size()))
+  if (!d.import.columns.empty() && (d.import.cols != 3 || d.import.rows < 1))
     refuse(what, "holds an import of " + std::to_string(d.import.cols) +
                      " columns; an import has velocity, compression and rebound");
   for (const auto& [name, value] : d.selections)
@@ -269,7 +272,9 @@ void write_session(const std::filesystem::path& file, const SessionDocument& d) 
   }
   w.u64(d.import.rows);
   w.u64(d.import.cols);
-  w.doubles(d.import.data.vec());
+  std::vector<const double*> columns;
+  for (const SharedArray& c : d.import.columns) columns.push_back(c.data());
+  w.rows_of(columns, d.import.columns.empty() ? 0 : d.import.rows);
   w.value(d.ShockData);
   w.u64(d.hidden.size());
   for (int n : d.hidden) w.u64(static_cast<std::uint64_t>(n));
@@ -311,13 +316,14 @@ SessionDocument read_session(const std::filesystem::path& file) {
     for (double* s : scales_of(c)) *s = r.f64();
     for (std::string* name : names_of(c)) *name = r.text(kLongestText);
   }
-  d.import.rows = r.u64();
-  d.import.cols = r.u64();
-  d.import.data = r.doubles();
-  if (d.import.rows * d.import.cols != d.import.data.size() ||
-      (d.import.cols != 0 && d.import.rows != d.import.data.size() / d.import.cols))
+  const std::size_t rows = static_cast<std::size_t>(std::min<std::uint64_t>(r.u64(), SIZE_MAX));
+  const std::size_t cols = static_cast<std::size_t>(std::min<std::uint64_t>(r.u64(), SIZE_MAX));
+  try {
+    d.import = Matrix(rows, cols, r.doubles());
+  } catch (const std::invalid_argument&) {
     throw RuntimeError("The file \"" + file.string() +
                        "\" cannot be read: its import does not hold rows times columns numbers.");
+  }
   d.ShockData = r.value();
   for (std::size_t k = small_count(64, "hidden curves"); k > 0; --k)
     d.hidden.push_back(static_cast<int>(std::min<std::uint64_t>(r.u64(), 1u << 20)));

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <limits>
 #include <numeric>
+#include <stdexcept>
+#include <string>
 #include <system_error>
 
 #include "services/memory.h"
@@ -533,40 +535,52 @@ std::optional<double> matrix_number(const char*& p, const char* end) {
 
 }  // namespace
 
-SharedArray Matrix::column(std::size_t c) const {
-  if (!gathered || !gathered->from.shares_with(data) || gathered->columns.size() != cols) {
-    auto fresh = std::make_shared<Columns>();
-    fresh->from = data;
-    fresh->columns.resize(cols);
-    gathered = std::move(fresh);
+Matrix::Matrix(std::size_t rows_, std::size_t cols_, const std::vector<double>& row_order)
+    : rows(rows_), cols(cols_) {
+  if (rows_ * cols_ != row_order.size() || (cols_ != 0 && rows_ != row_order.size() / cols_))
+    throw std::invalid_argument("a matrix of " + std::to_string(rows_) + " by " +
+                                std::to_string(cols_) + " needs that many numbers");
+  if (empty()) return;
+  columns.reserve(cols);
+  for (std::size_t c = 0; c < cols; ++c) {
+    std::vector<double> column;
+    column.reserve(rows);
+    for (std::size_t r = 0; r < rows; ++r) column.push_back(row_order[r * cols + c]);
+    columns.emplace_back(std::move(column));
   }
-  SharedArray& column = gathered->columns.at(c);
-  if (column.empty() && rows > 0) {
-    // A narrow matrix (an import's velocity and two forces) has every column gathered in
-    // one pass over its numbers: they are drawn together.
-    const bool all = cols <= 8;
-    std::vector<std::vector<double>> out(cols);
-    std::vector<std::size_t> wanted;
-    for (std::size_t k = 0; k < cols; ++k) {
-      if ((all && gathered->columns[k].empty()) || k == c) {
-        out[k].reserve(rows);
-        prepare_for_writing(out[k].data(), rows * sizeof(double));
-        wanted.push_back(k);
-      }
-    }
-    const double* from = data.data();
-    for (std::size_t r = 0; r < rows; ++r, from += cols)
-      for (const std::size_t k : wanted) out[k].push_back(from[k]);
-    for (const std::size_t k : wanted) gathered->columns[k] = std::move(out[k]);
-  }
-  return column;
+}
+
+Matrix Matrix::from_column_order(std::size_t rows, std::size_t cols,
+                                 const std::vector<double>& column_order) {
+  Matrix m;
+  if (rows * cols != column_order.size() || (cols != 0 && rows != column_order.size() / cols))
+    throw std::invalid_argument("a matrix of " + std::to_string(rows) + " by " +
+                                std::to_string(cols) + " needs that many numbers");
+  m.rows = rows;
+  m.cols = cols;
+  if (m.empty()) return m;
+  const auto at = [&](std::size_t c) {
+    return column_order.begin() + static_cast<std::ptrdiff_t>(c * rows);
+  };
+  for (std::size_t c = 0; c < cols; ++c) m.columns.emplace_back(at(c), at(c + 1));
+  return m;
+}
+
+std::vector<double> Matrix::row_order() const {
+  std::vector<double> out;
+  if (empty()) return out;
+  out.reserve(rows * cols);
+  for (std::size_t r = 0; r < rows; ++r)
+    for (std::size_t c = 0; c < cols; ++c) out.push_back(columns[c][r]);
+  return out;
 }
 
 std::optional<Matrix> str2matrix(std::string_view s) {
   Matrix out;
-  // Written to directly: each edit of a shared array draws a new serial, which costs more
-  // than reading a number.
-  std::vector<double>& numbers = out.data.edit();
+  // The first row is read aside; from its length on, every number goes straight into its
+  // column.
+  std::vector<double> first;
+  std::vector<std::vector<double>> columns;
   const char* p = s.data();
   const char* const end = p + s.size();
   std::size_t in_row = 0;  // numbers in the row being read
@@ -577,10 +591,19 @@ std::optional<Matrix> str2matrix(std::string_view s) {
     if (in_row == 0) return true;  // blank line
     if (out.rows == 0) {
       out.cols = in_row;
-      // Room for as many rows as the text holds if they are as long as this first one.
+      // Room for a row per line break when rows end with them, else for as many rows as the
+      // text holds if they are as long as this first one.
       const auto consumed = static_cast<std::size_t>(p - s.data()) + 1;
-      numbers.reserve(in_row * (s.size() / consumed + s.size() / consumed / 16 + 2));
-      prepare_for_writing(numbers.data(), numbers.capacity() * sizeof(double));
+      const std::size_t room =
+          p != end && *p == '\n'
+              ? static_cast<std::size_t>(std::count(p, end, '\n')) + 1
+              : s.size() / consumed + s.size() / consumed / 16 + 2;
+      columns.resize(out.cols);
+      for (std::size_t c = 0; c < out.cols; ++c) {
+        columns[c].reserve(room);
+        prepare_for_writing(columns[c].data(), room * sizeof(double));
+        columns[c].push_back(first[c]);
+      }
     } else if (in_row != out.cols) {
       return false;
     }
@@ -605,7 +628,12 @@ std::optional<Matrix> str2matrix(std::string_view s) {
       case CharKind::Token: {
         const auto v = matrix_number(p, end);
         if (!v) return std::nullopt;
-        numbers.push_back(*v);
+        if (out.rows == 0)
+          first.push_back(*v);
+        else if (in_row < out.cols)
+          columns[in_row].push_back(*v);
+        else
+          return std::nullopt;  // a row longer than the first
         ++in_row;
         after_comma = false;
         break;
@@ -613,7 +641,9 @@ std::optional<Matrix> str2matrix(std::string_view s) {
     }
   }
   if (!end_row()) return std::nullopt;
-  if (numbers.empty()) out.data.clear();  // an empty array is the one with no buffer
+  if (out.rows == 0) out.cols = 0;
+  out.columns.reserve(columns.size());
+  for (std::vector<double>& c : columns) out.columns.emplace_back(std::move(c));
   return out;
 }
 

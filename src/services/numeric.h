@@ -59,26 +59,31 @@ std::string num2str(double v);
 // trailing blanks, decimal and exponent forms, Inf and NaN; never evaluates expressions.
 std::optional<double> str2double(std::string_view s);
 
-// A text as a numeric matrix: numbers separated by blanks, tabs or commas, rows by line
-// breaks or semicolons; blank lines are skipped. Returns nullopt when the text is not a matrix
-// (a word, rows of unequal length); an empty or blank text gives the 0 by 0 matrix. `data` is
-// filled in row order.
+// A matrix of numbers held by column: each column is an array of its own, shared by every
+// copy of the matrix and by every curve drawn from it (an import of a million rows is drawn
+// from its own columns, never from copies of them).
 struct Matrix {
   std::size_t rows = 0;
   std::size_t cols = 0;
-  SharedArray data;  // row order
-  double at(std::size_t r, std::size_t c) const { return data[r * cols + c]; }  // 0-based
-  // Column `c` (0-based) as an array of its own, gathered once for these numbers and shared by
-  // every copy of the matrix (a drawn curve of a million points holds it, not a copy).
-  SharedArray column(std::size_t c) const;
+  std::vector<SharedArray> columns;  // `cols` arrays of `rows` numbers; none when empty
 
-  // The columns gathered so far, with the numbers they were gathered from.
-  struct Columns {
-    SharedArray from;
-    std::vector<SharedArray> columns;
-  };
-  mutable std::shared_ptr<Columns> gathered = nullptr;
+  Matrix() = default;
+  // From rows * cols numbers in row order; throws std::invalid_argument when they do not fit.
+  Matrix(std::size_t rows, std::size_t cols, const std::vector<double>& row_order);
+
+  // From rows * cols numbers in column order (as a variable holds them).
+  static Matrix from_column_order(std::size_t rows, std::size_t cols,
+                                  const std::vector<double>& column_order);
+
+  double at(std::size_t r, std::size_t c) const { return columns[c][r]; }  // 0-based
+  const SharedArray& column(std::size_t c) const { return columns.at(c); }
+  std::vector<double> row_order() const;
+  bool empty() const { return rows == 0 || cols == 0; }
 };
+
+// A text as a numeric matrix: numbers separated by blanks, tabs or commas, rows by line
+// breaks or semicolons; blank lines are skipped. Returns nullopt when the text is not a matrix
+// (a word, rows of unequal length); an empty or blank text gives the 0 by 0 matrix.
 std::optional<Matrix> str2matrix(std::string_view s);
 
 }  // namespace quorin

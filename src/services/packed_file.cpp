@@ -126,6 +126,21 @@ void PackWriter::text(std::string_view s) {
   bytes(s.data(), s.size());
 }
 
+void PackWriter::rows_of(const std::vector<const double*>& columns, std::size_t rows) {
+  u64(rows * columns.size());
+  // A row at a time into a block of the buffer's size: the numbers are never copied whole.
+  std::vector<double> block;
+  const std::size_t per_block = std::max<std::size_t>(1, kBufferBytes / sizeof(double) / 2);
+  block.reserve(per_block + columns.size());
+  for (std::size_t r = 0; r < rows; ++r) {
+    for (const double* c : columns) block.push_back(c[r]);
+    if (block.size() >= per_block || r + 1 == rows) {
+      bytes(block.data(), block.size() * sizeof(double));
+      block.clear();
+    }
+  }
+}
+
 void PackWriter::doubles(const double* data, std::size_t n) {
   u64(n);
   // Written in slices, so a large array never needs a second copy of itself.

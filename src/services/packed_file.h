@@ -44,6 +44,8 @@ class PackWriter {
   void text(std::string_view s);
   void doubles(const double* data, std::size_t n);  // the count, then the numbers
   void doubles(const std::vector<double>& v) { doubles(v.data(), v.size()); }
+  // Columns of `rows` numbers each, written as doubles() writes the same numbers in row order.
+  void rows_of(const std::vector<const double*>& columns, std::size_t rows);
   void value(const Value& v);
   // Writes the checksum, flushes and renames into place.
   void commit();

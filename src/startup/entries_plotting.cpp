@@ -34,21 +34,13 @@ gfx::Handle handle_in(const std::optional<Value>& in, const char* name) {
   return gfx::Handle{number_in(in, "plotfunction", name)};
 }
 
-// A numeric matrix (rows by columns, column order in the value) in row order.
+// A numeric matrix (rows by columns, column order in the value).
 Matrix matrix_in(const std::optional<Value>& in, const char* name) {
   const Value& v = given(in, name);
   if (!v.is_numeric() || v.dims().size() != 2)
     throw RuntimeError(std::string("plotfunction: ") + name + " must be a numeric matrix, found " +
                        describe(v) + ".");
-  Matrix m;
-  m.rows = v.dims()[0];
-  m.cols = v.dims()[1];
-  std::vector<double>& data = m.data.edit();
-  data.resize(m.rows * m.cols);
-  const auto& col_order = v.numbers();
-  for (std::size_t r = 0; r < m.rows; ++r)
-    for (std::size_t c = 0; c < m.cols; ++c) data[r * m.cols + c] = col_order[c * m.rows + r];
-  return m;
+  return Matrix::from_column_order(v.dims()[0], v.dims()[1], v.numbers());
 }
 
 }  // namespace

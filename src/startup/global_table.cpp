@@ -8,9 +8,9 @@ namespace quorin {
 
 Value to_value(const Matrix& m) {
   if (m.rows == 0 || m.cols == 0) return Value();
-  std::vector<double> col_order(m.rows * m.cols);
-  for (std::size_t r = 0; r < m.rows; ++r)
-    for (std::size_t c = 0; c < m.cols; ++c) col_order[c * m.rows + r] = m.at(r, c);
+  std::vector<double> col_order;
+  col_order.reserve(m.rows * m.cols);
+  for (const SharedArray& c : m.columns) col_order.insert(col_order.end(), c.begin(), c.end());
   return Value::numeric({m.rows, m.cols}, std::move(col_order));
 }
 

@@ -27,9 +27,7 @@ class Session : public test::MenuProgram {
     EXPECT_TRUE(run("view"));
     control("motionratio").string = "1.5";
     EXPECT_TRUE(run("view"));
-    program.globals.import.rows = 3;
-    program.globals.import.cols = 3;
-    program.globals.import.data = {0.1, 10, -5, 0.2, std::nan(""), -9, 0.3, 30, -20};
+    program.globals.import = Matrix(3, 3, {0.1, 10, -5, 0.2, std::nan(""), -9, 0.3, 30, -20});
     program.tools->set_hidden({2});
     program.tools->tuning_tools().set_guides(TuningTools::Corner{250, 30});
     return take_session(program);
@@ -44,12 +42,14 @@ TEST_F(Session, ComesBackFromItsFileBitForBit) {
   const SessionDocument back = read_session(file);
   EXPECT_TRUE(same_session(d, back));
   EXPECT_EQ(back.plotdata, d.plotdata);
-  EXPECT_TRUE(std::isnan(back.import.data[4]));
+  EXPECT_TRUE(std::isnan(back.import.at(1, 1)));
+  EXPECT_EQ(back.import.row_order()[5], -9);
   EXPECT_EQ(back.hidden, std::vector<int>{2});
   EXPECT_EQ(read_session_curves(file), 2u);
   // A session equals itself, NaN and all, without a copy of its curves.
   EXPECT_TRUE(same_session(d, take_session(program)));
-  EXPECT_TRUE(take_session(program).import.data.shares_with(program.globals.import.data));
+  for (std::size_t c = 0; c < 3; ++c)
+    EXPECT_TRUE(take_session(program).import.column(c).shares_with(program.globals.import.column(c)));
 }
 
 TEST_F(Session, ADamagedFileIsRefusedWhole) {
@@ -109,9 +109,7 @@ TEST_F(Session, WhatTheProgramCouldNeverMakeIsRefusedAndChangesNothing) {
        "characters"},
       {"a two-column import",
        [](SessionDocument& d) {
-         d.import.cols = 2;
-         d.import.rows = 3;
-         d.import.data = std::vector<double>(6, 1.0);
+         d.import = Matrix(3, 2, std::vector<double>(6, 1.0));
        },
        "columns"},
       {"limit abc",

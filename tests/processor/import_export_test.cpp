@@ -92,7 +92,7 @@ TEST_F(Import, DialogStartsInTheLastFolderAndACancelForgetsIt) {
   EXPECT_EQ(dialogs.last_filter(), folder + "*.txt");
   EXPECT_FALSE(g.pn.has_value());
   EXPECT_FALSE(g.fn.has_value());
-  EXPECT_EQ(g.import.data, (std::vector<double>{1, 2, 3}));  // a cancel keeps the curve
+  EXPECT_EQ(g.import.row_order(), (std::vector<double>{1, 2, 3}));  // a cancel keeps the curve
 }
 
 TEST_F(Import, TextThatIsNoThreeColumnCurveIsRefusedAndTheHeldCurveKept) {
@@ -118,7 +118,7 @@ TEST_F(Import, TextThatIsNoThreeColumnCurveIsRefusedAndTheHeldCurveKept) {
     import_file("bad.txt", row.text);
     const std::size_t lines = curve_lines().size();
     EXPECT_EQ(error_of("import"), "The import file \"" + folder + "bad.txt\" " + row.message_end);
-    EXPECT_EQ(g.import.data, (std::vector<double>{7, 8, 9}));
+    EXPECT_EQ(g.import.row_order(), (std::vector<double>{7, 8, 9}));
     EXPECT_EQ(curve_lines().size(), lines);
     EXPECT_EQ(g.fn, "bad.txt");
   }

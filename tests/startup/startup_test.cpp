@@ -91,7 +91,7 @@ TEST_F(StartedProgram, StartLeavesTheStartingState) {
   EXPECT_EQ(g.counter, 1);
   ASSERT_TRUE(g.pn.has_value());
   EXPECT_TRUE(g.pn->ends_with("/data/")) << *g.pn;
-  EXPECT_EQ(g.import.data, (std::vector<double>{0, 0, 0}));
+  EXPECT_EQ(g.import.row_order(), (std::vector<double>{0, 0, 0}));
   EXPECT_EQ(g.ShockData.field("Speed_1").field("Velocity").field("Data"), Value::number(0));
   EXPECT_EQ(m.get<gfx::Axes>(g.plothandle).tag, "plotwindow");
   EXPECT_EQ(m.get<gfx::Axes>(g.IDhandle).tag, "ID");

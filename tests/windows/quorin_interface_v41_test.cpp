@@ -132,7 +132,7 @@ TEST_F(StartUp, GlobalsTakeTheirStartingValues) {
   EXPECT_EQ(*g.pn, (rig_.folder.path() / "data").string() + "/");
   EXPECT_EQ(g.import.rows, 1u);
   EXPECT_EQ(g.import.cols, 3u);
-  EXPECT_EQ(g.import.data, (std::vector<double>{0, 0, 0}));
+  EXPECT_EQ(g.import.row_order(), (std::vector<double>{0, 0, 0}));
   const Value& speed = g.ShockData.field("Speed_1");
   EXPECT_EQ(speed.field_names(), (std::vector<std::string>{"Force", "Velocity"}));
   EXPECT_EQ(speed.field("Force").field("Data"), Value::number(0));

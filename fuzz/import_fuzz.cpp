@@ -24,9 +24,18 @@ using quorin::Matrix;
 using quorin::fuzz::same_number;
 
 bool same_matrix(const Matrix& a, const Matrix& b) {
-  if (a.rows != b.rows || a.cols != b.cols || a.data.size() != b.data.size()) return false;
-  for (std::size_t k = 0; k < a.data.size(); ++k)
-    if (!same_number(a.data[k], b.data[k])) return false;
+  const std::vector<double> x = a.row_order(), y = b.row_order();
+  if (a.rows != b.rows || a.cols != b.cols || x.size() != y.size()) return false;
+  for (std::size_t k = 0; k < x.size(); ++k)
+    if (!same_number(x[k], y[k])) return false;
+  return true;
+}
+
+// Every column holds one number per row.
+bool whole(const Matrix& m) {
+  if (m.columns.size() != (m.empty() ? 0 : m.cols)) return false;
+  for (const quorin::SharedArray& c : m.columns)
+    if (c.size() != m.rows) return false;
   return true;
 }
 
@@ -38,7 +47,8 @@ bool separates(char c) {
 // lines end at line breaks and semicolons, blank lines do not count and every other line has
 // as many numbers as the first.
 std::optional<Matrix> plain_reading(std::string_view text) {
-  Matrix m;
+  std::size_t rows = 0, cols = 0;
+  std::vector<double> cells;
   std::vector<std::string_view> lines;
   std::size_t from = 0;
   for (std::size_t k = 0; k <= text.size(); ++k) {
@@ -77,13 +87,12 @@ std::optional<Matrix> plain_reading(std::string_view text) {
       if (!v) return std::nullopt;
       row.push_back(*v);
     }
-    if (m.rows == 0) m.cols = row.size();
-    if (row.size() != m.cols) return std::nullopt;
-    std::vector<double>& cells = m.data.edit();
+    if (rows == 0) cols = row.size();
+    if (row.size() != cols) return std::nullopt;
     cells.insert(cells.end(), row.begin(), row.end());
-    ++m.rows;
+    ++rows;
   }
-  return m;
+  return Matrix(rows, cols, cells);
 }
 
 // A program started once in a scratch copy of the start folder; IMPORT is answered with the
@@ -119,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::optional<Matrix> expected = plain_reading(text);
   if (read.has_value() != expected.has_value()) std::abort();
   if (read && !same_matrix(*read, *expected)) std::abort();
-  if (read && read->data.size() != read->rows * read->cols) std::abort();
+  if (read && !whole(*read)) std::abort();
 
   quorin::fuzz::write_file(p.folder / "curve.txt", data, size);
   const Matrix before = p.program->globals.import;

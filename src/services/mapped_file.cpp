@@ -33,7 +33,8 @@ std::uintptr_t g_page = 4096;
 std::once_flag g_installed;
 
 void on_bus_error(int sig, siginfo_t* info, void* context) {
-  const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
+  // Only a fault of the system names an address; a bus error sent by a program does not.
+  const auto at = info->si_code > 0 ? reinterpret_cast<std::uintptr_t>(info->si_addr) : 0;
   for (Slot& s : g_slots) {
     const std::uintptr_t begin = s.begin.load(std::memory_order_acquire);
     const std::uintptr_t end = s.end.load(std::memory_order_acquire);

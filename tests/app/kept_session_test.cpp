@@ -2,7 +2,9 @@
 // next start brings back exactly; damaged or absent sessions are refused without harm; a fatal
 // fault leaves a note saying where the session is.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +19,7 @@
 
 #include "app/kept_session.h"
 #include "app/script_driver.h"
+#include "services/mapped_file.h"
 #include "services/temp_dir.h"
 #include "startup/fatal_note.h"
 
@@ -382,6 +385,22 @@ TEST(FatalNote, AFatalFaultSaysWhereTheSessionIs) {
         std::terminate();
       },
       "uncaught failure; the session up to its last change");
+  // An import read where it lies puts a bus-error handler of its own in front of the note; a
+  // bus error anywhere else still ends the program with the note.
+  test::TempDir dir;
+  const fs::path curve = dir.path() / "curve.txt", other = dir.path() / "other.bin";
+  std::ofstream(curve) << "0 1 2\n";
+  std::ofstream(other) << std::string(8192, 'x');
+  EXPECT_EXIT(
+      {
+        install_fatal_note("/somewhere/data/session.autosave");
+        { const MappedText text(curve, kImportFileLimit); }
+        const int fd = ::open(other.c_str(), O_RDWR);
+        auto* p = static_cast<volatile char*>(::mmap(nullptr, 8192, PROT_READ, MAP_SHARED, fd, 0));
+        if (::ftruncate(fd, 0) == 0) std::exit(p[4096] == 'x' ? 3 : 4);
+      },
+      ::testing::KilledBySignal(SIGBUS),
+      "fatal fault \\(a bad memory access\\); the session up to its last change is kept in");
 }
 
 }  // namespace

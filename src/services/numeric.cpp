@@ -465,72 +465,21 @@ CharKind kind_of(char c) {
   return kCharKinds[static_cast<unsigned char>(c)];
 }
 
-// Powers of ten that doubles hold exactly.
-constexpr std::array<double, 23> kExactPowers = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-// The number token that starts at p, read in one pass; p is left at the first character after
-// the token. Plain decimals whose significant digits fit in 53 bits and whose power of ten is
-// within 22 are one exact product or quotient, hence correctly rounded like str2double; every
-// other token (Inf, NaN, long mantissas, big exponents, words) goes through str2double.
+// The number token that starts at p; p is left at the first character after the token. A
+// plain decimal is read by the standard reader, which rounds correctly as str2double does (it
+// reads the same digits the same way); every other token (a leading +, Inf, NaN, numbers out
+// of range, words) goes through str2double.
 std::optional<double> matrix_number(const char*& p, const char* end) {
+  double v = 0;
+  const auto r = std::from_chars(p, end, v, std::chars_format::general);
+  if (r.ec == std::errc() && std::isfinite(v) &&
+      (r.ptr == end || kind_of(*r.ptr) != CharKind::Token)) {
+    p = r.ptr;
+    return v;
+  }
   const char* const start = p;
-  const char* q = p;
-  bool negative = false;
-  if (*q == '+' || *q == '-') negative = *q++ == '-';
-  std::uint64_t mantissa = 0;
-  int significant = 0, power = 0;
-  bool digits = false, exact = true;
-  auto digit = [&](int d, bool fraction) {
-    digits = true;
-    if (mantissa == 0 && d == 0) {
-      if (fraction) --power;
-    } else if (significant < 19) {
-      mantissa = mantissa * 10 + static_cast<std::uint64_t>(d);
-      ++significant;
-      if (fraction) --power;
-    } else {
-      exact = false;
-    }
-  };
-  while (q != end && is_digit(*q)) digit(*q++ - '0', false);
-  if (q != end && *q == '.') {
-    ++q;
-    while (q != end && is_digit(*q)) digit(*q++ - '0', true);
-  }
-  if (q != end && (*q == 'e' || *q == 'E')) {
-    ++q;
-    bool exp_negative = false;
-    if (q != end && (*q == '+' || *q == '-')) exp_negative = *q++ == '-';
-    int e = 0;
-    bool exp_digits = false;
-    while (q != end && is_digit(*q)) {
-      exp_digits = true;
-      if (e < 10000) e = e * 10 + (*q - '0');
-      ++q;
-    }
-    if (!exp_digits) exact = false;
-    power += exp_negative ? -e : e;
-  }
-  if (digits && exact && (q == end || kind_of(*q) != CharKind::Token)) {
-    double v;
-    if (mantissa == 0)
-      v = 0;
-    else if (mantissa <= (std::uint64_t{1} << 53) && power >= -22 && power <= 22)
-      v = power >= 0
-              ? static_cast<double>(mantissa) * kExactPowers[static_cast<std::size_t>(power)]
-              : static_cast<double>(mantissa) / kExactPowers[static_cast<std::size_t>(-power)];
-    else
-      v = kNaN, exact = false;
-    if (exact) {
-      p = q;
-      return negative ? -v : v;
-    }
-  }
-  while (q != end && kind_of(*q) == CharKind::Token) ++q;
-  p = q;
-  return str2double(std::string_view(start, static_cast<std::size_t>(q - start)));
+  while (p != end && kind_of(*p) == CharKind::Token) ++p;
+  return str2double(std::string_view(start, static_cast<std::size_t>(p - start)));
 }
 
 }  // namespace
@@ -575,74 +524,85 @@ std::vector<double> Matrix::row_order() const {
   return out;
 }
 
-std::optional<Matrix> str2matrix(std::string_view s) {
-  Matrix out;
-  // The first row is read aside; from its length on, every number goes straight into its
-  // column.
-  std::vector<double> first;
-  std::vector<std::vector<double>> columns;
-  const char* p = s.data();
-  const char* const end = p + s.size();
-  std::size_t in_row = 0;  // numbers in the row being read
+namespace {
+
+// Reads one row of a matrix text from p, up to and past its row end (or to the end of the
+// text), handing each number to `take`. Returns the count of numbers, 0 for a blank line, or -1
+// when the row is no row of numbers (a word, a comma without a number on either side) or `take`
+// refuses a number.
+template <class Take>
+long read_row(const char*& p, const char* end, Take&& take) {
+  long in_row = 0;
   bool after_comma = false;
-  // Ends the row being read; false when it does not fit the matrix.
-  auto end_row = [&]() {
-    if (after_comma) return false;
-    if (in_row == 0) return true;  // blank line
-    if (out.rows == 0) {
-      out.cols = in_row;
-      // Room for a row per line break when rows end with them, else for as many rows as the
-      // text holds if they are as long as this first one.
-      const auto consumed = static_cast<std::size_t>(p - s.data()) + 1;
-      const std::size_t room =
-          p != end && *p == '\n'
-              ? static_cast<std::size_t>(std::count(p, end, '\n')) + 1
-              : s.size() / consumed + s.size() / consumed / 16 + 2;
-      columns.resize(out.cols);
-      for (std::size_t c = 0; c < out.cols; ++c) {
-        columns[c].reserve(room);
-        prepare_for_writing(columns[c].data(), room * sizeof(double));
-        columns[c].push_back(first[c]);
-      }
-    } else if (in_row != out.cols) {
-      return false;
-    }
-    ++out.rows;
-    in_row = 0;
-    return true;
-  };
   while (p != end) {
     switch (kind_of(*p)) {
       case CharKind::Blank:
         ++p;
         break;
       case CharKind::RowEnd:
-        if (!end_row()) return std::nullopt;
         ++p;
-        break;
+        return after_comma ? -1 : in_row;
       case CharKind::Comma:  // a comma needs a number on either side
-        if (in_row == 0 || after_comma) return std::nullopt;
+        if (in_row == 0 || after_comma) return -1;
         after_comma = true;
         ++p;
         break;
       case CharKind::Token: {
         const auto v = matrix_number(p, end);
-        if (!v) return std::nullopt;
-        if (out.rows == 0)
-          first.push_back(*v);
-        else if (in_row < out.cols)
-          columns[in_row].push_back(*v);
-        else
-          return std::nullopt;  // a row longer than the first
+        if (!v || !take(*v)) return -1;
         ++in_row;
         after_comma = false;
         break;
       }
     }
   }
-  if (!end_row()) return std::nullopt;
-  if (out.rows == 0) out.cols = 0;
-  out.columns.reserve(columns.size());
+  return after_comma ? -1 : in_row;
+}
+
+}  // namespace
+
+std::optional<Matrix> str2matrix(std::string_view s) {
+  const char* p = s.data();
+  const char* const end = p + s.size();
+  // The first row is read aside: its length is the matrix's width.
+  std::vector<double> first;
+  while (p != end && first.empty())
+    if (read_row(p, end, [&first](double v) {
+          first.push_back(v);
+          return true;
+        }) < 0)
+      return std::nullopt;
+  Matrix out;
+  if (first.empty()) return out;  // an empty or blank text
+  out.cols = first.size();
+  out.rows = 1;
+  // Room for a row per line break when rows end with them, else for as many rows as the text
+  // holds if they are as long as the first.
+  const auto consumed = static_cast<std::size_t>(p - s.data());
+  const std::size_t room = p != s.data() && p[-1] == '\n'
+                               ? static_cast<std::size_t>(std::count(p, end, '\n')) + 2
+                               : s.size() / consumed + s.size() / consumed / 16 + 2;
+  std::vector<std::vector<double>> columns(out.cols);
+  for (std::size_t c = 0; c < out.cols; ++c) {
+    columns[c].reserve(room);
+    prepare_for_writing(columns[c].data(), room * sizeof(double));
+    columns[c].push_back(first[c]);
+  }
+  // Every later number goes straight into its column; a row longer than the first is refused
+  // at its first extra number.
+  const std::size_t cols = out.cols;
+  std::vector<double>* const column = columns.data();
+  while (p != end) {
+    std::size_t k = 0;
+    const long n = read_row(p, end, [&k, cols, column](double v) {
+      if (k == cols) return false;
+      column[k++].push_back(v);
+      return true;
+    });
+    if (n < 0 || (n > 0 && static_cast<std::size_t>(n) != cols)) return std::nullopt;
+    if (n > 0) ++out.rows;
+  }
+  out.columns.reserve(cols);
   for (std::vector<double>& c : columns) out.columns.emplace_back(std::move(c));
   return out;
 }

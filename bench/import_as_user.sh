@@ -9,6 +9,7 @@
 #
 # Needs the quorin-script program of a Release build and awk.
 set -eu
+here=$(cd "$(dirname "$0")" && pwd)
 bin=$(cd "$1" && pwd)
 rounds=${2:-9}
 [ -x "$bin/quorin-script" ] || { echo "missing $bin/quorin-script (build it first)" >&2; exit 2; }
@@ -55,7 +56,8 @@ while [ "$i" -lt "$rounds" ]; do
   i=$((i + 1))
 done
 
-median() { printf '%s\n' $1 | sort -n | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
+# shellcheck source=bench/median.sh
+. "$here/median.sh"
 sm=$(median "$starts")
 im=$(median "$imports")
 awk -v s="$sm" -v m="$im" -v b="$bytes" 'BEGIN {

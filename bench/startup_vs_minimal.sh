@@ -6,6 +6,7 @@
 #
 # Needs Xvfb and the bench_window_mapped and bench_minimal_window programs of a Release build.
 set -eu
+here=$(cd "$(dirname "$0")" && pwd)
 bin=$(cd "$1" && pwd)
 rounds=${2:-15}
 for p in quorin bench_minimal_window bench_window_mapped; do
@@ -51,7 +52,8 @@ while [ "$i" -lt "$rounds" ]; do
   i=$((i + 1))
 done
 
-median() { printf '%s\n' $1 | sort -n | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
+# shellcheck source=bench/median.sh
+. "$here/median.sh"
 mm=$(median "$minimal")
 qm=$(median "$quorin")
 echo "median: minimal $mm ms, quorin $qm ms, ratio $(awk -v q="$qm" -v m="$mm" 'BEGIN {printf "%.2f", q / m}')"

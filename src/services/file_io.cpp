@@ -253,10 +253,8 @@ void read_whole(std::FILE* f, const std::filesystem::path& path, std::uintmax_t 
 
 template <class Bytes>
 Bytes read_checked(const std::filesystem::path& path, ReadLimit limit) {
-  FilePtr f = open_for_reading(path);
-  if (!f)
-    throw RuntimeError("Unable to open file " + quoted(path) + ": " + std::strerror(errno) + ".");
-  const std::uintmax_t size = check_readable(f.get(), path, limit);
+  std::uintmax_t size = 0;
+  FilePtr f = open_checked(path, limit, size);
   Bytes out;
   read_whole(f.get(), path, size, limit, out);
   return out;
@@ -276,6 +274,14 @@ std::uintmax_t check_readable(std::FILE* f, const std::filesystem::path& path, R
   const auto size = static_cast<std::uintmax_t>(st.st_size);
   if (size > limit.bytes) too_large(path, size, limit);
   return size;
+}
+
+FilePtr open_checked(const std::filesystem::path& path, ReadLimit limit, std::uintmax_t& size) {
+  FilePtr f = open_for_reading(path);
+  if (!f)
+    throw RuntimeError("Unable to open file " + quoted(path) + ": " + std::strerror(errno) + ".");
+  size = check_readable(f.get(), path, limit);
+  return f;
 }
 
 std::vector<std::uint8_t> read_file_bytes(const std::filesystem::path& path, ReadLimit limit) {

@@ -71,6 +71,9 @@ FilePtr open_for_reading(const std::filesystem::path& path);
 // /dev/zero, a FIFO) and a file larger than the limit, naming the file, its size and the
 // limit. Returns the file's size. Throws RuntimeError.
 std::uintmax_t check_readable(std::FILE* f, const std::filesystem::path& path, ReadLimit limit);
+// open_for_reading, then check_readable: the file open for a whole read, its size in `size`.
+// Throws RuntimeError naming the file when it cannot be opened or is refused.
+FilePtr open_checked(const std::filesystem::path& path, ReadLimit limit, std::uintmax_t& size);
 
 // Whole-file helpers; both check the file first as check_readable does.
 std::vector<std::uint8_t> read_file_bytes(const std::filesystem::path& path,

@@ -7,9 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <mutex>
 
 #include "services/runtime_error.h"
@@ -79,11 +77,8 @@ int take_slot() {
 }  // namespace
 
 MappedText::MappedText(const std::filesystem::path& path, ReadLimit limit) : path_(path) {
-  FilePtr f = open_for_reading(path);
-  if (!f)
-    throw RuntimeError("Unable to open file '" + path.string() + "': " + std::strerror(errno) +
-                       ".");
-  const std::uintmax_t size = check_readable(f.get(), path, limit);
+  std::uintmax_t size = 0;
+  FilePtr f = open_checked(path, limit, size);
   std::call_once(g_installed, install_handler);
   if (size > 0) slot_ = take_slot();
   if (slot_ >= 0) {

@@ -484,11 +484,20 @@ std::optional<double> matrix_number(const char*& p, const char* end) {
 
 }  // namespace
 
+namespace {
+
+// Refuses `n` numbers that are not rows times cols of them (a product too large included).
+void check_fits(std::size_t rows, std::size_t cols, std::size_t n) {
+  if (rows * cols != n || (cols != 0 && rows != n / cols))
+    throw std::invalid_argument("a matrix of " + std::to_string(rows) + " by " +
+                                std::to_string(cols) + " needs that many numbers");
+}
+
+}  // namespace
+
 Matrix::Matrix(std::size_t rows_, std::size_t cols_, const std::vector<double>& row_order)
     : rows(rows_), cols(cols_) {
-  if (rows_ * cols_ != row_order.size() || (cols_ != 0 && rows_ != row_order.size() / cols_))
-    throw std::invalid_argument("a matrix of " + std::to_string(rows_) + " by " +
-                                std::to_string(cols_) + " needs that many numbers");
+  check_fits(rows, cols, row_order.size());
   if (empty()) return;
   columns.reserve(cols);
   for (std::size_t c = 0; c < cols; ++c) {
@@ -501,10 +510,8 @@ Matrix::Matrix(std::size_t rows_, std::size_t cols_, const std::vector<double>& 
 
 Matrix Matrix::from_column_order(std::size_t rows, std::size_t cols,
                                  const std::vector<double>& column_order) {
+  check_fits(rows, cols, column_order.size());
   Matrix m;
-  if (rows * cols != column_order.size() || (cols != 0 && rows != column_order.size() / cols))
-    throw std::invalid_argument("a matrix of " + std::to_string(rows) + " by " +
-                                std::to_string(cols) + " needs that many numbers");
   m.rows = rows;
   m.cols = cols;
   if (m.empty()) return m;

@@ -14,8 +14,9 @@ namespace quorin {
 void pool_large_arrays();
 
 // Enters the pages of a large array about to be filled all at once, before its first write:
-// one call to the system instead of a fault per page. The contents are unchanged; small
-// arrays and systems without the call are left as they are.
+// one call to the system instead of a fault per page, in huge pages where the system offers
+// them on request. The contents are unchanged; small arrays and systems without the call are
+// left as they are.
 void prepare_for_writing(void* data, std::size_t bytes);
 
 }  // namespace quorin

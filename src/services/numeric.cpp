@@ -5,11 +5,14 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <exception>
 #include <limits>
 #include <numeric>
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include "services/memory.h"
 #include "services/runtime_error.h"
@@ -568,7 +571,65 @@ long read_row(const char*& p, const char* end, Take&& take) {
 
 }  // namespace
 
-std::optional<Matrix> str2matrix(std::string_view s) {
+namespace {
+
+// The text a stretch of a long matrix text is read in at least: below it, starting a thread
+// costs more than it saves.
+constexpr std::size_t kLeastStretchBytes = std::size_t{1} << 20;
+
+// How many rows of `cols` numbers a stretch of matrix text can hold at most: one per row end
+// and one more for a last row without one, and no more than its length allows (a number and a
+// separator take a character each), so a text of blank lines never asks for more room than
+// four times its length.
+std::size_t most_rows(const char* p, const char* end, std::size_t cols) {
+  const auto length = static_cast<std::size_t>(end - p);
+  std::size_t n = 1;
+  for (; p != end; ++p) n += static_cast<std::size_t>((*p == '\n') | (*p == ';'));
+  return std::min(n, length / (2 * cols) + 1);
+}
+
+// Reads the rows of the stretch [p, end) into the columns from row `at` on. Returns the count
+// of rows read, or -1 when a row is no row of numbers or not `cols` long.
+long read_rows(const char* p, const char* end, double* const* column, std::size_t cols,
+               std::size_t at) {
+  long rows = 0;
+  while (p != end) {
+    std::size_t k = 0;
+    const std::size_t r = at + static_cast<std::size_t>(rows);
+    const long n = read_row(p, end, [&k, r, cols, column](double v) {
+      if (k == cols) return false;
+      column[k++][r] = v;
+      return true;
+    });
+    if (n < 0 || (n > 0 && static_cast<std::size_t>(n) != cols)) return -1;
+    if (n > 0) ++rows;
+  }
+  return rows;
+}
+
+// Splits [p, end) into up to `parts` stretches of about equal length, each but the last ending
+// just after a line break: a line break always ends a row, so the stretches read alone read as
+// the whole does.
+std::vector<std::string_view> split_at_line_breaks(const char* p, const char* end,
+                                                   std::size_t parts) {
+  std::vector<std::string_view> out;
+  const auto length = static_cast<std::size_t>(end - p);
+  for (std::size_t i = 1; i < parts && p != end; ++i) {
+    const char* aim = p + std::max<std::size_t>(1, (length / parts));
+    if (aim >= end) break;
+    const void* nl = std::memchr(aim, '\n', static_cast<std::size_t>(end - aim));
+    if (!nl) break;
+    const char* cut = static_cast<const char*>(nl) + 1;
+    out.emplace_back(p, static_cast<std::size_t>(cut - p));
+    p = cut;
+  }
+  if (p != end) out.emplace_back(p, static_cast<std::size_t>(end - p));
+  return out;
+}
+
+}  // namespace
+
+std::optional<Matrix> str2matrix(std::string_view s, std::size_t parts) {
   const char* p = s.data();
   const char* const end = p + s.size();
   // The first row is read aside: its length is the matrix's width.
@@ -581,36 +642,71 @@ std::optional<Matrix> str2matrix(std::string_view s) {
       return std::nullopt;
   Matrix out;
   if (first.empty()) return out;  // an empty or blank text
-  out.cols = first.size();
-  out.rows = 1;
-  // Room for a row per line break when rows end with them, else for as many rows as the text
-  // holds if they are as long as the first.
-  const auto consumed = static_cast<std::size_t>(p - s.data());
-  const std::size_t room = p != s.data() && p[-1] == '\n'
-                               ? static_cast<std::size_t>(std::count(p, end, '\n')) + 2
-                               : s.size() / consumed + s.size() / consumed / 16 + 2;
-  std::vector<std::vector<double>> columns(out.cols);
-  for (std::size_t c = 0; c < out.cols; ++c) {
+  const std::size_t cols = first.size();
+  out.cols = cols;
+
+  // A long text is read in stretches at once, one per processor; each stretch fills its own
+  // rows of the columns, which have room for as many rows as the text can hold.
+  if (parts == 0) {
+    const std::size_t by_size = static_cast<std::size_t>(end - p) / kLeastStretchBytes + 1;
+    parts = std::min<std::size_t>({by_size, std::max(1u, std::thread::hardware_concurrency()), 8});
+  }
+  const std::vector<std::string_view> stretches = split_at_line_breaks(p, end, parts);
+  std::vector<std::size_t> at(stretches.size() + 1, 1);
+  for (std::size_t i = 0; i < stretches.size(); ++i)
+    at[i + 1] =
+        at[i] + most_rows(stretches[i].data(), stretches[i].data() + stretches[i].size(), cols);
+  const std::size_t room = at.back();
+
+  std::vector<std::vector<double>> columns(cols);
+  std::vector<double*> column(cols);
+  for (std::size_t c = 0; c < cols; ++c) {
     columns[c].reserve(room);
     prepare_for_writing(columns[c].data(), room * sizeof(double));
-    columns[c].push_back(first[c]);
+    columns[c].resize(room);
+    columns[c][0] = first[c];
+    column[c] = columns[c].data();
   }
-  // Every later number goes straight into its column; a row longer than the first is refused
-  // at its first extra number.
-  const std::size_t cols = out.cols;
-  std::vector<double>* const column = columns.data();
-  while (p != end) {
-    std::size_t k = 0;
-    const long n = read_row(p, end, [&k, cols, column](double v) {
-      if (k == cols) return false;
-      column[k++].push_back(v);
-      return true;
-    });
-    if (n < 0 || (n > 0 && static_cast<std::size_t>(n) != cols)) return std::nullopt;
-    if (n > 0) ++out.rows;
+  std::vector<long> rows(stretches.size(), 0);
+  std::vector<std::exception_ptr> failures(stretches.size());
+  const auto read = [&](std::size_t i) noexcept {
+    try {
+      const std::string_view t = stretches[i];
+      rows[i] = read_rows(t.data(), t.data() + t.size(), column.data(), cols, at[i]);
+    } catch (...) {
+      failures[i] = std::current_exception();
+    }
+  };
+  {
+    std::vector<std::thread> helpers;
+    helpers.reserve(stretches.size());
+    for (std::size_t i = 1; i < stretches.size(); ++i) {
+      try {
+        helpers.emplace_back(read, i);
+      } catch (const std::system_error&) {  // no thread to be had: read it here
+        read(i);
+      }
+    }
+    if (!stretches.empty()) read(0);
+    for (std::thread& t : helpers) t.join();
   }
+  for (const std::exception_ptr& f : failures)
+    if (f) std::rethrow_exception(f);
+  // The stretches' rows closed up where blank lines left room unused.
+  std::size_t total = 1;
+  for (std::size_t i = 0; i < stretches.size(); ++i) {
+    if (rows[i] < 0) return std::nullopt;
+    const auto n = static_cast<std::size_t>(rows[i]);
+    if (total != at[i])
+      for (double* c : column) std::memmove(c + total, c + at[i], n * sizeof(double));
+    total += n;
+  }
+  out.rows = total;
   out.columns.reserve(cols);
-  for (std::vector<double>& c : columns) out.columns.emplace_back(std::move(c));
+  for (std::vector<double>& c : columns) {
+    c.resize(total);
+    out.columns.emplace_back(std::move(c));
+  }
   return out;
 }
 

@@ -84,6 +84,8 @@ struct Matrix {
 // A text as a numeric matrix: numbers separated by blanks, tabs or commas, rows by line
 // breaks or semicolons; blank lines are skipped. Returns nullopt when the text is not a matrix
 // (a word, rows of unequal length); an empty or blank text gives the 0 by 0 matrix.
-std::optional<Matrix> str2matrix(std::string_view s);
+// A long text is read in `parts` stretches at once (0: as many as it is long in megabytes, up
+// to one per processor); the matrix is the same however many.
+std::optional<Matrix> str2matrix(std::string_view s, std::size_t parts = 0);
 
 }  // namespace quorin

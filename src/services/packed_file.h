@@ -59,6 +59,8 @@ class PackWriter {
   int fd_ = -1;
   std::vector<unsigned char> buffer_;
   PackSum sum_;
+  std::uint64_t written_ = 0;  // bytes in the file so far
+  std::uint64_t sent_ = 0;     // of which the disk was asked to start writing
 };
 
 // Reads a packed file written by PackWriter, checking every length against what is left of

@@ -197,5 +197,49 @@ TEST(Str2matrix, NumbersAreExactlyThoseOfStr2double) {
     EXPECT_FALSE(str2matrix(bad).has_value()) << bad;
 }
 
+// A long text is read in stretches at once; however it is cut, the matrix (or the refusal) is
+// the one a single reading gives, bit for bit, wherever blank lines, semicolon rows or a bad
+// row fall.
+TEST(Str2matrix, ReadInStretchesIsReadAsAWhole) {
+  std::string rows;
+  for (int i = 0; i < 40; ++i)
+    rows += std::to_string(i) + ".25\t" + std::to_string(-3 * i) + "e-1, NaN\n";
+  const std::vector<std::pair<const char*, std::string>> texts = {
+      {"plain rows", rows},
+      {"blank lines between", "\n\n" + rows + "\n \n\n" + rows + "\n\n\n"},
+      {"semicolon rows", rows + "1 2 3;4 5 6;\n7 8 9\n" + rows},
+      {"CRLF and no last line break", "1 2 3\r\n4 5 6\r\n" + rows + "7 8 9"},
+      {"one row", "1 2 3"},
+      {"a short row late", rows + rows + "1 2\n" + rows},
+      {"a long row late", rows + rows + "1 2 3 4\n"},
+      {"a word late", rows + rows + "1 x 3\n"},
+      {"a comma before a line break late", rows + rows + "1 2 3,\n" + rows},
+  };
+  for (const auto& [name, text] : texts) {
+    SCOPED_TRACE(name);
+    const auto whole = str2matrix(text, 1);
+    for (std::size_t parts : {0, 2, 3, 7, 64}) {
+      SCOPED_TRACE(parts);
+      const auto cut = str2matrix(text, parts);
+      ASSERT_EQ(cut.has_value(), whole.has_value());
+      if (!whole) continue;
+      ASSERT_EQ(cut->rows, whole->rows);
+      ASSERT_EQ(cut->cols, whole->cols);
+      const std::vector<double> a = whole->row_order(), b = cut->row_order();
+      for (std::size_t i = 0; i < a.size(); ++i) ASSERT_TRUE(same_bits(a[i], b[i])) << i;
+    }
+  }
+}
+
+// The room taken for a long text is bounded by what its length can hold: a row followed by a
+// megabyte of blank lines does not take a column of a million rows each.
+TEST(Str2matrix, BlankLinesTakeNoRoom) {
+  const std::string text = "1 2 3\n" + std::string(std::size_t{1} << 20, '\n');
+  const auto m = str2matrix(text);
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->rows, 1u);
+  for (const SharedArray& c : m->columns) EXPECT_LE(c.vec().capacity(), text.size() / 6 + 2);
+}
+
 }  // namespace
 }  // namespace quorin

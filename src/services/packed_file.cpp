@@ -139,17 +139,21 @@ void PackWriter::text(std::string_view s) {
 }
 
 void PackWriter::rows_of(const std::vector<const double*>& columns, std::size_t rows) {
-  u64(rows * columns.size());
-  // A row at a time into a block of the buffer's size: the numbers are never copied whole.
-  std::vector<double> block;
-  const std::size_t per_block = std::max<std::size_t>(1, kBufferBytes / sizeof(double) / 2);
-  block.reserve(per_block + columns.size());
-  for (std::size_t r = 0; r < rows; ++r) {
-    for (const double* c : columns) block.push_back(c[r]);
-    if (block.size() >= per_block || r + 1 == rows) {
-      bytes(block.data(), block.size() * sizeof(double));
-      block.clear();
+  const std::size_t cols = columns.size();
+  u64(rows * cols);
+  if (cols == 0) return;
+  // A block of rows at a time, filled a column at a time: the numbers are never copied whole,
+  // and a block of the buffer's size goes to the file from where it lies.
+  const std::size_t per_block = (kBufferBytes / sizeof(double) + cols - 1) / cols;
+  std::vector<double> block(std::min(per_block, rows) * cols);
+  for (std::size_t first = 0; first < rows; first += per_block) {
+    const std::size_t n = std::min(per_block, rows - first);
+    for (std::size_t c = 0; c < cols; ++c) {
+      const double* from = columns[c] + first;
+      double* to = block.data() + c;
+      for (std::size_t r = 0; r < n; ++r) to[r * cols] = from[r];
     }
+    bytes(block.data(), n * cols * sizeof(double));
   }
 }
 

@@ -83,5 +83,37 @@ TEST(PackedFile, ArraysAroundTheBufferSizeComeBackBitForBit) {
       RuntimeError);
 }
 
+// Columns written as rows read back as the same numbers in row order, for blocks of rows
+// that end anywhere around the writer's buffer.
+TEST(PackedFile, ColumnsWrittenAsRowsComeBackInRowOrder) {
+  const std::pair<std::size_t, std::size_t> shapes[] = {
+      {0, 3}, {1, 3}, {5, 1}, {kBufferDoubles / 3, 3}, {kBufferDoubles / 3 + 1, 3},
+      {kBufferDoubles / 3 + 2, 3}, {2 * kBufferDoubles + 7, 3}, {kBufferDoubles + 1, 1},
+      {9, 0}};
+  test::TempDir dir;
+  const auto file = dir.path() / "rows.pack";
+  std::vector<std::vector<double>> expected;
+  {
+    PackWriter w(file, kTitle, 1);
+    for (const auto& [rows, cols] : shapes) {
+      std::vector<std::vector<double>> columns;
+      std::vector<const double*> starts;
+      for (std::size_t c = 0; c < cols; ++c) columns.push_back(numbers(rows, 10.0 * c));
+      for (const auto& c : columns) starts.push_back(c.data());
+      std::vector<double> row_order;
+      for (std::size_t r = 0; r < rows; ++r)
+        for (std::size_t c = 0; c < cols; ++c) row_order.push_back(columns[c][r]);
+      expected.push_back(row_order);
+      w.rows_of(starts, rows);
+    }
+    w.commit();
+  }
+  PackReader r(file, kTitle, 1);
+  for (std::size_t k = 0; k < std::size(shapes); ++k)
+    EXPECT_TRUE(same_bits(r.doubles(), expected[k]))
+        << shapes[k].first << " rows of " << shapes[k].second;
+  EXPECT_NO_THROW(r.finish());
+}
+
 }  // namespace
 }  // namespace quorin

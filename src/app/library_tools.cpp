@@ -91,7 +91,7 @@ void LibraryTools::show() {
   p_.gfx.figure(analysis::window_named(p_.gfx, library::kLibraryWindowName)->number);
 }
 
-void LibraryTools::refresh(const std::string& status) {
+void LibraryTools::refresh(const std::string& status, std::int64_t choose) {
   library::Backend& b = backend();
   const std::optional<library::LibraryChoice> choice = library::read_library_window(p_.gfx);
   library::LibraryView v;
@@ -116,6 +116,7 @@ void LibraryTools::refresh(const std::string& status) {
   }
   std::int64_t selected_id = 0;
   if (choice && choice->selected < found_.size()) selected_id = found_[choice->selected].id;
+  if (choose != 0) selected_id = choose;
   v.query.car = v.car;
   v.query.event_id = v.event_id;
   v.found = b.find(v.query);
@@ -181,7 +182,7 @@ std::optional<std::int64_t> LibraryTools::save_from_main() {
                                          : "Already in the library as set-up " +
                                                std::to_string(saved.id) + "; not saved twice.";
   // The library window stays in front, showing the set-up saved.
-  if (analysis::window_named(p_.gfx, library::kLibraryWindowName)) refresh(status);
+  if (analysis::window_named(p_.gfx, library::kLibraryWindowName)) refresh(status, saved.id);
   return saved.id;
 }
 

@@ -58,7 +58,9 @@ class LibraryTools {
   std::int64_t last_saved() const { return last_saved_; }
 
  private:
-  void refresh(const std::string& status);
+  // Shows the library window again with `status`; the set-up `choose` (when found) becomes the
+  // chosen one, else the one chosen before stays chosen.
+  void refresh(const std::string& status, std::int64_t choose = 0);
   library::Setup stored(std::int64_t id);
 
   Program& p_;

@@ -14,6 +14,8 @@ constexpr gfx::Color kWhite{1, 1, 1};
 constexpr gfx::Color kDifferent{0.8, 0, 0};
 constexpr double kWidth = 980, kHeight = 620, kMargin = 10;
 constexpr std::size_t kShownRows = 22;
+
+static_assert(kListWidth == kWidth - 2 * kMargin, "the list's columns fill the table");
 constexpr std::string_view kAllCars = "All cars";
 constexpr std::string_view kAllEvents = "All events";
 
@@ -59,7 +61,7 @@ gfx::Control& popup(gfx::Model& m, gfx::Window& w, std::string_view tag,
 }
 
 std::string event_line(const EventEntry& e) {
-  std::string s = e.date + " " + e.track;
+  std::string s = e.track.empty() ? e.date : e.date + " " + e.track;
   if (!e.session.empty()) s += " (" + e.session + ")";
   return s;
 }
@@ -100,8 +102,8 @@ gfx::Window& open_in_place(gfx::Model& m, std::string_view name, gfx::Rect fresh
 }  // namespace
 
 std::string setup_line(const Setup& s) {
-  std::string line =
-      std::to_string(s.id) + ": " + s.car + " " + s.corner + ", " + s.date + " " + s.track;
+  std::string line = std::to_string(s.id) + ": " + s.car + " " + s.corner + ", " + s.date;
+  if (!s.track.empty()) line += " " + s.track;
   if (!s.session.empty()) line += " (" + s.session + ")";
   return line + ", " + s.row_texts[CValve] + " / " + s.row_texts[RValve];
 }
@@ -178,22 +180,22 @@ gfx::Window& show_library_window(gfx::Model& m, const LibraryView& v, const Libr
   analysis::CellTable table(m, w, "LibraryList",
                             {kMargin / width, table_bottom / height, (width - 2 * kMargin) / width,
                              (table_top - table_bottom) / height},
-                            static_cast<double>(kListColumns.size()),
-                            static_cast<double>(kShownRows + 1));
+                            kListWidth, static_cast<double>(kShownRows + 1));
+  // A cell's text starts 5 pixels into its column (the table puts it 0.08 of a unit in).
+  double left = 0;
   for (std::size_t col = 0; col < kListColumns.size(); ++col) {
+    const double at = left + 5 - 0.08;
     std::string head(kListColumns[col]);
     if (col == v.sort_column) head += v.descending ? " \xE2\x96\xBC" : " \xE2\x96\xB2";
-    table.cell(static_cast<double>(col), 0, head, true, "left");
-  }
-  for (std::size_t r = 0; r < shown; ++r)
-    for (std::size_t col = 0; col < kListColumns.size(); ++col) {
-      // Every column but the last (the notes) holds what fits its width.
-      const std::size_t fits = col + 1 == kListColumns.size() ? 40 : 10;
-      gfx::Text& t =
-          table.cell(static_cast<double>(col), static_cast<double>(r + 1),
-                     shortened(list_cell(v.found[r], col), fits), r == v.selected, "left");
+    table.cell(at, 0, head, true, "left");
+    for (std::size_t r = 0; r < shown; ++r) {
+      gfx::Text& t = table.cell(at, static_cast<double>(r + 1),
+                                shortened(list_cell(v.found[r], col), kListLayout[col].chars),
+                                r == v.selected, "left");
       t.font_size = 8;
     }
+    left += kListLayout[col].width;
+  }
   table.rule_below(1);
   table.frame();
 

@@ -3,6 +3,7 @@
 // bring in and hand out set-ups) and the comparison of set-ups side by side.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,6 +17,23 @@ namespace quorin::library {
 
 inline constexpr std::string_view kLibraryWindowName = "Set-up Library";
 inline constexpr std::string_view kComparisonWindowName = "Set-up Comparison";
+
+// Each column of the list of set-ups: its width in pixels of the table as the window first
+// opens, and the characters it shows of a longer text, so that the text and its ellipsis end
+// clear of the next column.
+struct ListColumn {
+  double width;
+  std::size_t chars;
+};
+inline constexpr std::array<ListColumn, kListColumns.size()> kListLayout = {{
+    {30, 5},  {80, 10}, {44, 4},  {92, 12}, {66, 10}, {76, 9}, {92, 11}, {74, 9},
+    {32, 3},  {32, 3},  {92, 11}, {74, 9},  {32, 3},  {32, 3}, {112, 15},
+}};
+inline constexpr double kListWidth = [] {
+  double sum = 0;
+  for (const ListColumn& c : kListLayout) sum += c.width;
+  return sum;
+}();
 
 // What the library window shows.
 struct LibraryView {

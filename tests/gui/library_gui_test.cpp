@@ -5,7 +5,9 @@
 
 #include "gui/comparison_menu.h"
 #include "gui/gui_fixture.h"
+#include "library/library_window.h"
 #include "library/sqlite_backend.h"
+#include "services/qt/axes_painter.h"
 
 namespace quorin::test {
 namespace {
@@ -89,6 +91,12 @@ TEST_F(LibraryGui, LibraryFromTheComparisonWindowsMenuComparesTwoSetUps) {
     answer_input({"Car B", "LR", "Monza", "2026-06-01", "R", notes});
     click(lib, "LibrarySave");
     ASSERT_TRUE(errors_.empty()) << errors_.front();
+    // The set-up just saved is the chosen one, whatever was chosen before.
+    toolkit_->sync();
+    auto* setups = control_as<QComboBox>(lib, "LibrarySetup");
+    ASSERT_NE(setups, nullptr);
+    EXPECT_TRUE(setups->currentText().startsWith(notes[0] == 'f' ? "1:" : "2:"))
+        << setups->currentText().toStdString();
   }
   activate(lib);
   answer_input({"2", "A set-up of my choice", "1"});
@@ -104,6 +112,45 @@ TEST_F(LibraryGui, LibraryFromTheComparisonWindowsMenuComparesTwoSetUps) {
           t && t->font_weight == "bold" && t->color.r > 0.5)
         marked.insert(t->string);
   EXPECT_EQ(marked, (std::set<std::string>{"1.2", "second"}));
+}
+
+// Long names in every field: each text of the list, ellipsis included, ends clear of the next
+// column, in the header and in the rows.
+TEST_F(LibraryGui, TheListsColumnsStayApartWithLongNames) {
+  activate(1);
+  QTest::keyClick(window(1), Qt::Key_L, Qt::ControlModifier);
+  const int lib = window_named(*this, "Set-up Library");
+  ASSERT_GE(lib, 5);
+  activate(lib);
+  answer_input({"Porsche 911 GT3 R Evo", "LF", "Circuit de Spa-Francorchamps", "2026-12-09",
+                "Qualifying 1 wet", "Softer rebound for Eau Rouge and Raidillon"});
+  click(lib, "LibrarySave");
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  toolkit_->sync();
+  gfx::Handle list{};
+  for (gfx::Object* o : model().find_all_by_tag(*model().window(lib), "LibraryList"))
+    list = o->handle();
+  auto* table = qobject_cast<qtk::AxesWidget*>(toolkit_->widget(list));
+  ASSERT_NE(table, nullptr);
+  QWidget* w = window(lib);
+  QImage im(w->size(), QImage::Format_RGB32);
+  w->render(&im);
+  const QRect box(table->mapTo(w, table->box().topLeft().toPoint()),
+                  table->box().size().toSize());
+  const double px = box.width() / library::kListWidth;
+  const double row = box.height() / 23.0;  // the header and 22 rows
+  double edge = 0;
+  for (std::size_t col = 0; col + 1 < library::kListLayout.size(); ++col) {
+    edge += library::kListLayout[col].width;
+    const int x = box.left() + static_cast<int>(edge * px);
+    for (int r : {0, 1}) {
+      const int top = box.top() + static_cast<int>(r * row), bottom = top + static_cast<int>(row);
+      bool ink = false;
+      for (int y = top + 1; y < bottom - 1 && !ink; ++y)
+        for (int dx = -3; dx < 1 && !ink; ++dx) ink = qGray(im.pixel(x + dx, y)) < 110;
+      EXPECT_FALSE(ink) << "row " << r << " runs into column " << col + 1;
+    }
+  }
 }
 
 }  // namespace

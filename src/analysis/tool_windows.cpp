@@ -40,6 +40,13 @@ gfx::Window& open_tool_window(gfx::Model& m, std::string_view name, gfx::Rect pi
     w->menubar = "none";
     w->toolbar = "none";
     w->tag = "Fig1";
+    // A new window opens wholly on the screen where it fits, its title bar included: on a
+    // small screen its place moves left and down as far as needed.
+    constexpr double kTitleBar = 30;
+    const gfx::Rect& s = m.screen;
+    pixels.left = std::max(s.left, std::min(pixels.left, s.left + s.width - pixels.width));
+    pixels.bottom =
+        std::max(s.bottom, std::min(pixels.bottom, s.bottom + s.height - kTitleBar - pixels.height));
   }
   w->units = gfx::Units::Pixels;
   w->position = pixels;

@@ -8,6 +8,7 @@
 
 #include "analysis/curve_points.h"
 #include "analysis/history.h"
+#include "analysis/tool_windows.h"
 #include "analysis/velocity_table.h"
 #include "services/runtime_error.h"
 
@@ -149,6 +150,31 @@ PlotState state(double counter) {
   s.counter = counter;
   s.counter2 = counter;
   return s;
+}
+
+// A new tool window opens wholly on the screen, title bar included, moved left and down only
+// as far as needed; one the user placed keeps its place when it is built again.
+TEST(ToolWindow, ANewWindowOpensOnTheScreen) {
+  struct Case {
+    const char* name;
+    gfx::Rect screen, fresh, expected;
+  };
+  const std::vector<Case> cases = {
+      {"fits as it is", {0, 0, 1920, 1080}, {140, 90, 980, 620}, {140, 90, 980, 620}},
+      {"too far right", {0, 0, 1024, 768}, {140, 90, 980, 620}, {44, 90, 980, 620}},
+      {"too high", {0, 0, 1024, 700}, {10, 90, 980, 620}, {10, 50, 980, 620}},
+      {"wider than the screen", {0, 0, 800, 600}, {140, 10, 980, 400}, {0, 10, 980, 400}},
+      {"screen not at the origin", {100, 40, 1024, 768}, {0, 0, 600, 400}, {100, 40, 600, 400}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    gfx::Model m;
+    m.screen = c.screen;
+    gfx::Window& w = open_tool_window(m, "Tool", c.fresh);
+    EXPECT_EQ(w.position, c.expected);
+    w.position = {300, 200, 980, 620};  // the user moves it
+    EXPECT_EQ(open_tool_window(m, "Tool", w.position).position, (gfx::Rect{300, 200, 980, 620}));
+  }
 }
 
 TEST(History, UndoesTwentyStepsAndRedoesThemBack) {

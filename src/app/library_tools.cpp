@@ -29,8 +29,17 @@ constexpr std::string_view kChosenOne = "The chosen set-up";
 constexpr std::string_view kAllFound = "Every set-up found";
 constexpr std::array<std::string_view, 3> kExportKinds = {"Damper files", "CSV", "Library file"};
 
-
 }  // namespace
+
+std::string shown_place(const std::string& where) {
+  constexpr std::size_t kLongest = 48;
+  if (where.size() <= kLongest) return where;
+  const std::size_t last = where.rfind('/');
+  if (last == std::string::npos || last == 0) return where;
+  const std::size_t before = where.rfind('/', last - 1);
+  if (before == std::string::npos || before == 0) return where;
+  return "\xE2\x80\xA6" + where.substr(before);
+}
 
 std::int64_t setup_number(const std::string& text) {
   std::size_t used = 0;
@@ -125,7 +134,7 @@ void LibraryTools::refresh(const std::string& status, std::int64_t choose) {
     if (v.found[k].id == selected_id) v.selected = k;
   status_ = status;
   v.status = std::to_string(v.found.size()) + (v.found.size() == 1 ? " set-up" : " set-ups") +
-             " found in " + b.where() + (b.read_only() ? " (read-only)" : "") +
+             " found in " + shown_place(b.where()) + (b.read_only() ? " (read-only)" : "") +
              (status.empty() ? "" : ". " + status);
   cars_ = v.cars;
   events_ = v.events;

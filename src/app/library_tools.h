@@ -75,4 +75,8 @@ class LibraryTools {
 // A set-up number as the user writes it; throws RuntimeError naming the text.
 std::int64_t setup_number(const std::string& text);
 
+// A library's place as the window's status names it: a path longer than 48 characters keeps
+// its last two parts after an ellipsis; anything else is named whole.
+std::string shown_place(const std::string& where);
+
 }  // namespace quorin

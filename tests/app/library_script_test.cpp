@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "app/library_tools.h"
 #include "app/script_driver.h"
 #include "library/sqlite_backend.h"
 #include "services/temp_dir.h"
@@ -15,6 +16,21 @@ namespace quorin {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The library's place in the window's status: short places whole, long paths by their last two
+// parts, and a server's connection text as it is.
+TEST(LibraryScript, TheStatusNamesALongPathByItsLastTwoParts) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"/home/ana/quorin/library.sqlite", "/home/ana/quorin/library.sqlite"},
+      {"/home/engineer/projects/endurance-2026/team-data/quorin/library.sqlite",
+       "\xE2\x80\xA6/quorin/library.sqlite"},
+      {"host=db.team.example port=5432 dbname=setups user=engineer sslmode=require",
+       "host=db.team.example port=5432 dbname=setups user=engineer sslmode=require"},
+      {"/a-single-very-long-folder-name-that-goes-on-and-on/library.sqlite",
+       "/a-single-very-long-folder-name-that-goes-on-and-on/library.sqlite"},
+  };
+  for (const auto& [where, shown] : cases) EXPECT_EQ(shown_place(where), shown) << where;
+}
 
 TEST(LibraryScript, EveryVerbDoesWhatItsHelpSays) {
   if (!fs::is_regular_file(fs::path(QUORIN_SUPPLIED) / "quorin_bleed_2004_v1.mat"))

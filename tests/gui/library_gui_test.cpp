@@ -2,6 +2,7 @@
 // buttons, the questions they ask answered in the real dialogs, and what lands in the main
 // window and the comparison plot.
 #include <QComboBox>
+#include <QLabel>
 
 #include "gui/comparison_menu.h"
 #include "gui/gui_fixture.h"
@@ -115,8 +116,9 @@ TEST_F(LibraryGui, LibraryFromTheComparisonWindowsMenuComparesTwoSetUps) {
 }
 
 // Long names in every field: each text of the list, ellipsis included, ends clear of the next
-// column, in the header and in the rows.
-TEST_F(LibraryGui, TheListsColumnsStayApartWithLongNames) {
+// column, in the header and in the rows; the status after saving the same set-up twice stays
+// whole inside the window.
+TEST_F(LibraryGui, TheListAndTheStatusStayWholeWithLongNames) {
   activate(1);
   QTest::keyClick(window(1), Qt::Key_L, Qt::ControlModifier);
   const int lib = window_named(*this, "Set-up Library");
@@ -151,6 +153,22 @@ TEST_F(LibraryGui, TheListsColumnsStayApartWithLongNames) {
       EXPECT_FALSE(ink) << "row " << r << " runs into column " << col + 1;
     }
   }
+
+  activate(lib);
+  answer_input({"Porsche 911 GT3 R Evo", "LF", "Circuit de Spa-Francorchamps", "2026-12-09",
+                "Qualifying 1 wet", "Softer rebound for Eau Rouge and Raidillon"});
+  click(lib, "LibrarySave");
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  toolkit_->sync();
+  auto* status = control_as<QLabel>(lib, "LibraryStatus");
+  ASSERT_NE(status, nullptr);
+  ASSERT_TRUE(status->text().contains("not saved twice")) << status->text().toStdString();
+  EXPECT_LE(status->geometry().right(), w->width()) << "the status runs off the window";
+  const QRect lines = status->fontMetrics().boundingRect(
+      QRect(0, 0, status->width(), 1 << 20),
+      status->wordWrap() ? Qt::TextWordWrap | Qt::AlignLeft : Qt::AlignLeft, status->text());
+  EXPECT_LE(lines.width(), status->width());
+  EXPECT_LE(lines.height(), status->height()) << status->text().toStdString();
 }
 
 }  // namespace

@@ -131,7 +131,7 @@ gfx::Window& show_library_window(gfx::Model& m, const LibraryView& v, const Libr
   popup(m, w, "LibraryEvent", events, event_row, {kMargin + 266, top, 260, 24}, c.search);
   // Two lines for what was found and what was just done.
   gfx::Control& status = label(
-      m, w, v.status, {kMargin + 540, top - 8, width - 2 * kMargin - 540, 36}, "LibraryStatus");
+      m, w, v.status, {kMargin + 540, top - 12, width - 2 * kMargin - 540, 32}, "LibraryStatus");
   status.font_weight = "bold";
   if (v.read_only) status.foreground = kDifferent;
 
